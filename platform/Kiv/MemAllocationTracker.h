@@ -1,0 +1,73 @@
+// Allocation accounting: one tracker per class counts its allocations, releases and live bytes.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <vector>
+
+#include "platform/Kiv/Types.h"
+
+namespace Kiv {
+
+class MemAllocationTracker {
+ public:
+  // Registers the tracker with the process's allocation accounting.
+  explicit MemAllocationTracker(const char* typeName) noexcept;
+  ~MemAllocationTracker();
+  MemAllocationTracker(const MemAllocationTracker&) = delete;
+  MemAllocationTracker& operator=(const MemAllocationTracker&) = delete;
+
+  void allocationIs(std::size_t bytes) noexcept {
+    allocations_.fetch_add(1, std::memory_order_relaxed);
+    liveBytes_.fetch_add(bytes, std::memory_order_relaxed);
+  }
+  void releaseIs(std::size_t bytes) noexcept {
+    releases_.fetch_add(1, std::memory_order_relaxed);
+    liveBytes_.fetch_sub(bytes, std::memory_order_relaxed);
+  }
+
+  const char* typeName() const noexcept { return typeName_; }
+  U64 allocations() const noexcept { return allocations_.load(std::memory_order_relaxed); }
+  U64 releases() const noexcept { return releases_.load(std::memory_order_relaxed); }
+  U64 liveObjects() const noexcept { return allocations() - releases(); }
+  U64 liveBytes() const noexcept { return liveBytes_.load(std::memory_order_relaxed); }
+
+  // Every tracker registered in the process, in no particular order.
+  static std::vector<const MemAllocationTracker*> trackers();
+
+ private:
+  const char* typeName_;
+  std::atomic<U64> allocations_{0};
+  std::atomic<U64> releases_{0};
+  std::atomic<U64> liveBytes_{0};
+  MemAllocationTracker* next_ = nullptr;
+  MemAllocationTracker* previous_ = nullptr;
+};
+
+// Memory from the small-object allocator, counted in a tracker.
+void* trackedAllocate(MemAllocationTracker& tracker, std::size_t bytes);
+void trackedRelease(MemAllocationTracker& tracker, void* memory, std::size_t bytes) noexcept;
+
+// Memory from the ordinary allocator, counted in a tracker.
+void* trackedHeapAllocate(MemAllocationTracker& tracker, std::size_t bytes);
+void trackedHeapRelease(MemAllocationTracker& tracker, void* memory, std::size_t bytes) noexcept;
+
+}  // namespace Kiv
+
+// Inside a class body: the class's allocation tracker and its allocation functions. Objects
+// of the class then come from the small-object allocator and are counted in the tracker.
+#define KIV_SMALL_OBJECT()                                \
+ public:                                                  \
+  static Kiv::MemAllocationTracker memAllocationTracker_; \
+  static void* operator new(std::size_t bytes);           \
+  static void operator delete(void* memory, std::size_t bytes) noexcept
+
+// In one source file: the definitions that KIV_SMALL_OBJECT declares.
+#define KIV_SMALL_OBJECT_DEFINITIONS(Class, typeName)                     \
+  Kiv::MemAllocationTracker Class::memAllocationTracker_{typeName};       \
+  void* Class::operator new(std::size_t bytes) {                          \
+    return Kiv::trackedAllocate(memAllocationTracker_, bytes);            \
+  }                                                                       \
+  void Class::operator delete(void* memory, std::size_t bytes) noexcept { \
+    Kiv::trackedRelease(memAllocationTracker_, memory, bytes);            \
+  }

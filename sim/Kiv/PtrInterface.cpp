@@ -1,0 +1,30 @@
+#include "platform/Kiv/PtrInterface.h"
+
+#include "platform/Kiv/BuiltinTypes.h"
+#include "platform/Kiv/Entity.h"
+
+namespace Kiv {
+
+namespace Detail {
+std::atomic<bool> threadSafePtr{false};
+}
+
+void threadSafePtrIs(bool on) noexcept {
+  Detail::threadSafePtr.store(on, std::memory_order_seq_cst);
+}
+
+FwkType PtrInterface::fwkType() const noexcept {
+  return {&kivModule, ptrInterfaceType.index};
+}
+
+FwkType Entity::fwkType() const noexcept {
+  return {&kivModule, entityType.index};
+}
+
+String Entity::nameString() const {
+  return typeOf(*this).name;
+}
+
+void Entity::handleParent(Entity*) noexcept {}
+
+}  // namespace Kiv

@@ -1,0 +1,89 @@
+#include "platform/Kiv/SmallObjectAllocator.h"
+
+#include <mutex>
+#include <new>
+
+// Under AddressSanitizer every object goes to the ordinary allocator, so that the sanitizer
+// sees each allocation and release on its own.
+#if defined(__SANITIZE_ADDRESS__)
+#define KIV_POOLED 0
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KIV_POOLED 0
+#endif
+#endif
+#ifndef KIV_POOLED
+#define KIV_POOLED 1
+#endif
+
+namespace Kiv {
+
+namespace {
+
+constexpr std::size_t classCount = smallObjectMaxSize / smallObjectGranule;
+constexpr std::size_t chunkBytes = 64 * 1024;
+
+struct FreeBlock {
+  FreeBlock* next;
+};
+
+// Chunks are carved into blocks of one size and kept for the life of the process; each chunk
+// starts with a link to the one before, so that all of them stay reachable.
+struct Chunk {
+  Chunk* previous;
+};
+
+struct SizeClass {
+  std::mutex mutex;
+  FreeBlock* freeList = nullptr;
+  Chunk* chunks = nullptr;
+  char* carve = nullptr;
+  char* carveEnd = nullptr;
+};
+
+SizeClass sizeClasses[classCount];
+
+std::size_t classOf(std::size_t bytes) noexcept {
+  return bytes ? (bytes - 1) / smallObjectGranule : 0;
+}
+
+void* carveBlock(SizeClass& sizeClass, std::size_t blockBytes) {
+  if (static_cast<std::size_t>(sizeClass.carveEnd - sizeClass.carve) < blockBytes) {
+    auto* chunk = static_cast<Chunk*>(::operator new(chunkBytes));
+    chunk->previous = sizeClass.chunks;
+    sizeClass.chunks = chunk;
+    sizeClass.carve = reinterpret_cast<char*>(chunk) + smallObjectGranule;
+    sizeClass.carveEnd = reinterpret_cast<char*>(chunk) + chunkBytes;
+  }
+  void* block = sizeClass.carve;
+  sizeClass.carve += blockBytes;
+  return block;
+}
+
+}  // namespace
+
+void* smallObjectAllocate(std::size_t bytes) {
+  if (!KIV_POOLED || bytes > smallObjectMaxSize) return ::operator new(bytes);
+  std::size_t index = classOf(bytes);
+  SizeClass& sizeClass = sizeClasses[index];
+  std::lock_guard lock(sizeClass.mutex);
+  if (FreeBlock* block = sizeClass.freeList) {
+    sizeClass.freeList = block->next;
+    return block;
+  }
+  return carveBlock(sizeClass, (index + 1) * smallObjectGranule);
+}
+
+void smallObjectRelease(void* memory, std::size_t bytes) noexcept {
+  if (!KIV_POOLED || bytes > smallObjectMaxSize) {
+    ::operator delete(memory);
+    return;
+  }
+  SizeClass& sizeClass = sizeClasses[classOf(bytes)];
+  std::lock_guard lock(sizeClass.mutex);
+  auto* block = static_cast<FreeBlock*>(memory);
+  block->next = sizeClass.freeList;
+  sizeClass.freeList = block;
+}
+
+}  // namespace Kiv

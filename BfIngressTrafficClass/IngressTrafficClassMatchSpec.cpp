@@ -8,39 +8,40 @@ namespace BfIngressTrafficClass {
 
 namespace {
 
-using Spec = IngressTrafficClassMatchSpec;
+using MatchSpec = IngressTrafficClassMatchSpec;
 using Kiv::Binding::plainAttribute;
 
 constexpr Kiv::AttributeDescriptor attributes[] = {
-    plainAttribute<&Spec::zorvikCpuHdrTc, &Spec::zorvikCpuHdrTcIs>(130, "zorvikCpuHdrTc",
-                                                                   &Kiv::u8Type),
-    plainAttribute<&Spec::zorvikCpuHdrTcMask, &Spec::zorvikCpuHdrTcMaskIs>(
+    plainAttribute<&MatchSpec::zorvikCpuHdrTc, &MatchSpec::zorvikCpuHdrTcIs>(130, "zorvikCpuHdrTc",
+                                                                             &Kiv::u8Type),
+    plainAttribute<&MatchSpec::zorvikCpuHdrTcMask, &MatchSpec::zorvikCpuHdrTcMaskIs>(
         131, "zorvikCpuHdrTcMask", &Kiv::u8Type),
-    plainAttribute<&Spec::zorvikCpuHdrTrustMode, &Spec::zorvikCpuHdrTrustModeIs>(
+    plainAttribute<&MatchSpec::zorvikCpuHdrTrustMode, &MatchSpec::zorvikCpuHdrTrustModeIs>(
         132, "zorvikCpuHdrTrustMode", &Kiv::u8Type),
-    plainAttribute<&Spec::zorvikCpuHdrTrustModeMask, &Spec::zorvikCpuHdrTrustModeMaskIs>(
+    plainAttribute<&MatchSpec::zorvikCpuHdrTrustModeMask, &MatchSpec::zorvikCpuHdrTrustModeMaskIs>(
         133, "zorvikCpuHdrTrustModeMask", &Kiv::u8Type),
-    plainAttribute<&Spec::egrMdDecapType, &Spec::egrMdDecapTypeIs>(134, "egrMdDecapType",
-                                                                   &Kiv::u8Type),
-    plainAttribute<&Spec::egrMdDecapTypeMask, &Spec::egrMdDecapTypeMaskIs>(
+    plainAttribute<&MatchSpec::egrMdDecapType, &MatchSpec::egrMdDecapTypeIs>(134, "egrMdDecapType",
+                                                                             &Kiv::u8Type),
+    plainAttribute<&MatchSpec::egrMdDecapTypeMask, &MatchSpec::egrMdDecapTypeMaskIs>(
         135, "egrMdDecapTypeMask", &Kiv::u8Type),
-    plainAttribute<&Spec::priority, &Spec::priorityIs>(136, "priority", &Kiv::u32Type),
-    plainAttribute<&Spec::qosMdCos, &Spec::qosMdCosIs>(137, "qosMdCos", &Kiv::u8Type),
-    plainAttribute<&Spec::qosMdCosMask, &Spec::qosMdCosMaskIs>(138, "qosMdCosMask", &Kiv::u8Type),
-    plainAttribute<&Spec::qosMdDefaultCos, &Spec::qosMdDefaultCosIs>(139, "qosMdDefaultCos",
-                                                                     &Kiv::u8Type),
-    plainAttribute<&Spec::qosMdDefaultCosMask, &Spec::qosMdDefaultCosMaskIs>(
-        140, "qosMdDefaultCosMask", &Kiv::u8Type),
-    plainAttribute<&Spec::qosMdDscp, &Spec::qosMdDscpIs>(141, "qosMdDscp", &Kiv::u8Type),
-    plainAttribute<&Spec::qosMdDscpMask, &Spec::qosMdDscpMaskIs>(142, "qosMdDscpMask",
-                                                                 &Kiv::u8Type),
-    plainAttribute<&Spec::qosMdHighPriority, &Spec::qosMdHighPriorityIs>(143, "qosMdHighPriority",
+    plainAttribute<&MatchSpec::priority, &MatchSpec::priorityIs>(136, "priority", &Kiv::u32Type),
+    plainAttribute<&MatchSpec::qosMdCos, &MatchSpec::qosMdCosIs>(137, "qosMdCos", &Kiv::u8Type),
+    plainAttribute<&MatchSpec::qosMdCosMask, &MatchSpec::qosMdCosMaskIs>(138, "qosMdCosMask",
                                                                          &Kiv::u8Type),
-    plainAttribute<&Spec::qosMdHighPriorityMask, &Spec::qosMdHighPriorityMaskIs>(
+    plainAttribute<&MatchSpec::qosMdDefaultCos, &MatchSpec::qosMdDefaultCosIs>(
+        139, "qosMdDefaultCos", &Kiv::u8Type),
+    plainAttribute<&MatchSpec::qosMdDefaultCosMask, &MatchSpec::qosMdDefaultCosMaskIs>(
+        140, "qosMdDefaultCosMask", &Kiv::u8Type),
+    plainAttribute<&MatchSpec::qosMdDscp, &MatchSpec::qosMdDscpIs>(141, "qosMdDscp", &Kiv::u8Type),
+    plainAttribute<&MatchSpec::qosMdDscpMask, &MatchSpec::qosMdDscpMaskIs>(142, "qosMdDscpMask",
+                                                                           &Kiv::u8Type),
+    plainAttribute<&MatchSpec::qosMdHighPriority, &MatchSpec::qosMdHighPriorityIs>(
+        143, "qosMdHighPriority", &Kiv::u8Type),
+    plainAttribute<&MatchSpec::qosMdHighPriorityMask, &MatchSpec::qosMdHighPriorityMaskIs>(
         144, "qosMdHighPriorityMask", &Kiv::u8Type),
-    plainAttribute<&Spec::qosMdTrustMode, &Spec::qosMdTrustModeIs>(145, "qosMdTrustMode",
-                                                                   &Kiv::u8Type),
-    plainAttribute<&Spec::qosMdTrustModeMask, &Spec::qosMdTrustModeMaskIs>(
+    plainAttribute<&MatchSpec::qosMdTrustMode, &MatchSpec::qosMdTrustModeIs>(145, "qosMdTrustMode",
+                                                                             &Kiv::u8Type),
+    plainAttribute<&MatchSpec::qosMdTrustModeMask, &MatchSpec::qosMdTrustModeMaskIs>(
         146, "qosMdTrustModeMask", &Kiv::u8Type),
 };
 
@@ -58,23 +59,23 @@ constinit const Kiv::TypeDescriptor kivTypeMatchSpec = {
     attributes,
     Kiv::describedAttributeOp,
     nullptr,
-    Kiv::Binding::objectCreator<&Spec::IngressTrafficClassMatchSpecIs>,
+    Kiv::Binding::objectCreator<&MatchSpec::IngressTrafficClassMatchSpecIs>,
     nullptr,
     {}};
 
-Spec::Ptr Spec::IngressTrafficClassMatchSpecIs() {
-  return Kiv::newObject<Spec>();
+MatchSpec::Ptr MatchSpec::IngressTrafficClassMatchSpecIs() {
+  return Kiv::newObject<MatchSpec>();
 }
 
-Spec::Ptr ingressTrafficClassMatchSpecFactory() {
-  return Spec::IngressTrafficClassMatchSpecIs();
+MatchSpec::Ptr ingressTrafficClassMatchSpecFactory() {
+  return MatchSpec::IngressTrafficClassMatchSpecIs();
 }
 
-Kiv::FwkType Spec::fwkType() const noexcept {
+Kiv::FwkType MatchSpec::fwkType() const noexcept {
   return kivFwkType(kivTypeMatchSpec);
 }
 
-Spec::~IngressTrafficClassMatchSpec() {
+MatchSpec::~IngressTrafficClassMatchSpec() {
   hasNotificationActiveIs(false);
 }
 

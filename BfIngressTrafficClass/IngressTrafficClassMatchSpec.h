@@ -7,7 +7,7 @@
 
 namespace BfIngressTrafficClass {
 
-// A match specification is identified by the object, never by its field values: two objects
+// A match is identified by the object, never by its field values: two objects
 // with equal fields are two different keys. Values are stored as given; nothing is masked.
 class IngressTrafficClassMatchSpec : public BfnTable::MatchSpecBase {
   KIV_SMALL_OBJECT();

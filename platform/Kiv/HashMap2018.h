@@ -110,7 +110,7 @@ class HashMap2018 {
       *removed = node->value;
       delete node;
       --size_;
-      if (size_ * 8 < bucketCount_ && bucketCount_ > minimumBuckets) shrink();
+      if (size_ * 3 < bucketCount_ && bucketCount_ > minimumBuckets) shrink();
       return true;
     }
     return false;
@@ -166,7 +166,8 @@ class HashMap2018 {
     if (old) trackedRelease(hashMap2018BucketTracker, old, oldCount * sizeof(Node*));
   }
 
-  // Halves the bucket array after many removals; keeps the larger one if memory is short.
+  // Halves the bucket array when fewer than a third of the buckets would be used, so that a map
+  // never keeps more than three bucket pointers per key; keeps the larger array if memory is short.
   void shrink() noexcept {
     try {
       rehash(bucketCount_ / 2);

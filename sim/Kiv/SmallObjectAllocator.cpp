@@ -1,7 +1,9 @@
 #include "platform/Kiv/SmallObjectAllocator.h"
 
+#include <atomic>
 #include <mutex>
 #include <new>
+#include <thread>
 
 // Under AddressSanitizer every object goes to the ordinary allocator, so that the sanitizer
 // sees each allocation and release on its own.
@@ -33,8 +35,23 @@ struct Chunk {
   Chunk* previous;
 };
 
+// Allocations are short and rarely contended: a lock that spins on an atomic flag, yielding
+// while another thread holds it, costs a fraction of a mutex.
+class SpinLock {
+ public:
+  void lock() noexcept {
+    while (locked_.exchange(true, std::memory_order_acquire)) {
+      while (locked_.load(std::memory_order_relaxed)) std::this_thread::yield();
+    }
+  }
+  void unlock() noexcept { locked_.store(false, std::memory_order_release); }
+
+ private:
+  std::atomic<bool> locked_{false};
+};
+
 struct SizeClass {
-  std::mutex mutex;
+  SpinLock lock;
   FreeBlock* freeList = nullptr;
   Chunk* chunks = nullptr;
   char* carve = nullptr;
@@ -66,7 +83,7 @@ void* smallObjectAllocate(std::size_t bytes) {
   if (!KIV_POOLED || bytes > smallObjectMaxSize) return ::operator new(bytes);
   std::size_t index = classOf(bytes);
   SizeClass& sizeClass = sizeClasses[index];
-  std::lock_guard lock(sizeClass.mutex);
+  std::lock_guard guard(sizeClass.lock);
   if (FreeBlock* block = sizeClass.freeList) {
     sizeClass.freeList = block->next;
     return block;
@@ -80,7 +97,7 @@ void smallObjectRelease(void* memory, std::size_t bytes) noexcept {
     return;
   }
   SizeClass& sizeClass = sizeClasses[classOf(bytes)];
-  std::lock_guard lock(sizeClass.mutex);
+  std::lock_guard guard(sizeClass.lock);
   auto* block = static_cast<FreeBlock*>(memory);
   block->next = sizeClass.freeList;
   sizeClass.freeList = block;

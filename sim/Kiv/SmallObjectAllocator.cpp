@@ -41,7 +41,8 @@ class SpinLock {
  public:
   void lock() noexcept {
     while (locked_.exchange(true, std::memory_order_acquire)) {
-      while (locked_.load(std::memory_order_relaxed)) std::this_thread::yield();
+      while (locked_.load(std::memory_order_relaxed))
+        std::this_thread::yield();
     }
   }
   void unlock() noexcept { locked_.store(false, std::memory_order_release); }

@@ -9,7 +9,7 @@
 namespace BfIngressTrafficClass {
 
 class IngressTrafficClassBaseActionSpec : public Kiv::PtrInterface {
-  KIV_SMALL_OBJECT();
+  KIV_ALLOCATION_TRACKED();
 
  public:
   using Ptr = Kiv::Ptr<IngressTrafficClassBaseActionSpec>;
@@ -36,7 +36,7 @@ class IngressTrafficClassBaseActionSpec : public Kiv::PtrInterface {
 };
 
 class SetTrafficClassAndEgressQidActionSpec : public IngressTrafficClassBaseActionSpec {
-  KIV_SMALL_OBJECT();
+  KIV_ALLOCATION_TRACKED();
 
  public:
   using Ptr = Kiv::Ptr<SetTrafficClassAndEgressQidActionSpec>;

@@ -10,7 +10,7 @@ namespace BfIngressTrafficClass {
 // A match is identified by the object, never by its field values: two objects
 // with equal fields are two different keys. Values are stored as given; nothing is masked.
 class IngressTrafficClassMatchSpec : public BfnTable::MatchSpecBase {
-  KIV_SMALL_OBJECT();
+  KIV_ALLOCATION_TRACKED();
 
  public:
   using Ptr = Kiv::Ptr<IngressTrafficClassMatchSpec>;

@@ -2,6 +2,8 @@
 // match object. Keys are match objects by identity; the map holds a reference to each.
 #pragma once
 
+#include <optional>
+
 #include "BfIngressTrafficClass/IngressTrafficClassMatchSpec.h"
 #include "platform/BfnTable/BfnTable.h"
 #include "platform/Kiv/Entity.h"
@@ -10,7 +12,7 @@
 namespace BfIngressTrafficClass {
 
 class IngressTrafficClassTableHandles : public Kiv::Entity {
-  KIV_SMALL_OBJECT();
+  KIV_ALLOCATION_TRACKED();
 
  public:
   using Ptr = Kiv::Ptr<IngressTrafficClassTableHandles>;
@@ -19,7 +21,7 @@ class IngressTrafficClassTableHandles : public Kiv::Entity {
   // A node of the map: the key reference, then the handle.
   struct HN_Entry : Kiv::HashMap2018Node<HN_Entry, const IngressTrafficClassMatchSpec,
                                          BfnTable::BfnSdkEntryHandle> {
-    KIV_SMALL_OBJECT();
+    KIV_ALLOCATION_TRACKED();
     using HashMap2018Node::HashMap2018Node;
   };
   using EntryMap = Kiv::HashMap2018<HN_Entry>;
@@ -34,6 +36,12 @@ class IngressTrafficClassTableHandles : public Kiv::Entity {
   }
   bool entryHas(const IngressTrafficClassMatchSpec::PtrConst& match) const noexcept {
     return entries_.find(match.ptr()) != nullptr;
+  }
+  // The handle stored under `match`, if `match` is a key.
+  std::optional<BfnTable::BfnSdkEntryHandle> entryFound(
+      const IngressTrafficClassMatchSpec::PtrConst& match) const noexcept {
+    const HN_Entry* node = entries_.find(match.ptr());
+    return node ? std::optional(node->value) : std::nullopt;
   }
   // The handle stored under `match`, or 0.
   BfnTable::BfnSdkEntryHandle entry(

@@ -6,7 +6,8 @@ namespace {
 
 const Kiv::TypeDescriptor* const types[] = {
     &kivTypeActionSpecType, &kivTypeBaseActionSpec, &kivTypeSetTrafficClassAndEgressQidActionSpec,
-    &kivTypeMatchSpec,      &kivTypeTableHandles,   &kivTypeTableEntry,
+    &kivTypeMatchSpec,      &kivTypeTableHandles,   &kivTypeTableHelper,
+    &kivTypeTableEntry,     &kivTypeTable,          &kivTypeTablePd,
 };
 
 // Registered when the library is loaded, before any other call into it.

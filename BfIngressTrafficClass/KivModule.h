@@ -12,7 +12,13 @@ extern const Kiv::TypeDescriptor kivTypeBaseActionSpec;
 extern const Kiv::TypeDescriptor kivTypeSetTrafficClassAndEgressQidActionSpec;
 extern const Kiv::TypeDescriptor kivTypeMatchSpec;
 extern const Kiv::TypeDescriptor kivTypeTableHandles;
+extern const Kiv::TypeDescriptor kivTypeTableHelper;
 extern const Kiv::TypeDescriptor kivTypeTableEntry;
+extern const Kiv::TypeDescriptor kivTypeTable;
+extern const Kiv::TypeDescriptor kivTypeTablePd;
+
+// The constructor parameters of every table class.
+extern const Kiv::Parameter kivTableConstructorParameters[3];
 
 // What fwkType() answers for an object of the described type.
 inline Kiv::FwkType kivFwkType(const Kiv::TypeDescriptor& type) noexcept {

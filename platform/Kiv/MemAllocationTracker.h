@@ -54,20 +54,25 @@ void trackedHeapRelease(MemAllocationTracker& tracker, void* memory, std::size_t
 
 }  // namespace Kiv
 
-// Inside a class body: the class's allocation tracker and its allocation functions. Objects
-// of the class then come from the small-object allocator and are counted in the tracker.
-#define KIV_SMALL_OBJECT()                                \
+// Inside a class body: the class's allocation tracker and its allocation functions, defined in
+// one source file by KIV_SMALL_OBJECT_DEFINITIONS (memory from the small-object allocator) or
+// KIV_HEAP_OBJECT_DEFINITIONS (memory from the ordinary allocator). Either counts every
+// allocation and release of the class's objects in its tracker.
+#define KIV_ALLOCATION_TRACKED()                          \
  public:                                                  \
   static Kiv::MemAllocationTracker memAllocationTracker_; \
   static void* operator new(std::size_t bytes);           \
   static void operator delete(void* memory, std::size_t bytes) noexcept
 
-// In one source file: the definitions that KIV_SMALL_OBJECT declares.
-#define KIV_SMALL_OBJECT_DEFINITIONS(Class, typeName)                     \
+#define KIV_TRACKED_DEFINITIONS(Class, typeName, allocate, release)       \
   Kiv::MemAllocationTracker Class::memAllocationTracker_{typeName};       \
   void* Class::operator new(std::size_t bytes) {                          \
-    return Kiv::trackedAllocate(memAllocationTracker_, bytes);            \
+    return allocate(memAllocationTracker_, bytes);                        \
   }                                                                       \
   void Class::operator delete(void* memory, std::size_t bytes) noexcept { \
-    Kiv::trackedRelease(memAllocationTracker_, memory, bytes);            \
+    release(memAllocationTracker_, memory, bytes);                        \
   }
+#define KIV_SMALL_OBJECT_DEFINITIONS(Class, typeName) \
+  KIV_TRACKED_DEFINITIONS(Class, typeName, Kiv::trackedAllocate, Kiv::trackedRelease)
+#define KIV_HEAP_OBJECT_DEFINITIONS(Class, typeName) \
+  KIV_TRACKED_DEFINITIONS(Class, typeName, Kiv::trackedHeapAllocate, Kiv::trackedHeapRelease)

@@ -10,7 +10,7 @@
 namespace {
 
 class Key : public Kiv::PtrInterface {
-  KIV_SMALL_OBJECT();
+  KIV_ALLOCATION_TRACKED();
 
  public:
   explicit Key(U32 number) noexcept : number(number) {}
@@ -18,7 +18,7 @@ class Key : public Kiv::PtrInterface {
 };
 
 struct KeyNode : Kiv::HashMap2018Node<KeyNode, const Key, U32> {
-  KIV_SMALL_OBJECT();
+  KIV_ALLOCATION_TRACKED();
   using HashMap2018Node::HashMap2018Node;
 };
 using Map = Kiv::HashMap2018<KeyNode>;

@@ -12,7 +12,7 @@
 namespace {
 
 class Counted : public Kiv::PtrInterface {
-  KIV_SMALL_OBJECT();
+  KIV_ALLOCATION_TRACKED();
 };
 class DerivedCounted : public Counted {};
 

@@ -18,7 +18,7 @@ enum class Shade : U8 { red = 1, green = 2, blue = 4 };
 enum WidgetAttributeId : U32 { serialId = 10, countId, labelId, shadeId, peerId };
 
 class Widget : public Kiv::PtrInterface {
-  KIV_SMALL_OBJECT();
+  KIV_ALLOCATION_TRACKED();
 
  public:
   using Ptr = Kiv::Ptr<Widget>;

@@ -1,0 +1,51 @@
+// The status manager: a programming status per match.
+#pragma once
+
+#include <unordered_map>
+
+#include "platform/BfnTable/BfnTable.h"
+#include "platform/Kiv/MemAllocationTracker.h"
+#include "platform/Kiv/Ptr.h"
+
+namespace BfnTableStatusManager {
+
+class StatusManager : public Kiv::PtrInterface {
+  KIV_ALLOCATION_TRACKED();
+
+ public:
+  using Ptr = Kiv::Ptr<StatusManager>;
+  using MatchPtrConst = Kiv::Ptr<const BfnTable::MatchSpecBase>;
+
+  // What the agent knows of an entry's programming.
+  enum class EntryStatus : U8 { initial, programmed, failed };
+
+  static Ptr StatusManagerIs();
+  StatusManager() noexcept = default;
+
+  // Starts the status of `match` afresh.
+  void initStatus(const MatchPtrConst& match);
+  // Sets a status the agent learnt.
+  void statusIs(const MatchPtrConst& match, EntryStatus status);
+  // Forgets the statuses of matches that nothing but the status manager holds any more.
+  void resyncStatus();
+
+  bool statusHas(const BfnTable::MatchSpecBase* match) const noexcept;
+  EntryStatus status(const BfnTable::MatchSpecBase* match) const noexcept;
+  U32 statuses() const noexcept { return static_cast<U32>(statuses_.size()); }
+  U32 resyncs() const noexcept { return resyncs_; }
+
+  Kiv::FwkType fwkType() const noexcept override;
+  ~StatusManager() override;
+
+ private:
+  struct Held {
+    MatchPtrConst match;
+    EntryStatus status;
+  };
+  std::unordered_map<const BfnTable::MatchSpecBase*, Held> statuses_;
+  U32 resyncs_ = 0;
+};
+
+extern const Kiv::TypeDescriptor statusManagerType;
+
+}  // namespace BfnTableStatusManager

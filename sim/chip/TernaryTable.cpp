@@ -1,0 +1,351 @@
+#include "sim/chip/TernaryTable.h"
+
+#include <algorithm>
+#include <atomic>
+#include <bit>
+#include <cstring>
+#include <limits>
+#include <stdexcept>
+
+namespace SimChip {
+
+// The state file: this header, then `capacity` slots. A change becomes visible through one
+// aligned 8-byte store (a slot's state, the default word) made after the data it publishes,
+// so that a process killed at any point leaves either the old state or the new one.
+struct TernaryTable::Header {
+  char magic[8];
+  U32 version;
+  U32 headerBytes;
+  U32 slotBytes;
+  U32 capacity;
+  U32 device;
+  U32 entryScope;
+  U64 nextSequence;  // order of adding, for entries of equal priority
+  U64 defaultWord;   // [31..0] default entry's handle, [39..32] tc, [47..40] qid, [48] set
+};
+
+struct TernaryTable::Slot {
+  U64 state;  // [63..32] generation, [1..0] free, used or retired
+  U64 sequence;
+  U8 value[keyFieldCount];
+  U8 mask[keyFieldCount];
+  U32 priority;
+  U32 action;  // [7..0] tc, [15..8] qid
+};
+
+namespace {
+
+constexpr char stateMagic[8] = {'T', 'C', 'C', 'H', 'I', 'P', '0', '1'};
+constexpr U32 stateVersion = 1;
+
+constexpr U64 slotFree = 0;
+constexpr U64 slotUsed = 1;
+constexpr U64 slotRetired = 2;
+constexpr U64 slotStateBits = 3;
+constexpr U64 defaultSetBit = 1ull << 48;
+constexpr U32 noIndex = std::numeric_limits<U32>::max();
+
+template <class T>
+void publish(T& field, T value) noexcept {
+  std::atomic_ref<T>(field).store(value, std::memory_order_release);
+}
+
+U32 packAction(Action action) noexcept {
+  return action.tc | (U32{action.qid} << 8);
+}
+Action unpackAction(U64 packed) noexcept {
+  return {static_cast<U8>(packed), static_cast<U8>(packed >> 8)};
+}
+U64 readAll(const U8 (&bytes)[keyFieldCount]) noexcept {
+  U64 all;
+  std::memcpy(&all, bytes, sizeof all);
+  return all;
+}
+
+U32 checkedCapacity(U32 capacity) {
+  if (capacity == 0 || capacity > TernaryTable::maxCapacity) {
+    throw std::invalid_argument("chip capacity must be from 1 to " +
+                                std::to_string(TernaryTable::maxCapacity));
+  }
+  return capacity;
+}
+
+}  // namespace
+
+std::size_t TernaryTable::KeyIdHash::operator()(const KeyId& id) const noexcept {
+  U64 mixed = (id.maskedValues * 0x9E3779B97F4A7C15ull) ^ (id.masks + 0x632BE59BD9B4E019ull) ^
+              (U64{id.priority} << 17);
+  return static_cast<std::size_t>(mixed ^ (mixed >> 29));
+}
+
+TernaryTable::TernaryTable(const std::string& directory, U32 device, U32 capacityIfNew)
+    : file_(statePath(directory, device),
+            sizeof(Header) + std::size_t{checkedCapacity(capacityIfNew)} * sizeof(Slot)),
+      header_(static_cast<Header*>(file_.data())),
+      slots_(reinterpret_cast<Slot*>(header_ + 1)) {
+  static_assert(sizeof(Header) % alignof(Slot) == 0);
+  // A file without its magic is new, or its making was cut short: it is made afresh.
+  if (std::all_of(std::begin(header_->magic), std::end(header_->magic),
+                  [](char c) { return c == 0; })) {
+    initialize(device, capacityIfNew);
+  }
+  validateAndIndex();
+  if (header_->device != device) {
+    throw std::runtime_error(file_.path() + ": holds the state of device " +
+                             std::to_string(header_->device));
+  }
+}
+
+TernaryTable::~TernaryTable() = default;
+
+std::string TernaryTable::statePath(const std::string& directory, U32 device) {
+  return directory + "/chip-dev" + std::to_string(device) + ".state";
+}
+
+U32 TernaryTable::device() const noexcept {
+  return header_->device;
+}
+U32 TernaryTable::capacity() const noexcept {
+  return header_->capacity;
+}
+U32 TernaryTable::entryScope() const noexcept {
+  return header_->entryScope;
+}
+
+void TernaryTable::initialize(U32 device, U32 capacity) {
+  if (file_.size() < sizeof(Header) + std::size_t{capacity} * sizeof(Slot)) {
+    throw std::runtime_error(file_.path() + ": incomplete chip state; remove it to start afresh");
+  }
+  std::memset(static_cast<void*>(slots_), 0, std::size_t{capacity} * sizeof(Slot));
+  header_->version = stateVersion;
+  header_->headerBytes = sizeof(Header);
+  header_->slotBytes = sizeof(Slot);
+  header_->capacity = capacity;
+  header_->device = device;
+  header_->entryScope = 0;
+  header_->nextSequence = 0;
+  indexBits_ = static_cast<unsigned>(std::bit_width(capacity + 1));
+  header_->defaultWord = handleOf(capacity, 0);
+  std::atomic_thread_fence(std::memory_order_release);
+  std::memcpy(header_->magic, stateMagic, sizeof stateMagic);
+}
+
+void TernaryTable::validateAndIndex() {
+  const std::string& path = file_.path();
+  auto damaged = [&](const std::string& why) {
+    throw std::runtime_error(path + ": damaged chip state: " + why);
+  };
+  if (std::memcmp(header_->magic, stateMagic, sizeof stateMagic) != 0) {
+    throw std::runtime_error(path + ": not a chip state file");
+  }
+  if (header_->version != stateVersion || header_->headerBytes != sizeof(Header) ||
+      header_->slotBytes != sizeof(Slot)) {
+    throw std::runtime_error(path + ": chip state of another version");
+  }
+  U32 capacity = header_->capacity;
+  if (capacity == 0 || capacity > maxCapacity ||
+      file_.size() < sizeof(Header) + std::size_t{capacity} * sizeof(Slot)) {
+    damaged("capacity " + std::to_string(capacity) + " does not fit the file");
+  }
+  if (header_->entryScope > 2) damaged("entry scope " + std::to_string(header_->entryScope));
+  indexBits_ = static_cast<unsigned>(std::bit_width(capacity + 1));
+  maxGeneration_ = static_cast<U32>((U64{1} << (32 - indexBits_)) - 1);
+
+  U64 defaultWord = header_->defaultWord;
+  U32 defaultHandle = static_cast<U32>(defaultWord);
+  if (indexOf(defaultHandle) != capacity || (defaultWord >> 49) != 0) {
+    damaged("default entry");
+  }
+
+  keys_.clear();
+  freeSlots_.clear();
+  keys_.reserve(capacity);
+  for (U32 index = 0; index < capacity; ++index) {
+    const Slot& slot = slots_[index];
+    U64 state = slot.state & slotStateBits;
+    if ((slot.state & 0xFFFFFFFFull & ~slotStateBits) != 0 || state > slotRetired ||
+        (slot.state >> 32) > maxGeneration_) {
+      damaged("slot " + std::to_string(index) + " state");
+    }
+    if (state == slotFree) freeSlots_.push_back(index);
+    if (state != slotUsed) continue;
+    if (slot.sequence >= header_->nextSequence || (slot.action >> 16) != 0) {
+      damaged("slot " + std::to_string(index) + " data");
+    }
+    Key key;
+    std::memcpy(key.value.data(), slot.value, keyFieldCount);
+    std::memcpy(key.mask.data(), slot.mask, keyFieldCount);
+    if (!keys_.emplace(keyId(key, slot.priority), index).second) {
+      damaged("slot " + std::to_string(index) + " repeats the key of another entry");
+    }
+  }
+}
+
+TernaryTable::KeyId TernaryTable::keyId(const Key& key, U32 priority) noexcept {
+  U64 values, masks;
+  std::memcpy(&values, key.value.data(), sizeof values);
+  std::memcpy(&masks, key.mask.data(), sizeof masks);
+  return {values & masks, masks, priority};
+}
+
+U32 TernaryTable::handleOf(U32 index, U32 generation) const noexcept {
+  return (generation << indexBits_) | (index + 1);
+}
+
+U32 TernaryTable::indexOf(U32 handle) const noexcept {
+  U32 slotNumber = handle & ((U32{1} << indexBits_) - 1);
+  if (slotNumber == 0 || slotNumber > header_->capacity + 1) return noIndex;
+  return slotNumber - 1;
+}
+
+const TernaryTable::Slot* TernaryTable::usedSlot(U32 handle) const noexcept {
+  U32 index = indexOf(handle);
+  if (index >= header_->capacity) return nullptr;
+  const Slot& slot = slots_[index];
+  bool current =
+      (slot.state & slotStateBits) == slotUsed && (slot.state >> 32) == generationOf(handle);
+  return current ? &slot : nullptr;
+}
+
+Status TernaryTable::add(const Key& key, U32 priority, Action action, U32* handle) {
+  auto [it, added] = keys_.try_emplace(keyId(key, priority), 0);
+  if (!added) return StatusCode::alreadyExists;
+  if (freeSlots_.empty()) {
+    keys_.erase(it);
+    return StatusCode::notEnoughSpace;
+  }
+  U32 index = freeSlots_.front();
+  freeSlots_.pop_front();
+  it->second = index;
+  Slot& slot = slots_[index];
+  U32 generation = static_cast<U32>(slot.state >> 32);
+  U64 sequence = header_->nextSequence;
+  publish(header_->nextSequence, sequence + 1);
+  slot.sequence = sequence;
+  std::memcpy(slot.value, key.value.data(), keyFieldCount);
+  std::memcpy(slot.mask, key.mask.data(), keyFieldCount);
+  slot.priority = priority;
+  slot.action = packAction(action);
+  publish(slot.state, (U64{generation} << 32) | slotUsed);
+  *handle = handleOf(index, generation);
+  return StatusCode::success;
+}
+
+Status TernaryTable::modify(U32 handle, Action action) {
+  const Slot* slot = usedSlot(handle);
+  if (!slot) return StatusCode::objectNotFound;
+  publish(const_cast<Slot*>(slot)->action, packAction(action));
+  return StatusCode::success;
+}
+
+Status TernaryTable::remove(U32 handle) {
+  Slot* slot = const_cast<Slot*>(usedSlot(handle));
+  if (!slot) return StatusCode::objectNotFound;
+  Key key;
+  std::memcpy(key.value.data(), slot->value, keyFieldCount);
+  std::memcpy(key.mask.data(), slot->mask, keyFieldCount);
+  keys_.erase(keyId(key, slot->priority));
+  U32 index = indexOf(handle);
+  U32 generation = generationOf(handle);
+  // A slot whose generations are spent is retired, so that no handle ever names two entries.
+  if (generation == maxGeneration_) {
+    publish(slot->state, (U64{generation} << 32) | slotRetired);
+  } else {
+    publish(slot->state, (U64{generation + 1} << 32) | slotFree);
+    freeSlots_.push_back(index);
+  }
+  return StatusCode::success;
+}
+
+Status TernaryTable::entry(U32 handle, Entry* entry) const {
+  if (indexOf(handle) == header_->capacity) {
+    U64 defaultWord = header_->defaultWord;
+    if (!(defaultWord & defaultSetBit) || static_cast<U32>(defaultWord) != handle) {
+      return StatusCode::objectNotFound;
+    }
+    *entry = Entry{handle, Key{}, 0, unpackAction(defaultWord >> 32)};
+    return StatusCode::success;
+  }
+  const Slot* slot = usedSlot(handle);
+  if (!slot) return StatusCode::objectNotFound;
+  entry->handle = handle;
+  std::memcpy(entry->key.value.data(), slot->value, keyFieldCount);
+  std::memcpy(entry->key.mask.data(), slot->mask, keyFieldCount);
+  entry->priority = slot->priority;
+  entry->action = unpackAction(slot->action);
+  return StatusCode::success;
+}
+
+Status TernaryTable::defaultActionIs(Action action, U32* handle) {
+  U32 defaultHandle = static_cast<U32>(header_->defaultWord);
+  publish(header_->defaultWord, defaultHandle | (U64{packAction(action)} << 32) | defaultSetBit);
+  *handle = defaultHandle;
+  return StatusCode::success;
+}
+
+Status TernaryTable::defaultActionReset() {
+  U64 defaultWord = header_->defaultWord;
+  if (!(defaultWord & defaultSetBit)) return StatusCode::success;
+  U32 generation = generationOf(static_cast<U32>(defaultWord));
+  publish(header_->defaultWord,
+          U64{handleOf(header_->capacity, generation == maxGeneration_ ? 0 : generation + 1)});
+  return StatusCode::success;
+}
+
+std::optional<Action> TernaryTable::defaultAction() const noexcept {
+  U64 defaultWord = header_->defaultWord;
+  if (!(defaultWord & defaultSetBit)) return std::nullopt;
+  return unpackAction(defaultWord >> 32);
+}
+
+Status TernaryTable::entryScopeIs(U32 scope) {
+  if (scope > 2 || (scope != header_->entryScope && entryCount() != 0)) {
+    return StatusCode::invalidArguments;
+  }
+  publish(header_->entryScope, scope);
+  return StatusCode::success;
+}
+
+Classification TernaryTable::classify(const KeyFields& packet) const {
+  U64 packetBits;
+  std::memcpy(&packetBits, packet.data(), sizeof packetBits);
+  const Slot* best = nullptr;
+  for (U32 index = 0; index < header_->capacity; ++index) {
+    const Slot& slot = slots_[index];
+    if ((slot.state & slotStateBits) != slotUsed) continue;
+    U64 mask = readAll(slot.mask);
+    if ((packetBits & mask) != (readAll(slot.value) & mask)) continue;
+    if (!best || slot.priority < best->priority ||
+        (slot.priority == best->priority && slot.sequence < best->sequence)) {
+      best = &slot;
+    }
+  }
+  if (best) {
+    U32 index = static_cast<U32>(best - slots_);
+    return {true, handleOf(index, static_cast<U32>(best->state >> 32)), best->priority,
+            unpackAction(best->action)};
+  }
+  std::optional<Action> action = defaultAction();
+  return {false, action ? static_cast<U32>(header_->defaultWord) : 0, 0, action};
+}
+
+U32 TernaryTable::firstHandle() const noexcept {
+  return scanFrom(0);
+}
+
+U32 TernaryTable::nextHandle(U32 handle) const noexcept {
+  U32 index = indexOf(handle);
+  return index < header_->capacity ? scanFrom(index + 1) : 0;
+}
+
+U32 TernaryTable::scanFrom(U32 index) const noexcept {
+  for (; index < header_->capacity; ++index) {
+    const Slot& slot = slots_[index];
+    if ((slot.state & slotStateBits) == slotUsed) {
+      return handleOf(index, static_cast<U32>(slot.state >> 32));
+    }
+  }
+  return 0;
+}
+
+}  // namespace SimChip

@@ -1,0 +1,129 @@
+// The software model of the chip's ingressTrafficClass table: ternary entries of eight value
+// and mask pairs at a priority, each with an action that gives a traffic class and a queue, and
+// a default action. Its state lives in a file of the state directory, mapped into memory, so
+// that it outlives the process as the chip outlives an agent restart.
+#pragma once
+
+#include <array>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+
+#include "platform/Kiv/Types.h"
+#include "sim/chip/ChipStatus.h"
+#include "sim/support/MappedFile.h"
+
+namespace SimChip {
+
+inline constexpr std::size_t keyFieldCount = 8;
+
+// Key fields in the order of the driver's match record: trust mode, default class of service,
+// class of service, DSCP, high-priority flag, decapsulation type, CPU trust mode, CPU traffic
+// class.
+using KeyFields = std::array<U8, keyFieldCount>;
+
+struct Key {
+  KeyFields value{};
+  KeyFields mask{};
+};
+
+struct Action {
+  U8 tc = 0;
+  U8 qid = 0;
+};
+
+struct Entry {
+  U32 handle = 0;
+  Key key;
+  U32 priority = 0;
+  Action action;
+};
+
+// What the table does with a packet: the entry that applies, or the default action.
+struct Classification {
+  bool hit = false;  // an entry applies
+  U32 handle = 0;    // of that entry, else of the default entry if one is set
+  U32 priority = 0;
+  std::optional<Action> action;  // none when no entry applies and no default action is set
+};
+
+class TernaryTable {
+ public:
+  static constexpr U32 defaultCapacity = 512;
+  static constexpr U32 maxCapacity = 1u << 20;
+
+  // Attaches the state of `device` in `directory`, making it with `capacityIfNew` entries if
+  // there is none. Raises std::runtime_error for a state file that is damaged or of another
+  // device, or that another process holds.
+  TernaryTable(const std::string& directory, U32 device, U32 capacityIfNew);
+  ~TernaryTable();
+  TernaryTable(const TernaryTable&) = delete;
+  TernaryTable& operator=(const TernaryTable&) = delete;
+
+  static std::string statePath(const std::string& directory, U32 device);
+
+  U32 device() const noexcept;
+  U32 capacity() const noexcept;
+  U32 entryCount() const noexcept { return static_cast<U32>(keys_.size()); }
+
+  // Adds an entry: 4 for a key and priority already present, 9 when the table is full.
+  Status add(const Key& key, U32 priority, Action action, U32* handle);
+  // Changes an entry's action: 6 for a handle that names no entry.
+  Status modify(U32 handle, Action action);
+  // Removes an entry; its handle then names nothing, ever again.
+  Status remove(U32 handle);
+  // Reads an entry, or the default entry by its handle.
+  Status entry(U32 handle, Entry* entry) const;
+
+  // Sets the default action; the default entry keeps its handle until it is reset.
+  Status defaultActionIs(Action action, U32* handle);
+  Status defaultActionReset();
+  std::optional<Action> defaultAction() const noexcept;
+
+  // The entry-scope property: 0 all pipelines, 1 a single pipeline, 2 user-defined groups. It
+  // changes only while the table holds no entry.
+  Status entryScopeIs(U32 scope);
+  U32 entryScope() const noexcept;
+
+  Classification classify(const KeyFields& packet) const;
+
+  // The entries by handle, in the table's order: the first, and the one after a handle; 0 at
+  // the end.
+  U32 firstHandle() const noexcept;
+  U32 nextHandle(U32 handle) const noexcept;
+
+ private:
+  struct Header;
+  struct Slot;
+  struct KeyId {
+    U64 maskedValues;
+    U64 masks;
+    U32 priority;
+    bool operator==(const KeyId&) const = default;
+  };
+  struct KeyIdHash {
+    std::size_t operator()(const KeyId& id) const noexcept;
+  };
+
+  void initialize(U32 device, U32 capacity);
+  void validateAndIndex();
+  static KeyId keyId(const Key& key, U32 priority) noexcept;
+  U32 handleOf(U32 index, U32 generation) const noexcept;
+  // The slot index of a handle, or the capacity when the handle cannot name a slot.
+  U32 indexOf(U32 handle) const noexcept;
+  U32 generationOf(U32 handle) const noexcept { return handle >> indexBits_; }
+  const Slot* usedSlot(U32 handle) const noexcept;
+  U32 scanFrom(U32 index) const noexcept;
+
+  SimSupport::MappedFile file_;
+  Header* header_;
+  Slot* slots_;
+  unsigned indexBits_ = 0;
+  U32 maxGeneration_ = 0;
+  std::unordered_map<KeyId, U32, KeyIdHash> keys_;  // of every entry: its slot
+  std::deque<U32> freeSlots_;                       // reused oldest first
+};
+
+}  // namespace SimChip

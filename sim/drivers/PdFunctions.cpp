@@ -1,0 +1,258 @@
+// The PD functions of the ingressTrafficClass table, as the chip driver exports them, answered
+// by the chip model. Every call goes through the same gate: its call-log line, the fault
+// injected for it, an open session and an attached device.
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <type_traits>
+
+#include "platform/BfPdIngressTrafficClass/PdDriverApi.h"
+#include "sim/chip/Devices.h"
+#include "sim/chip/Faults.h"
+#include "sim/support/CallLog.h"
+
+using namespace BfPdIngressTrafficClass;
+using SimChip::Status;
+namespace StatusCode = SimChip::StatusCode;
+
+namespace {
+
+constexpr U16 pipesPerDevice = 4;
+
+void logCall(const char* operation, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void logCall(const char* operation, const char* format, ...) {
+  if (!SimSupport::CallLog::enabled()) return;
+  char arguments[256];
+  va_list list;
+  va_start(list, format);
+  std::vsnprintf(arguments, sizeof arguments, format, list);
+  va_end(list);
+  SimSupport::CallLog::callIs(std::string("pd.") + operation + "(" + arguments + ")");
+}
+
+Status enter(const char* operation, U32 session, U32 device, SimChip::TernaryTable** table) {
+  if (Status status = SimChip::Faults::check(operation)) return status;
+  if (!SimChip::sessionIsOpen(session)) return StatusCode::sessionNotFound;
+  *table = SimChip::deviceTable(device);
+  return *table ? StatusCode::success : StatusCode::invalidArguments;
+}
+
+Status enter(const char* operation, U32 session, PdDevTarget target,
+             SimChip::TernaryTable** table) {
+  if (Status status = enter(operation, session, target.deviceId, table)) return status;
+  bool pipeKnown = target.devPipeId == pdAllPipes || target.devPipeId < pipesPerDevice;
+  return pipeKnown ? StatusCode::success : StatusCode::invalidArguments;
+}
+
+// The record interleaves value and mask of each field; the model keeps them apart.
+SimChip::Key keyOf(const PdMatchSpecRecord& record) {
+  U8 bytes[sizeof record];
+  std::memcpy(bytes, &record, sizeof record);
+  SimChip::Key key;
+  for (std::size_t field = 0; field < SimChip::keyFieldCount; ++field) {
+    key.value[field] = bytes[2 * field];
+    key.mask[field] = bytes[2 * field + 1];
+  }
+  return key;
+}
+
+PdMatchSpecRecord recordOf(const SimChip::Key& key) {
+  U8 bytes[sizeof(PdMatchSpecRecord)];
+  for (std::size_t field = 0; field < SimChip::keyFieldCount; ++field) {
+    bytes[2 * field] = key.value[field];
+    bytes[2 * field + 1] = key.mask[field];
+  }
+  PdMatchSpecRecord record;
+  std::memcpy(&record, bytes, sizeof record);
+  return record;
+}
+
+unsigned long long keyBits(const SimChip::KeyFields& fields) {
+  unsigned long long bits = 0;
+  for (U8 field : fields)
+    bits = bits << 8 | field;
+  return bits;
+}
+
+}  // namespace
+
+extern "C" {
+
+PdStatus p4_pd_client_init(U32* sessionId) {
+  if (!sessionId) return StatusCode::invalidArguments;
+  *sessionId = SimChip::sessionOpen();
+  logCall("client_init", "session %u", *sessionId);
+  return StatusCode::success;
+}
+
+PdStatus p4_pd_client_cleanup(U32 sessionId) {
+  logCall("client_cleanup", "session %u", sessionId);
+  if (!SimChip::sessionIsOpen(sessionId)) return StatusCode::sessionNotFound;
+  SimChip::sessionClose(sessionId);
+  return StatusCode::success;
+}
+
+PdStatus p4_pd_zorvik_switch_ingressTrafficClass_set_property(U32 sessionId, U8 device,
+                                                              U32 property, U32 value) {
+  logCall("set_property", "session %u, device %u, property %u, value %u", sessionId, device,
+          property, value);
+  SimChip::TernaryTable* table;
+  if (Status status = enter("set_property", sessionId, device, &table)) return status;
+  if (property == pdPropertyEntryScope) return table->entryScopeIs(value);
+  // Ternary placement, duplicate-entry check and idle-time notification are not modelled.
+  return property >= 2 && property <= 4 ? StatusCode::notSupported : StatusCode::invalidArguments;
+}
+
+PdStatus p4_pd_zorvik_switch_ingressTrafficClass_table_add_with_setTrafficClassAndEgressQid(
+    U32 sessionId, PdDevTarget target, const PdMatchSpecRecord* match, U32 priority,
+    const PdActionSpecRecord* action, U32* entryHandle) {
+  if (!match || !action || !entryHandle) return StatusCode::invalidArguments;
+  SimChip::Key key = keyOf(*match);
+  logCall("table_add_with_setTrafficClassAndEgressQid",
+          "session %u, device %u, pipe %u, value %016llx, mask %016llx, priority %u, tc %u, "
+          "qid %u",
+          sessionId, target.deviceId, target.devPipeId, keyBits(key.value), keyBits(key.mask),
+          priority, action->tc, action->qid);
+  SimChip::TernaryTable* table;
+  if (Status status =
+          enter("table_add_with_setTrafficClassAndEgressQid", sessionId, target, &table)) {
+    return status;
+  }
+  return table->add(key, priority, {action->tc, action->qid}, entryHandle);
+}
+
+PdStatus p4_pd_zorvik_switch_ingressTrafficClass_table_modify_with_setTrafficClassAndEgressQid(
+    U32 sessionId, U8 device, U32 entryHandle, const PdActionSpecRecord* action) {
+  if (!action) return StatusCode::invalidArguments;
+  logCall("table_modify_with_setTrafficClassAndEgressQid",
+          "session %u, device %u, handle %#x, tc %u, qid %u", sessionId, device, entryHandle,
+          action->tc, action->qid);
+  SimChip::TernaryTable* table;
+  if (Status status =
+          enter("table_modify_with_setTrafficClassAndEgressQid", sessionId, device, &table)) {
+    return status;
+  }
+  return table->modify(entryHandle, {action->tc, action->qid});
+}
+
+PdStatus p4_pd_zorvik_switch_ingressTrafficClass_set_default_action_setTrafficClassAndEgressQid(
+    U32 sessionId, PdDevTarget target, const PdActionSpecRecord* action, U32* entryHandle) {
+  if (!action || !entryHandle) return StatusCode::invalidArguments;
+  logCall("set_default_action_setTrafficClassAndEgressQid",
+          "session %u, device %u, pipe %u, tc %u, qid %u", sessionId, target.deviceId,
+          target.devPipeId, action->tc, action->qid);
+  SimChip::TernaryTable* table;
+  if (Status status =
+          enter("set_default_action_setTrafficClassAndEgressQid", sessionId, target, &table)) {
+    return status;
+  }
+  return table->defaultActionIs({action->tc, action->qid}, entryHandle);
+}
+
+PdStatus p4_pd_zorvik_switch_ingressTrafficClass_table_delete(U32 sessionId, U8 device,
+                                                              U32 entryHandle) {
+  logCall("table_delete", "session %u, device %u, handle %#x", sessionId, device, entryHandle);
+  SimChip::TernaryTable* table;
+  if (Status status = enter("table_delete", sessionId, device, &table)) return status;
+  return table->remove(entryHandle);
+}
+
+PdStatus p4_pd_zorvik_switch_ingressTrafficClass_table_reset_default_entry(U32 sessionId,
+                                                                           PdDevTarget target) {
+  logCall("table_reset_default_entry", "session %u, device %u, pipe %u", sessionId, target.deviceId,
+          target.devPipeId);
+  SimChip::TernaryTable* table;
+  if (Status status = enter("table_reset_default_entry", sessionId, target, &table)) {
+    return status;
+  }
+  return table->defaultActionReset();
+}
+
+PdStatus p4_pd_zorvik_switch_ingressTrafficClass_get_entry(U32 sessionId, U8 device,
+                                                           U32 entryHandle, bool readFromHw,
+                                                           PdMatchSpecRecord* match, U32* priority,
+                                                           char* actionName, U8* actionData, void*,
+                                                           U8* hwEntryValid) {
+  if (!match || !priority || !actionName || !actionData) return StatusCode::invalidArguments;
+  logCall("get_entry", "session %u, device %u, handle %#x, from hardware %d", sessionId, device,
+          entryHandle, readFromHw);
+  SimChip::TernaryTable* table;
+  if (Status status = enter("get_entry", sessionId, device, &table)) return status;
+  SimChip::Entry entry;
+  if (Status status = table->entry(entryHandle, &entry)) return status;
+  *match = recordOf(entry.key);
+  *priority = entry.priority;
+  std::snprintf(actionName, pdActionNameCapacity, "%s", pdActionName);
+  actionData[0] = entry.action.tc;
+  actionData[1] = entry.action.qid;
+  if (hwEntryValid) *hwEntryValid = 1;
+  return StatusCode::success;
+}
+
+PdStatus p4_pd_zorvik_switch_ingressTrafficClass_get_first_entry_handle(U32 sessionId,
+                                                                        PdDevTarget target,
+                                                                        U32* entryHandle) {
+  if (!entryHandle) return StatusCode::invalidArguments;
+  SimChip::TernaryTable* table;
+  if (Status status = enter("get_first_entry_handle", sessionId, target, &table)) return status;
+  *entryHandle = table->firstHandle();
+  return *entryHandle ? StatusCode::success : StatusCode::objectNotFound;
+}
+
+PdStatus p4_pd_zorvik_switch_ingressTrafficClass_get_next_entry_handles(U32 sessionId,
+                                                                        PdDevTarget target,
+                                                                        U32 entryHandle, U32 count,
+                                                                        U32* nextHandles) {
+  if (!nextHandles) return StatusCode::invalidArguments;
+  SimChip::TernaryTable* table;
+  if (Status status = enter("get_next_entry_handles", sessionId, target, &table)) return status;
+  for (U32 i = 0; i < count; ++i) {
+    entryHandle = entryHandle ? table->nextHandle(entryHandle) : 0;
+    nextHandles[i] = entryHandle;
+  }
+  return StatusCode::success;
+}
+
+PdStatus p4_pd_zorvik_switch_ingressTrafficClass_get_entry_count(U32 sessionId, PdDevTarget target,
+                                                                 U32* count) {
+  if (!count) return StatusCode::invalidArguments;
+  SimChip::TernaryTable* table;
+  if (Status status = enter("get_entry_count", sessionId, target, &table)) return status;
+  *count = table->entryCount();
+  return StatusCode::success;
+}
+
+}  // extern "C"
+
+// Each export has the type under which its callers find it.
+static_assert(std::is_same_v<decltype(&p4_pd_client_init), PdClientInit>);
+static_assert(std::is_same_v<decltype(&p4_pd_client_cleanup), PdClientCleanup>);
+static_assert(
+    std::is_same_v<decltype(&p4_pd_zorvik_switch_ingressTrafficClass_set_property), PdSetProperty>);
+static_assert(
+    std::is_same_v<
+        decltype(&p4_pd_zorvik_switch_ingressTrafficClass_table_add_with_setTrafficClassAndEgressQid),
+        PdTableAdd>);
+static_assert(
+    std::is_same_v<
+        decltype(&p4_pd_zorvik_switch_ingressTrafficClass_table_modify_with_setTrafficClassAndEgressQid),
+        PdTableModify>);
+static_assert(
+    std::is_same_v<
+        decltype(&p4_pd_zorvik_switch_ingressTrafficClass_set_default_action_setTrafficClassAndEgressQid),
+        PdSetDefaultAction>);
+static_assert(
+    std::is_same_v<decltype(&p4_pd_zorvik_switch_ingressTrafficClass_table_delete), PdTableDelete>);
+static_assert(
+    std::is_same_v<decltype(&p4_pd_zorvik_switch_ingressTrafficClass_table_reset_default_entry),
+                   PdTableResetDefault>);
+static_assert(
+    std::is_same_v<decltype(&p4_pd_zorvik_switch_ingressTrafficClass_get_entry), PdTableGetEntry>);
+static_assert(
+    std::is_same_v<decltype(&p4_pd_zorvik_switch_ingressTrafficClass_get_first_entry_handle),
+                   PdGetFirstEntryHandle>);
+static_assert(
+    std::is_same_v<decltype(&p4_pd_zorvik_switch_ingressTrafficClass_get_next_entry_handles),
+                   PdGetNextEntryHandles>);
+static_assert(std::is_same_v<decltype(&p4_pd_zorvik_switch_ingressTrafficClass_get_entry_count),
+                             PdGetEntryCount>);

@@ -1,0 +1,83 @@
+#include "tools/tcagent/AgentTable.h"
+
+#include <dlfcn.h>
+
+#include <stdexcept>
+
+#include "sim/chip/Devices.h"
+
+namespace TcAgent {
+
+namespace {
+
+using namespace BfIngressTrafficClass;
+using namespace BfPdIngressTrafficClass;
+
+void* driverLoaded(const std::string& path) {
+  void* driver = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!driver) throw std::runtime_error("cannot load driver library: " + std::string(::dlerror()));
+  return driver;
+}
+
+template <class Function>
+Function driverFunction(void* driver, const char* name) {
+  void* symbol = ::dlsym(driver, name);
+  if (!symbol) throw std::runtime_error(std::string("driver library lacks ") + name);
+  return reinterpret_cast<Function>(symbol);
+}
+
+}  // namespace
+
+AgentTable::AgentTable(const AgentOptions& options)
+    : chip_(&SimChip::deviceAttach(options.device, options.stateDirectory, options.capacity)),
+      driver_(driverLoaded(options.driverPath)) {
+  try {
+    if (PdStatus status =
+            driverFunction<PdClientInit>(driver_, PdFunctionName::clientInit)(&session_)) {
+      throw std::runtime_error("cannot open a driver session: " +
+                               std::string(driverStatusText(status)));
+    }
+    // One record for each entry the chip can hold, and one for the default entry.
+    keys_ = MbbVrellKey::VrellKeyManager::VrellKeyManagerIs(options.stateDirectory, options.device,
+                                                            tableName, chip_->capacity() + 1);
+    statuses_ = BfnTableStatusManager::StatusManager::StatusManagerIs();
+    table_ = options.factory(keys_, statuses_, driver_, session_, options.device, options.pipe,
+                             options.driverPath);
+  } catch (...) {
+    release();
+    throw;
+  }
+}
+
+AgentTable::~AgentTable() { release(); }
+
+// The table goes first, then the managers; the session and the library last.
+void AgentTable::release() noexcept {
+  table_ = nullptr;
+  statuses_ = nullptr;
+  keys_ = nullptr;
+  if (session_) driverFunction<PdClientCleanup>(driver_, PdFunctionName::clientCleanup)(session_);
+  ::dlclose(driver_);
+}
+
+void AgentTable::entryIs(const IngressTrafficClassTableEntry& entry) {
+  table_->entryIs(entry);
+  Vrell::EntryKey key = keys_->key(entry.match().ptr());
+  BfnTable::BfnSdkEntryHandle handle = table_->helper()->sdkHandles()->entry(entry.match());
+  std::optional<Vrell::EntryConfig> recorded = records().record(key);
+  if (!key || (recorded && recorded->sdkEntryHandle() == handle)) return;
+  bool isDefault = entry.match() == table_->defaultMatchSpec();
+  records().recordIs(Vrell::EntryConfig(
+      key, 0, handle, isDefault ? Vrell::EntryKind::defaultEntry : Vrell::EntryKind::entry,
+      entry.match()->priority()));
+}
+
+void AgentTable::entryDel(const IngressTrafficClassMatchSpec::PtrConst& match) {
+  Vrell::EntryKey key = keys_->key(match.ptr());
+  table_->entryDel(match);
+  if (!key) return;
+  records().recordDel(key);
+  keys_->free(key);
+}
+
+}  // namespace TcAgent

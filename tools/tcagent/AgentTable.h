@@ -1,0 +1,68 @@
+// One agent lifetime's hold on the ingress traffic-class table: the chip attached from the state
+// directory, the driver library loaded by path with a session open, the key and status
+// managers, and the table that the plug-in's entry point made (reconciling with what the chip
+// holds). Like the real agent, it keeps a persisted record of every entry it programmed: written
+// after the driver accepted the entry, erased after its removal.
+#pragma once
+
+#include <string>
+
+#include "BfIngressTrafficClass/BfIngressTrafficClass"
+#include "sim/chip/TernaryTable.h"
+
+namespace TcAgent {
+
+using TableFactory = BfIngressTrafficClass::IngressTrafficClassTable::Ptr (*)(
+    MbbVrellKey::VrellKeyManager::Ptr, BfnTableStatusManager::StatusManager::Ptr, Kiv::VoidPtr, U32,
+    U8, U16, Kiv::String);
+
+inline constexpr const char* tableName = "ingressTrafficClass";
+
+struct AgentOptions {
+  std::string stateDirectory;
+  std::string driverPath;
+  U8 device = 0;
+  U16 pipe = 0xFFFF;
+  U32 capacity = SimChip::TernaryTable::defaultCapacity;  // of a chip made afresh
+  TableFactory factory = &ingressTrafficClassTableFactory;
+};
+
+class AgentTable {
+ public:
+  // Raises std::runtime_error when the chip, the driver or the key store cannot be used, and
+  // whatever the entry point raises.
+  explicit AgentTable(const AgentOptions& options);
+  ~AgentTable();
+  AgentTable(const AgentTable&) = delete;
+  AgentTable& operator=(const AgentTable&) = delete;
+
+  const BfIngressTrafficClass::IngressTrafficClassTable::Ptr& table() const noexcept {
+    return table_;
+  }
+  const MbbVrellKey::VrellKeyManager::Ptr& keys() const noexcept { return keys_; }
+  const BfnTableStatusManager::StatusManager::Ptr& statuses() const noexcept { return statuses_; }
+  Vrell::EntryConfigMap& records() const noexcept {
+    return keys_->mbbVrellTableConfig()->entryConfigMap();
+  }
+  SimChip::TernaryTable& chip() const noexcept { return *chip_; }
+  void* driver() const noexcept { return driver_; }
+  U32 session() const noexcept { return session_; }
+
+  // Programs `entry`; a new entry or a first default action gets its record.
+  void entryIs(const BfIngressTrafficClass::IngressTrafficClassTableEntry& entry);
+  // Removes the entry of `match` (or resets the default entry), erases its record and gives its
+  // key back.
+  void entryDel(const BfIngressTrafficClass::IngressTrafficClassMatchSpec::PtrConst& match);
+
+ private:
+  void release() noexcept;
+
+  SimChip::TernaryTable* chip_;
+  void* driver_;
+  U32 session_ = 0;
+  MbbVrellKey::VrellKeyManager::Ptr keys_;
+  BfnTableStatusManager::StatusManager::Ptr statuses_;
+  BfIngressTrafficClass::IngressTrafficClassTable::Ptr table_;
+};
+
+}  // namespace TcAgent

@@ -49,7 +49,9 @@ AgentTable::AgentTable(const AgentOptions& options)
   }
 }
 
-AgentTable::~AgentTable() { release(); }
+AgentTable::~AgentTable() {
+  release();
+}
 
 // The table goes first, then the managers; the session and the library last.
 void AgentTable::release() noexcept {

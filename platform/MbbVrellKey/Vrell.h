@@ -44,6 +44,8 @@ class EntryConfig {
   U32 priority_;
 };
 
+class EntryConfigMap;
+
 // Where a walk through a record map is, so that the next record is found in constant time
 // while the map does not change.
 class IterHint {
@@ -52,6 +54,7 @@ class IterHint {
 
  private:
   friend class EntryConfigMap;
+  const EntryConfigMap* map_ = nullptr;
   U64 mapVersion_ = 0;
   std::map<EntryKey, U32>::const_iterator position_;
 };

@@ -84,6 +84,9 @@ EntryConfigMap::EntryConfigMap(const std::string& stateDirectory, U32 device,
   StoreHeader& header = *store_->header;
   const std::string& path = store_->file.path();
   if (std::all_of(std::begin(header.magic), std::end(header.magic), [](char c) { return !c; })) {
+    if (store_->file.size() < sizeof(StoreHeader) + std::size_t{capacity} * sizeof(StoredRecord)) {
+      throw std::runtime_error(path + ": incomplete key store; remove it to start afresh");
+    }
     header.version = storeVersion;
     header.headerBytes = sizeof(StoreHeader);
     header.recordBytes = sizeof(StoredRecord);
@@ -119,8 +122,8 @@ bool EntryConfigMap::firstRecord(EntryConfig* record, IterHint& hint) const {
 }
 
 bool EntryConfigMap::nextRecord(const EntryKey& key, EntryConfig* record, IterHint& hint) const {
-  bool hintHolds = hint.mapVersion_ == version_ && hint.position_ != index_.end() &&
-                   hint.position_->first == key;
+  bool hintHolds = hint.map_ == this && hint.mapVersion_ == version_ &&
+                   hint.position_ != index_.end() && hint.position_->first == key;
   return recordAt(hintHolds ? std::next(hint.position_) : index_.upper_bound(key), record, hint);
 }
 
@@ -138,6 +141,7 @@ bool EntryConfigMap::recordAt(std::map<EntryKey, U32>::const_iterator position, 
     throw corruption(position->second);
   }
   *record = configOf(stored);
+  hint.map_ = this;
   hint.mapVersion_ = version_;
   hint.position_ = position;
   return true;

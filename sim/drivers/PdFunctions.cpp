@@ -193,6 +193,8 @@ PdStatus p4_pd_zorvik_switch_ingressTrafficClass_get_first_entry_handle(U32 sess
                                                                         PdDevTarget target,
                                                                         U32* entryHandle) {
   if (!entryHandle) return StatusCode::invalidArguments;
+  logCall("get_first_entry_handle", "session %u, device %u, pipe %u", sessionId, target.deviceId,
+          target.devPipeId);
   SimChip::TernaryTable* table;
   if (Status status = enter("get_first_entry_handle", sessionId, target, &table)) return status;
   *entryHandle = table->firstHandle();
@@ -204,6 +206,8 @@ PdStatus p4_pd_zorvik_switch_ingressTrafficClass_get_next_entry_handles(U32 sess
                                                                         U32 entryHandle, U32 count,
                                                                         U32* nextHandles) {
   if (!nextHandles) return StatusCode::invalidArguments;
+  logCall("get_next_entry_handles", "session %u, device %u, pipe %u, handle %#x, count %u",
+          sessionId, target.deviceId, target.devPipeId, entryHandle, count);
   SimChip::TernaryTable* table;
   if (Status status = enter("get_next_entry_handles", sessionId, target, &table)) return status;
   for (U32 i = 0; i < count; ++i) {
@@ -216,6 +220,8 @@ PdStatus p4_pd_zorvik_switch_ingressTrafficClass_get_next_entry_handles(U32 sess
 PdStatus p4_pd_zorvik_switch_ingressTrafficClass_get_entry_count(U32 sessionId, PdDevTarget target,
                                                                  U32* count) {
   if (!count) return StatusCode::invalidArguments;
+  logCall("get_entry_count", "session %u, device %u, pipe %u", sessionId, target.deviceId,
+          target.devPipeId);
   SimChip::TernaryTable* table;
   if (Status status = enter("get_entry_count", sessionId, target, &table)) return status;
   *count = table->entryCount();

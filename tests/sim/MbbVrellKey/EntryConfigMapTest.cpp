@@ -1,0 +1,209 @@
+// The persisted entry records: key order, next with and without a valid hint, replace and
+// delete, records that survive reopening, a full store, and damaged records that a lookup
+// reports and the corruption handler drops.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <tuple>
+#include <vector>
+
+#include "platform/Kiv/Exception.h"
+#include "platform/MbbVrellKey/Vrell.h"
+#include "tests/sim/ChildProcess.h"
+#include "tests/sim/StateDirectory.h"
+
+namespace {
+
+using namespace Vrell;
+using SimTesting::fileBytes;
+using SimTesting::fileBytesAre;
+
+// The store: a 32-byte header, then 32-byte records: key, op id, handle, priority, kind, used
+// flag, checksum.
+constexpr std::size_t headerBytes = 32, recordBytes = 32, opIdAt = 8, usedAt = 22;
+
+// The record of a key, or with another handle.
+EntryConfig recordOf(EntryKey key, U32 handle = 0) {
+  return EntryConfig(key, static_cast<OpId>(key * 10), handle ? handle : static_cast<U32>(key + 1),
+                     static_cast<U16>(key % 2), static_cast<U32>(key * 100));
+}
+
+using Row = std::tuple<EntryKey, OpId, U32, U16, U32>;
+std::vector<Row> rowsOf(const std::vector<EntryConfig>& records) {
+  std::vector<Row> rows;
+  for (const EntryConfig& r : records) {
+    rows.emplace_back(r.key(), r.opId(), r.sdkEntryHandle(), r.kind(), r.priority());
+  }
+  return rows;
+}
+std::vector<Row> rowsOf(const std::vector<EntryKey>& keys) {
+  std::vector<EntryConfig> records;
+  for (EntryKey key : keys)
+    records.push_back(recordOf(key));
+  return rowsOf(records);
+}
+
+// Every record in key order, by a walk that carries its hint from record to record.
+std::vector<Row> walk(const EntryConfigMap& map) {
+  std::vector<EntryConfig> records;
+  IterHint hint;
+  EntryConfig record(0, 0, 0, 0, 0);
+  for (bool found = map.firstRecord(&record, hint); found;
+       found = map.nextRecord(record.key(), &record, hint)) {
+    records.push_back(record);
+  }
+  return rowsOf(records);
+}
+
+class EntryConfigMapTest : public testing::Test {
+ protected:
+  static constexpr U32 capacity = 4;
+
+  std::unique_ptr<EntryConfigMap> open(U32 capacityIfNew = capacity) const {
+    return std::make_unique<EntryConfigMap>(dir_.path(), 0, "ingressTrafficClass", capacityIfNew);
+  }
+  // The store: the only file of the state directory.
+  std::string storePath() const {
+    return std::filesystem::directory_iterator(dir_.path())->path().string();
+  }
+
+  SimTesting::StateDirectory dir_;
+};
+
+TEST_F(EntryConfigMapTest, RecordsComeInKeyOrderAndSurviveReopeningReplacedOrDeleted) {
+  auto map = open();
+  for (EntryKey key : {5ull, 1ull, ~0ull, 3ull})
+    map->recordIs(recordOf(key));
+  EXPECT_EQ(walk(*map), rowsOf({1, 3, 5, ~0ull}));
+  map->recordIs(recordOf(3, 77));
+  map->recordDel(5);
+  map->recordDel(5);
+  map.reset();
+  map = open(64);
+  EXPECT_EQ(walk(*map), rowsOf({recordOf(1), recordOf(3, 77), recordOf(~0ull)}));
+  EXPECT_FALSE(map->record(5));
+}
+
+TEST_F(EntryConfigMapTest, NextFindsTheFollowingKeyWithOrWithoutAValidHint) {
+  auto map = open();
+  for (EntryKey key : {1, 3, 5, 7})
+    map->recordIs(recordOf(key));
+  EntryConfig record(0, 0, 0, 0, 0);
+  auto nextKey = [&](EntryKey after, IterHint& hint) {
+    return map->nextRecord(after, &record, hint) ? record.key() : 0;
+  };
+  IterHint fresh, hint;
+  EXPECT_EQ(nextKey(4, fresh), 5u);
+  EXPECT_EQ(nextKey(7, fresh), 0u);
+  ASSERT_EQ(nextKey(1, hint), 3u);
+  EXPECT_EQ(nextKey(5, hint), 7u);  // a hint at another key
+  ASSERT_EQ(nextKey(1, hint), 3u);
+  map->recordDel(5);
+  EXPECT_EQ(nextKey(3, hint), 7u);  // a hint from before a delete
+  ASSERT_EQ(nextKey(1, hint), 3u);
+  map->recordIs(recordOf(4));
+  EXPECT_EQ(nextKey(3, hint), 4u);  // a hint from before an insert
+}
+
+TEST_F(EntryConfigMapTest, FullStoreRefusesANewKeyButTakesAReplacement) {
+  auto map = open(2);
+  map->recordIs(recordOf(1));
+  map->recordIs(recordOf(2));
+  EXPECT_THROW(map->recordIs(recordOf(3)), std::runtime_error);
+  map->recordIs(recordOf(2, 99));
+  EXPECT_EQ(walk(*map), rowsOf({recordOf(1), recordOf(2, 99)}));
+}
+
+TEST_F(EntryConfigMapTest, AllZeroStoreTooSmallForItsCapacityIsNeverWrittenPastItsEnd) {
+  open(2).reset();
+  std::filesystem::resize_file(storePath(), 0);
+  std::filesystem::resize_file(storePath(), headerBytes + 2 * recordBytes);
+  // Made afresh or refused, as long as the process lives.
+  EXPECT_EXIT(SimTesting::attemptAndExit([this] { open(1024); }), testing::ExitedWithCode(0), "");
+}
+
+// The offset of the first record that holds `key` and `used`.
+std::size_t recordAt(const std::string& path, EntryKey key, U16 used = 1) {
+  std::vector<char> bytes = fileBytes(path);
+  for (std::size_t at = headerBytes; at + recordBytes <= bytes.size(); at += recordBytes) {
+    std::tuple<EntryKey, U16> found;
+    std::memcpy(&std::get<0>(found), &bytes[at], sizeof(EntryKey));
+    std::memcpy(&std::get<1>(found), &bytes[at + usedAt], sizeof(U16));
+    if (found == std::make_tuple(key, used)) return at;
+  }
+  throw std::runtime_error("no such record in " + path);
+}
+
+// A change that damages the store holding keys 1 to 3, and the keys that outlive it.
+struct Damage {
+  const char* name;
+  std::function<void(const std::string& path)> apply;
+  std::vector<EntryKey> survivors;
+};
+void PrintTo(const Damage& damage, std::ostream* out) {
+  *out << damage.name;
+}
+
+const Damage damages[] = {
+    {"ChangedByte",
+     [](const std::string& p) { fileBytesAre(p, recordAt(p, 2) + opIdAt, U8{0xEE}); },
+     {1, 3}},
+    {"HalfWrittenRecord",
+     [](const std::string& p) {
+       std::size_t at = recordAt(p, 0, 0);
+       fileBytesAre(p, at, EntryKey{9});
+       fileBytesAre(p, at + usedAt, U16{1});
+     },
+     {1, 2, 3}},
+    {"ImpossibleUsedFlag",
+     [](const std::string& p) { fileBytesAre(p, recordAt(p, 2) + usedAt, U16{2}); },
+     {1, 3}},
+    {"RepeatedKey",
+     [](const std::string& p) {
+       std::array<char, recordBytes> first;
+       std::vector<char> bytes = fileBytes(p);
+       std::copy_n(bytes.begin() + recordAt(p, 1), recordBytes, first.begin());
+       fileBytesAre(p, recordAt(p, 3), first);
+     },
+     {1, 2}},
+};
+
+class DamagedRecordTest : public EntryConfigMapTest, public testing::WithParamInterface<Damage> {};
+
+TEST_P(DamagedRecordTest, LookupRaisesAndTheHandlerDropsOnlyTheDamagedRecord) {
+  for (EntryKey key : {1, 2, 3})
+    open()->recordIs(recordOf(key));
+  GetParam().apply(storePath());
+  auto map = open();
+  std::string message;
+  try {
+    walk(*map);
+    ADD_FAILURE() << "the walk met no damaged record";
+  } catch (const Kiv::CorruptionDetectedException& corruption) {
+    message = corruption.what();
+  }
+  EXPECT_THAT(message, testing::HasSubstr("is damaged"));
+  map->doCorruptionDetected(message);
+  EXPECT_THAT(map->corruptionMessages(), testing::ElementsAre(message));
+  EXPECT_EQ(walk(*map), rowsOf(GetParam().survivors));
+
+  map.reset();
+  map = open();
+  EXPECT_EQ(walk(*map), rowsOf(GetParam().survivors));
+  // The room of each dropped record is free again.
+  for (EntryKey key = 10; map->records() < capacity; ++key) {
+    ASSERT_NO_THROW(map->recordIs(recordOf(key)));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(EntryConfigMap, DamagedRecordTest, testing::ValuesIn(damages),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace

@@ -1,0 +1,77 @@
+// The key manager: keys above the high-water mark, the mark lowered by keys given back at the
+// top, gaps reused by recycling, and keys populated from persisted records.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "platform/MbbVrellKey/VrellKeyManager.h"
+#include "tests/sim/CountedMatch.h"
+#include "tests/sim/StateDirectory.h"
+
+namespace {
+
+using SimTesting::CountedMatch;
+using Vrell::EntryKey;
+
+class VrellKeyManagerTest : public testing::Test {
+ protected:
+  // Keys 1 to 5 for the first five of eight matches.
+  VrellKeyManagerTest() {
+    for (int made = 0; made < 8; ++made)
+      matches_.emplace_back(new CountedMatch);
+    for (EntryKey key = 1; key <= 5; ++key)
+      EXPECT_EQ(alloc(key - 1), key);
+  }
+
+  EntryKey alloc(std::size_t match, bool recycle = false) {
+    return keys_->alloc(matches_[match], recycle);
+  }
+
+  SimTesting::StateDirectory dir_;
+  MbbVrellKey::VrellKeyManager::Ptr keys_ =
+      MbbVrellKey::VrellKeyManager::VrellKeyManagerIs(dir_.path(), 0, "ingressTrafficClass", 16);
+  std::vector<CountedMatch::Ptr> matches_;
+};
+
+TEST_F(VrellKeyManagerTest, FreeingTheTopKeyLowersTheMarkPastEveryKeyGivenBack) {
+  struct Step {
+    EntryKey freed, markAfter;
+  };
+  for (Step step : {Step{3, 5}, Step{5, 4}, Step{4, 2}, Step{1, 2}, Step{2, 0}}) {
+    SCOPED_TRACE(step.freed);
+    keys_->free(step.freed);
+    EXPECT_EQ(keys_->keyHighWater, step.markAfter);
+    EXPECT_EQ(keys_->match(step.freed), nullptr);
+    EXPECT_EQ(keys_->key(matches_[step.freed - 1].ptr()), 0u);
+  }
+  EXPECT_EQ(alloc(0, true), 1u);
+}
+
+TEST_F(VrellKeyManagerTest, RecycleReusesTheSmallestGapAndPlainAllocGoesAboveTheMark) {
+  keys_->free(3);
+  keys_->free(2);
+  keys_->free(2);  // a free key changes nothing
+  EXPECT_EQ(alloc(5), 6u);
+  EXPECT_EQ(alloc(6, true), 2u);
+  keys_->keyHighWater = 10;  // as after reading back records up to key 10
+  EXPECT_EQ(alloc(7, true), 3u);
+  EXPECT_EQ(alloc(2, true), 11u);
+  EXPECT_EQ(keys_->match(2), matches_[6]);
+  EXPECT_EQ(keys_->key(matches_[2].ptr()), 11u);
+  EXPECT_EQ(keys_->keys(), 7u);
+}
+
+TEST_F(VrellKeyManagerTest, PopulateAssociatesKeysWithMatchesOrWithNone) {
+  keys_->populate(7, matches_[5]);
+  keys_->populate(9, nullptr);  // an entry that could not be read back
+  EXPECT_EQ(keys_->match(7), matches_[5]);
+  EXPECT_EQ(keys_->key(matches_[5].ptr()), 7u);
+  EXPECT_EQ(keys_->match(9), nullptr);
+  EXPECT_EQ(keys_->keys(), 7u);
+  keys_->free(9);
+  keys_->free(7);
+  EXPECT_EQ(keys_->keys(), 5u);
+  EXPECT_EQ(keys_->key(matches_[5].ptr()), 0u);
+}
+
+}  // namespace

@@ -1,0 +1,285 @@
+// The chip model's table: state that survives a reattach and is refused when damaged or held by
+// another process, handles that never name a later entry, duplicates and capacity, the default
+// entry and classification.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <tuple>
+#include <vector>
+
+#include "sim/chip/Devices.h"
+#include "sim/chip/TernaryTable.h"
+#include "tests/sim/ChildProcess.h"
+#include "tests/sim/StateDirectory.h"
+
+namespace {
+
+using namespace SimChip;
+using SimTesting::fileBytes;
+using SimTesting::fileBytesAre;
+
+// The state file: a 48-byte header, then 40-byte slots, each starting with its state word.
+constexpr std::size_t versionAt = 8, capacityAt = 20, deviceAt = 24, slotBytes = 40;
+constexpr std::size_t slotAt(std::size_t index) {
+  return 48 + slotBytes * index;
+}
+constexpr std::size_t trustModeField = 0, dscpField = 3;
+
+// A key that matches `value` in the bits of `mask` of one field, and anything in the others.
+Key fieldKey(std::size_t field, U8 value, U8 mask = 0xFF) {
+  Key key;
+  key.value[field] = value;
+  key.mask[field] = mask;
+  return key;
+}
+
+KeyFields packetOf(U8 trustMode, U8 dscp) {
+  KeyFields packet{};
+  packet[trustModeField] = trustMode;
+  packet[dscpField] = dscp;
+  return packet;
+}
+
+U32 added(TernaryTable& table, const Key& key, U32 priority, U8 tc = 1) {
+  U32 handle = 0;
+  EXPECT_EQ(table.add(key, priority, {tc, 0}, &handle), StatusCode::success);
+  return handle;
+}
+
+// Every entry, as the walk by handle meets it.
+using EntryRow = std::tuple<U32, KeyFields, KeyFields, U32, U8, U8>;
+std::vector<EntryRow> rows(const TernaryTable& table) {
+  std::vector<EntryRow> result;
+  Entry e;
+  for (U32 handle = table.firstHandle(); handle; handle = table.nextHandle(handle)) {
+    EXPECT_EQ(table.entry(handle, &e), StatusCode::success);
+    result.emplace_back(e.handle, e.key.value, e.key.mask, e.priority, e.action.tc, e.action.qid);
+  }
+  return result;
+}
+
+class TernaryTableTest : public testing::Test {
+ protected:
+  static constexpr U32 device = 1;
+
+  std::unique_ptr<TernaryTable> open(U32 capacityIfNew) const {
+    return std::make_unique<TernaryTable>(dir_.path(), device, capacityIfNew);
+  }
+  std::string statePath() const { return TernaryTable::statePath(dir_.path(), device); }
+
+  SimTesting::StateDirectory dir_;
+};
+
+TEST_F(TernaryTableTest, ReattachKeepsEntriesHandlesDefaultScopeAndOrderOfAdding) {
+  auto table = open(3);
+  ASSERT_EQ(table->entryScopeIs(1), StatusCode::success);
+  U32 removed = added(*table, Key{}, 5);
+  U32 trusted = added(*table, fieldKey(trustModeField, 1), 5);
+  ASSERT_EQ(table->remove(removed), StatusCode::success);
+  added(*table, fieldKey(dscpField, 0x2E), 9);
+  U32 wildcard = added(*table, Key{}, 5);  // in the first slot, yet added after `trusted`
+  U32 defaultHandle = 0;
+  ASSERT_EQ(table->defaultActionIs({6, 7}, &defaultHandle), StatusCode::success);
+  std::vector<EntryRow> before = rows(*table);
+  ASSERT_EQ(before.size(), 3u);
+
+  table.reset();
+  table = open(64);
+  EXPECT_EQ(table->capacity(), 3u);
+  EXPECT_EQ(rows(*table), before);
+  EXPECT_EQ(table->entryScope(), 1u);
+  Entry entry;
+  EXPECT_EQ(table->entry(removed, &entry), StatusCode::objectNotFound);
+  ASSERT_EQ(table->entry(defaultHandle, &entry), StatusCode::success);
+  EXPECT_EQ(entry.action.qid, 7);
+  // Equal priorities: the entry added first wins, whatever its slot; adding goes on in order.
+  EXPECT_EQ(table->classify(packetOf(1, 0)).handle, trusted);
+  ASSERT_EQ(table->remove(trusted), StatusCode::success);
+  added(*table, fieldKey(trustModeField, 1), 5);
+  EXPECT_EQ(table->classify(packetOf(1, 0)).handle, wildcard);
+}
+
+TEST_F(TernaryTableTest, StateIsAttachedOncePerProcessAndRefusedToAnother) {
+  TernaryTable& attached = deviceAttach(device, dir_.path(), 4);
+  EXPECT_EQ(&deviceAttach(device, dir_.path(), 64), &attached);
+  EXPECT_EXIT(SimTesting::attemptAndExit([this] { open(4); }), testing::ExitedWithCode(0),
+              "in use by another process");
+  deviceDetach(device);
+}
+
+// A change that damages the state file, and what the refusal says.
+struct Damage {
+  const char* name;
+  std::function<void(const std::string& path)> apply;
+  const char* message;
+};
+void PrintTo(const Damage& damage, std::ostream* out) {
+  *out << damage.name;
+}
+
+template <class T>
+std::function<void(const std::string&)> written(std::size_t offset, T value) {
+  return [=](const std::string& path) { fileBytesAre(path, offset, value); };
+}
+void secondSlotCopiesFirst(const std::string& path) {
+  std::array<char, slotBytes> first;
+  std::vector<char> bytes = fileBytes(path);
+  std::copy_n(bytes.begin() + slotAt(0), slotBytes, first.begin());
+  fileBytesAre(path, slotAt(1), first);
+}
+void cutAfterTwoSlots(const std::string& path) {
+  std::filesystem::resize_file(path, slotAt(2));
+}
+
+const Damage damages[] = {
+    {"WrongMagic", written(0, 'X'), "not a chip state file"},
+    {"WrongVersion", written(versionAt, U32{2}), "chip state of another version"},
+    {"CapacityBeyondFile", written(capacityAt, U32{5}), "capacity 5 does not fit the file"},
+    {"ZeroCapacity", written(capacityAt, U32{0}), "capacity 0 does not fit the file"},
+    {"FileCutShort", cutAfterTwoSlots, "capacity 4 does not fit the file"},
+    {"ImpossibleSlotState", written(slotAt(0), U64{3}), "slot 0 state"},
+    {"RepeatedKey", secondSlotCopiesFirst, "slot 1 repeats the key of another entry"},
+    {"AnotherDevice", written(deviceAt, U32{2}), "holds the state of device 2"},
+};
+
+class DamagedStateTest : public TernaryTableTest, public testing::WithParamInterface<Damage> {};
+
+TEST_P(DamagedStateTest, IsRefusedWithItsReason) {
+  {
+    auto table = open(4);
+    added(*table, fieldKey(dscpField, 1), 1);
+    added(*table, fieldKey(dscpField, 2), 1);
+  }
+  GetParam().apply(statePath());
+  EXPECT_THAT([this] { open(4); },
+              testing::ThrowsMessage<std::runtime_error>(testing::HasSubstr(GetParam().message)));
+}
+
+INSTANTIATE_TEST_SUITE_P(TernaryTable, DamagedStateTest, testing::ValuesIn(damages),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(TernaryTableTest, StateWhoseMakingWasCutShortIsMadeAfresh) {
+  for (std::size_t size : {std::size_t{0}, slotAt(4)}) {
+    SCOPED_TRACE(size);
+    std::ofstream(statePath()).close();
+    std::filesystem::resize_file(statePath(), size);
+    auto table = open(4);
+    EXPECT_EQ(table->capacity(), 4u);
+    EXPECT_EQ(table->entryCount(), 0u);
+    added(*table, Key{}, 1);
+  }
+}
+
+TEST_F(TernaryTableTest, HandleOfRemovedEntryNamesNothingWhenItsSlotIsReused) {
+  auto table = open(1);
+  U32 removed = added(*table, fieldKey(dscpField, 1), 1);
+  ASSERT_EQ(table->remove(removed), StatusCode::success);
+  U32 reuser = added(*table, fieldKey(dscpField, 2), 1, 2);
+  Entry entry;
+  for (U32 handle : {removed, 0u, ~0u}) {
+    SCOPED_TRACE(handle);
+    EXPECT_EQ(table->entry(handle, &entry), StatusCode::objectNotFound);
+    EXPECT_EQ(table->modify(handle, {9, 9}), StatusCode::objectNotFound);
+    EXPECT_EQ(table->remove(handle), StatusCode::objectNotFound);
+  }
+  ASSERT_EQ(table->entry(reuser, &entry), StatusCode::success);
+  EXPECT_EQ(entry.action.tc, 2);
+}
+
+TEST_F(TernaryTableTest, SlotWhoseGenerationsAreSpentIsRetiredForGood) {
+  auto table = open(1);
+  std::vector<U32> handles;
+  auto cycle = [&] {
+    handles.push_back(added(*table, Key{}, 1));
+    ASSERT_EQ(table->remove(handles.back()), StatusCode::success);
+  };
+  cycle();
+  cycle();
+  // Handles of one slot differ by whole generations. Spending 2^30 of them would take long, so
+  // the state file moves the slot to its second last generation.
+  const auto indexBits = static_cast<unsigned>(std::countr_zero(handles[1] - handles[0]));
+  const U64 lastGeneration = (U64{1} << (32 - indexBits)) - 1;
+  table.reset();
+  fileBytesAre(statePath(), slotAt(0), (lastGeneration - 1) << 32);
+  table = open(1);
+  cycle();
+  cycle();
+  EXPECT_EQ(handles.back(), static_cast<U32>(lastGeneration << indexBits | 1));
+
+  U32 handle = 0;
+  EXPECT_EQ(table->add(Key{}, 1, {}, &handle), StatusCode::notEnoughSpace);
+  table.reset();
+  table = open(1);
+  EXPECT_EQ(table->add(Key{}, 1, {}, &handle), StatusCode::notEnoughSpace);
+  Entry entry;
+  for (U32 spent : handles)
+    EXPECT_EQ(table->entry(spent, &entry), StatusCode::objectNotFound);
+}
+
+TEST_F(TernaryTableTest, DuplicateKeyAndPriorityAndFullTableAreRefused) {
+  auto table = open(2);
+  added(*table, fieldKey(dscpField, 0x2E, 0xF0), 5);
+  U32 handle = 0;
+  // Value bits outside the mask make no other key.
+  EXPECT_EQ(table->add(fieldKey(dscpField, 0x2F, 0xF0), 5, {}, &handle), StatusCode::alreadyExists);
+  U32 otherPriority = added(*table, fieldKey(dscpField, 0x2E, 0xF0), 6);
+  EXPECT_EQ(table->add(fieldKey(dscpField, 0x2E), 5, {}, &handle), StatusCode::notEnoughSpace);
+  EXPECT_EQ(table->entryCount(), 2u);
+  ASSERT_EQ(table->remove(otherPriority), StatusCode::success);
+  added(*table, fieldKey(dscpField, 0x2E), 5);
+}
+
+TEST_F(TernaryTableTest, DefaultEntryKeepsItsHandleUntilReset) {
+  auto table = open(2);
+  U32 first = 0, again = 0;
+  ASSERT_EQ(table->defaultActionIs({1, 2}, &first), StatusCode::success);
+  ASSERT_EQ(table->defaultActionIs({3, 4}, &again), StatusCode::success);
+  EXPECT_EQ(again, first);
+  Entry entry;
+  ASSERT_EQ(table->entry(first, &entry), StatusCode::success);
+  EXPECT_EQ(std::tie(entry.handle, entry.action.tc, entry.action.qid),
+            std::make_tuple(first, U8{3}, U8{4}));
+  EXPECT_EQ(table->classify(packetOf(0, 0)).handle, first);
+  EXPECT_EQ(table->firstHandle(), 0u);  // the walk meets entries only
+
+  ASSERT_EQ(table->defaultActionReset(), StatusCode::success);
+  EXPECT_EQ(table->entry(first, &entry), StatusCode::objectNotFound);
+  Classification miss = table->classify(packetOf(0, 0));
+  EXPECT_EQ(std::tie(miss.hit, miss.handle), std::make_tuple(false, 0u));
+  EXPECT_FALSE(miss.action);
+  ASSERT_EQ(table->defaultActionIs({1, 2}, &again), StatusCode::success);
+  EXPECT_NE(again, first);
+}
+
+TEST_F(TernaryTableTest, ClassifyPicksLowestPriorityThenEntryAddedFirstElseDefault) {
+  auto table = open(8);
+  added(*table, fieldKey(dscpField, 0x2E), 10, 1);
+  added(*table, fieldKey(dscpField, 0x20, 0xF0), 20, 2);
+  added(*table, fieldKey(trustModeField, 1), 10, 3);
+  U32 defaultHandle = 0;
+  ASSERT_EQ(table->defaultActionIs({7, 0}, &defaultHandle), StatusCode::success);
+  // Trust mode, DSCP, and the traffic class given.
+  const std::tuple<U8, U8, U8> packets[] = {
+      {0, 0x2E, 1},  // lowest priority value
+      {0, 0x21, 2},  // masked field
+      {1, 0x2E, 1},  // equal priorities: the entry added first
+      {1, 0x21, 3},  // another field
+      {0, 0x10, 7},  // no entry: the default action
+  };
+  for (auto [trustMode, dscp, tc] : packets) {
+    SCOPED_TRACE(testing::Message() << int{trustMode} << "/" << int{dscp});
+    Classification result = table->classify(packetOf(trustMode, dscp));
+    ASSERT_TRUE(result.action);
+    EXPECT_EQ(result.action->tc, tc);
+    EXPECT_EQ(result.hit, tc != 7);
+  }
+}
+
+}  // namespace

@@ -26,8 +26,8 @@ class VrellKeyManager : public Kiv::PtrInterface {
   explicit VrellKeyManager(Vrell::TableConfig::Ptr tableConfig) noexcept
       : tableConfig_(std::move(tableConfig)) {}
 
-  // Reserves a key for `match`: the key above the high-water mark, or with `recycle` the
-  // smallest key given back earlier.
+  // Reserves a key for `match`: the first free key above the high-water mark, or with `recycle`
+  // the smallest key given back earlier.
   Vrell::EntryKey alloc(const MatchPtrConst& match, bool recycle);
   // Gives back a reserved key.
   void free(const Vrell::EntryKey& key);

@@ -47,7 +47,10 @@ Vrell::EntryKey VrellKeyManager::alloc(const MatchPtrConst& match, bool recycle)
   if (recycle && !givenBack_.empty()) {
     key = givenBack_.extract(givenBack_.begin()).value();
   } else {
-    key = ++keyHighWater;
+    // A key that a persisted record holds stays taken, even when the record was not read back.
+    do {
+      key = ++keyHighWater;
+    } while (matches_.contains(key) || tableConfig_->entryConfigMap().record(key));
   }
   associate(key, match);
   logCall("alloc", key);

@@ -65,11 +65,18 @@ TEST_F(TableFactoryTest, RestartRelearnsEveryRecordedEntryAndProgramsNothing) {
   EXPECT_EQ(stateOf(agent()), before);
   EXPECT_THAT(callsBeyondReconciliation(calls), IsEmpty());
   EXPECT_EQ(callsNamed(calls, "pd.get_entry(").size(), 4u);
-  EXPECT_EQ(callsNamed(calls, "keyManager.populate(").size(), 4u);
+  // Four from the entry point; the agent then gives the default entry's key to the default match.
+  EXPECT_EQ(callsNamed(calls, "keyManager.populate(").size(), 5u);
   EXPECT_EQ(agent().keys()->keyHighWater, 5u);
   EXPECT_EQ(agent().statuses()->statuses(), 0u);
   EXPECT_EQ(agent().statuses()->resyncs(), 1u);
   EXPECT_TRUE(agreement(agent(), StatusCheck::skip));
+
+  // The default entry is known under the table's default match again: setting it reserves no key.
+  EXPECT_NE(handles().entry(agent().table()->defaultMatchSpec()), 0u);
+  EXPECT_THAT(callsNamed(callsOf([&] { program(agent().table()->defaultMatchSpec(), 8, 8); }),
+                         "keyManager."),
+              IsEmpty());
 
   // The read-back matches are the table's keys now: they modify and remove their entries.
   const Match::PtrConst reconciled = matchOfKey(2);
@@ -164,9 +171,12 @@ TEST_F(TableFactoryTest, ADamagedRecordIsReportedOnceAndEndsTheReconciliation) {
   EXPECT_EQ(agent().keys()->keyHighWater, 2u);
   EXPECT_FALSE(agent().records().record(3));
   EXPECT_FALSE(matchOfKey(4));
+  // Key 4's record was not read back, but its key stays taken: the next entry gets key 5.
   const Match::Ptr added = numberedMatch(5);
   program(added, 5, 5);
   EXPECT_TRUE(table().entry(added).action());
+  EXPECT_EQ(agent().keys()->key(added.ptr()), 5u);
+  EXPECT_EQ(agent().records().record(4)->sdkEntryHandle(), recordedHandles[4]);
 }
 
 TEST_F(TableFactoryTest, BindingAnotherLibraryNameLeavesTheObjectHeldBeforeUntouched) {

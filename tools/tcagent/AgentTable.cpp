@@ -43,6 +43,7 @@ AgentTable::AgentTable(const AgentOptions& options)
     statuses_ = BfnTableStatusManager::StatusManager::StatusManagerIs();
     table_ = options.factory(keys_, statuses_, driver_, session_, options.device, options.pipe,
                              options.driverPath);
+    defaultEntryRestored();
   } catch (...) {
     release();
     throw;
@@ -60,6 +61,30 @@ void AgentTable::release() noexcept {
   keys_ = nullptr;
   if (session_) driverFunction<PdClientCleanup>(driver_, PdFunctionName::clientCleanup)(session_);
   ::dlclose(driver_);
+}
+
+// The table reads the default entry back like any other entry, under a match of its own. The
+// record says which entry is the default one: it goes back under the table's default match, so
+// that setting or resetting the default finds its handle.
+void AgentTable::defaultEntryRestored() {
+  Vrell::IterHint hint;
+  Vrell::EntryConfig record(0, 0, 0, 0, 0);
+  try {
+    for (bool found = records().firstRecord(&record, hint); found;
+         found = records().nextRecord(record.key(), &record, hint)) {
+      if (record.kind() != Vrell::EntryKind::defaultEntry) continue;
+      auto readBack =
+          Kiv::ptrDynamicCast<const IngressTrafficClassMatchSpec>(keys_->match(record.key()));
+      if (!readBack) return;
+      IngressTrafficClassTableHandles& handles = *table_->helper()->sdkHandles();
+      handles.entryDel(readBack);
+      handles.entryIs(table_->defaultMatchSpec(), record.sdkEntryHandle());
+      keys_->populate(record.key(), table_->defaultMatchSpec());
+      return;
+    }
+  } catch (const Kiv::CorruptionDetectedException&) {
+    // The entry point has reported the damage already; what follows it stays unread.
+  }
 }
 
 void AgentTable::entryIs(const IngressTrafficClassTableEntry& entry) {

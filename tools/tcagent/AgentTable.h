@@ -55,6 +55,7 @@ class AgentTable {
   void entryDel(const BfIngressTrafficClass::IngressTrafficClassMatchSpec::PtrConst& match);
 
  private:
+  void defaultEntryRestored();
   void release() noexcept;
 
   SimChip::TernaryTable* chip_;

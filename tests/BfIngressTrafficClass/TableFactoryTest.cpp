@@ -171,11 +171,15 @@ TEST_F(TableFactoryTest, ADamagedRecordIsReportedOnceAndEndsTheReconciliation) {
   EXPECT_EQ(agent().keys()->keyHighWater, 2u);
   EXPECT_FALSE(agent().records().record(3));
   EXPECT_FALSE(matchOfKey(4));
-  // Key 4's record was not read back, but its key stays taken: the next entry gets key 5.
+  // The damaged record is gone and its key free again; key 4's record was not read back, but
+  // its key stays taken.
   const Match::Ptr added = numberedMatch(5);
+  const Match::Ptr addedNext = numberedMatch(6);
   program(added, 5, 5);
+  program(addedNext, 6, 6);
   EXPECT_TRUE(table().entry(added).action());
-  EXPECT_EQ(agent().keys()->key(added.ptr()), 5u);
+  EXPECT_EQ(agent().keys()->key(added.ptr()), 3u);
+  EXPECT_EQ(agent().keys()->key(addedNext.ptr()), 5u);
   EXPECT_EQ(agent().records().record(4)->sdkEntryHandle(), recordedHandles[4]);
 }
 

@@ -8,6 +8,7 @@ const Kiv::TypeDescriptor* const types[] = {
     &kivTypeActionSpecType, &kivTypeBaseActionSpec, &kivTypeSetTrafficClassAndEgressQidActionSpec,
     &kivTypeMatchSpec,      &kivTypeTableHandles,   &kivTypeTableHelper,
     &kivTypeTableEntry,     &kivTypeTable,          &kivTypeTablePd,
+    &kivTypeTableBfrt,
 };
 
 // Registered when the library is loaded, before any other call into it.

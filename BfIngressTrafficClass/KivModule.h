@@ -16,6 +16,7 @@ extern const Kiv::TypeDescriptor kivTypeTableHelper;
 extern const Kiv::TypeDescriptor kivTypeTableEntry;
 extern const Kiv::TypeDescriptor kivTypeTable;
 extern const Kiv::TypeDescriptor kivTypeTablePd;
+extern const Kiv::TypeDescriptor kivTypeTableBfrt;
 
 // The constructor parameters of every table class.
 extern const Kiv::Parameter kivTableConstructorParameters[3];

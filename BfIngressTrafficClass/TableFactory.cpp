@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "BfIngressTrafficClass/Diagnostics.h"
+#include "BfIngressTrafficClass/bfrt/IngressTrafficClassTableBfrt.h"
 #include "BfIngressTrafficClass/pd/IngressTrafficClassTablePd.h"
 #include "platform/Kiv/Exception.h"
 
@@ -62,8 +63,13 @@ IngressTrafficClassTable::Ptr ingressTrafficClassTableFactory(
   BF_ITC_CHECK(!pdLibPath.empty(), "pdLibPath", 135, factorySignature);
   helper->pdLibIs(pdLibPath, dlHandle, sessionId);
   helper->sdkHandlesIs();
-  IngressTrafficClassTable::Ptr table =
-      ingressTrafficClassTablePdFactory(helper, vrellKeyManager, statusManager);
+  // A driver library that offers the BF Runtime table is programmed through it.
+  IngressTrafficClassTable::Ptr table;
+  if (helper->pdLib()->bfRtBinding().tables[0]) {
+    table = ingressTrafficClassTableBfrtFactory(helper, vrellKeyManager, statusManager);
+  } else {
+    table = ingressTrafficClassTablePdFactory(helper, vrellKeyManager, statusManager);
+  }
   table->defaultMatchSpecIs();
   table->initializeTable(helper);
   if (vrellKeyManager) reconcile(*table, *vrellKeyManager);

@@ -24,6 +24,19 @@ inline void keyGiveBack(const MbbVrellKey::VrellKeyManager::Ptr& keys,
   if (keys && key) keys->free(*key);
 }
 
+// Runs the driver's part of creating an entry for which `key` was reserved; when it raises, the
+// key is given back before the exception goes on.
+template <class Programming>
+void keyGivenBackOnFailure(const MbbVrellKey::VrellKeyManager::Ptr& keys,
+                           const std::optional<Vrell::EntryKey>& key, Programming&& programming) {
+  try {
+    programming();
+  } catch (...) {
+    keyGiveBack(keys, key);
+    throw;
+  }
+}
+
 // Starts the status of `match` afresh.
 inline void statusInit(const BfnTableStatusManager::StatusManager::Ptr& statuses,
                        const IngressTrafficClassMatchSpec::PtrConst& match) {

@@ -7,14 +7,8 @@
 #include "platform/Kiv/Ptr.h"
 #include "platform/Kiv/Reflection.h"
 #include "platform/Kiv/String.h"
-
-namespace bfrt {
-class ZorvikBfRtTable;
-}
-
-namespace BfRt {
-using BfRtTablePtr = bfrt::ZorvikBfRtTable*;
-}
+#include "platform/bfrt/BfRtTableIntf.h"
+#include "platform/bfrt/ZorvikBfRtTable.h"
 
 namespace BfPdIngressTrafficClass {
 
@@ -32,7 +26,16 @@ struct PdFunctions {
 // What a driver library offers the BF Runtime backend; a library without a BF Runtime table
 // leaves the first table object null.
 struct BfRtBinding {
+  BfRt::BfRtTableIntf::Ptr tableIntf;  // the source of the driver session
+  // The ingressTrafficClass table, then up to two further tables of the program.
   BfRt::BfRtTablePtr tables[3] = {};
+  // The ternary key fields, in the order of the PD match record's fields.
+  bfrt::bf_rt_id_t keyFieldIds[8] = {};
+  bfrt::bf_rt_id_t priorityFieldId = 0;
+  U8 hasPriorityField = 0;
+  bfrt::bf_rt_id_t actionId = 0;
+  // The action's parameters: the traffic class, then the egress queue id.
+  bfrt::bf_rt_id_t dataFieldIds[2] = {};
 };
 
 class BfPdIngressTrafficClassIntf : public Kiv::PtrInterface {
@@ -42,7 +45,8 @@ class BfPdIngressTrafficClassIntf : public Kiv::PtrInterface {
   using Ptr = Kiv::Ptr<BfPdIngressTrafficClassIntf>;
 
   // Binds the loaded driver library `dlHandle`, known as `pdLibName`, for the table on
-  // `deviceId`. Raises Kiv::InternalException naming a function that the library lacks.
+  // `deviceId`: its PD functions and, if it offers them, its BF Runtime tables. Raises
+  // Kiv::InternalException naming a function, table or field that the library lacks.
   BfPdIngressTrafficClassIntf(U8 deviceId, const Kiv::String& pdLibName, Kiv::VoidPtr dlHandle,
                               U32 sessionId);
 

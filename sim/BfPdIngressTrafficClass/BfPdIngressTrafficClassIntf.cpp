@@ -4,6 +4,7 @@
 
 #include "platform/Kiv/BuiltinTypes.h"
 #include "platform/Kiv/Exception.h"
+#include "platform/bfrt/ZorvikSwitchProgram.h"
 
 namespace BfPdIngressTrafficClass {
 
@@ -39,6 +40,52 @@ PdFunctions pdFunctionsOf(Kiv::VoidPtr dlHandle, const Kiv::String& library) {
   return pd;
 }
 
+// The library's BF Runtime tables, found by the names the program gives them; an empty binding
+// for a library that offers none.
+BfRtBinding bfRtBindingOf(Kiv::VoidPtr dlHandle, U8 device, const Kiv::String& library) {
+  namespace Program = ZorvikSwitchProgram;
+  BfRtBinding binding;
+  auto infoGet = reinterpret_cast<BfRtInfoGet>(::dlsym(dlHandle, bfRtInfoGetName));
+  const bfrt::BfRtInfo* info = infoGet ? infoGet(device) : nullptr;
+  if (!info) return binding;
+  auto tableNamed = [info](const char* name) -> BfRt::BfRtTablePtr {
+    const bfrt::BfRtTable* table = nullptr;
+    if (info->bfrtTableFromNameGet(name, &table) != 0) return nullptr;
+    return const_cast<bfrt::ZorvikBfRtTable*>(dynamic_cast<const bfrt::ZorvikBfRtTable*>(table));
+  };
+  BfRt::BfRtTablePtr table = tableNamed(Program::ingressTrafficClassTable);
+  if (!table) return binding;
+  auto required = [&](bfrt::bf_status_t status, const char* what) {
+    if (status) {
+      throw Kiv::InternalException(Kiv::_fmt("driver library '%s': table %s has no %s",
+                                             library.c_str(), Program::ingressTrafficClassTable,
+                                             what));
+    }
+  };
+  for (std::size_t field = 0; field < std::size(binding.keyFieldIds); ++field) {
+    required(table->keyFieldIdGet(Program::keyFields[field], &binding.keyFieldIds[field]),
+             Program::keyFields[field]);
+  }
+  binding.hasPriorityField =
+      table->keyFieldIdGet(Program::priorityField, &binding.priorityFieldId) == 0;
+  required(table->actionIdGet(Program::action, &binding.actionId), Program::action);
+  required(
+      table->dataFieldIdGet(Program::trafficClassField, binding.actionId, &binding.dataFieldIds[0]),
+      Program::trafficClassField);
+  required(table->dataFieldIdGet(Program::queueField, binding.actionId, &binding.dataFieldIds[1]),
+           Program::queueField);
+  std::shared_ptr<bfrt::BfRtSession> session = bfrt::BfRtSession::sessionCreate();
+  if (!session) {
+    throw Kiv::InternalException(
+        Kiv::_fmt("driver library '%s': cannot open a BF Runtime session", library.c_str()));
+  }
+  binding.tableIntf = Kiv::newObject<BfRt::BfRtTableIntf>(std::move(session));
+  binding.tables[0] = table;
+  binding.tables[1] = tableNamed(Program::actionProfileTable);
+  binding.tables[2] = tableNamed(Program::selectorTable);
+  return binding;
+}
+
 }  // namespace
 
 KIV_HEAP_OBJECT_DEFINITIONS(BfPdIngressTrafficClassIntf,
@@ -63,11 +110,14 @@ BfPdIngressTrafficClassIntf::BfPdIngressTrafficClassIntf(U8 deviceId, const Kiv:
       pdLibName_(pdLibName),
       dlHandle_(dlHandle),
       sessionId_(sessionId),
-      pd_(pdFunctionsOf(dlHandle, pdLibName)) {}
+      pd_(pdFunctionsOf(dlHandle, pdLibName)),
+      bfRtBinding_(bfRtBindingOf(dlHandle, deviceId, pdLibName)) {}
 
 void BfPdIngressTrafficClassIntf::dlHandleIs(Kiv::VoidPtr dlHandle) {
   if (dlHandle == dlHandle_) return;
-  pd_ = pdFunctionsOf(dlHandle, pdLibName_);
+  PdFunctions pd = pdFunctionsOf(dlHandle, pdLibName_);
+  bfRtBinding_ = bfRtBindingOf(dlHandle, deviceId_, pdLibName_);
+  pd_ = pd;
   dlHandle_ = dlHandle;
 }
 

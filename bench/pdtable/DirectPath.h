@@ -1,0 +1,69 @@
+// The benchmarks' operations made with the driver's PD functions called directly on the chip,
+// through the same driver library and session as the library's tables: each operation is the
+// one driver call that the library makes for it, with its records built beforehand, and the
+// check of its status. A lookup by match is, for a direct caller, the read-back by handle.
+#pragma once
+
+#include <vector>
+
+#include "bench/pdtable/BenchEntries.h"
+#include "bench/pdtable/LoadedTable.h"
+#include "bench/pdtable/Targets.h"
+
+namespace PdTableBench {
+
+class DirectPath {
+ public:
+  // Visits the entries of the table without managers, and adds its own spare keys.
+  explicit DirectPath(const LoadedTable& table);
+
+  std::size_t targetCount() const noexcept { return targetHandles_.size(); }
+
+  void add(std::size_t spare) {
+    const BenchKey& key = spares_[spare];
+    checked(pd_.tableAdd(session_, devTarget_, &key.record, key.priority, &benchActionRecords[0],
+                         &spareHandles_[spare]),
+            "table_add");
+  }
+  void remove(std::size_t spare) {
+    checked(pd_.tableDelete(session_, LoadedTable::device, spareHandles_[spare]), "table_delete");
+    spareHandles_[spare] = 0;
+  }
+  void modify(std::size_t target, unsigned action) {
+    checked(pd_.tableModify(session_, LoadedTable::device, targetHandles_[target],
+                            &benchActionRecords[action]),
+            "table_modify");
+  }
+  void lookUp(std::size_t target) { readBackHandle(targetHandles_[target]); }
+  void readBack(std::size_t target) { readBackHandle(targetHandles_[target]); }
+  void readBackHandle(U32 handle) {
+    BfPdIngressTrafficClass::PdMatchSpecRecord match;
+    U32 priority;
+    char actionName[BfPdIngressTrafficClass::pdActionNameCapacity];
+    U8 actionData[BfPdIngressTrafficClass::pdActionDataCapacity];
+    U8 hwEntryValid;
+    checked(pd_.tableGetEntry(session_, LoadedTable::device, handle, false, &match, &priority,
+                              actionName, actionData, nullptr, &hwEntryValid),
+            "get_entry");
+  }
+
+  // With no operation timed: every spare key programmed, or none.
+  void sparesIn();
+  void sparesOut();
+
+ private:
+  static void checked(BfPdIngressTrafficClass::PdStatus status, const char* call) {
+    if (status) [[unlikely]]
+      failed(status, call);
+  }
+  [[noreturn]] static void failed(BfPdIngressTrafficClass::PdStatus status, const char* call);
+
+  const DirectPd& pd_;
+  U32 session_;
+  BfPdIngressTrafficClass::PdDevTarget devTarget_;
+  const std::vector<BenchKey>& spares_;
+  std::vector<U32> spareHandles_;  // 0 while the spare is not programmed
+  std::vector<U32> targetHandles_;
+};
+
+}  // namespace PdTableBench

@@ -1,0 +1,32 @@
+#include "bench/pdtable/TrackedBytes.h"
+
+#include <cstdint>
+
+#include "BfIngressTrafficClass/IngressTrafficClassMatchSpec.h"
+#include "BfIngressTrafficClass/IngressTrafficClassTableHandles.h"
+#include "platform/Kiv/HashMap2018.h"
+
+namespace PdTableBench {
+
+TrackedBytes TrackedBytes::now() {
+  U64 all = 0;
+  for (const Kiv::MemAllocationTracker* tracker : Kiv::MemAllocationTracker::trackers())
+    all += tracker->liveBytes();
+  return {BfIngressTrafficClass::IngressTrafficClassTableHandles::HN_Entry::memAllocationTracker_
+              .liveBytes(),
+          Kiv::hashMap2018BucketTracker.liveBytes(),
+          BfIngressTrafficClass::IngressTrafficClassMatchSpec::memAllocationTracker_.liveBytes(),
+          all};
+}
+
+BytesPerEntry bytesPerEntry(const TrackedBytes& before, const TrackedBytes& after, U32 entries) {
+  auto perEntry = [entries](std::int64_t growth) { return double(growth) / entries; };
+  auto growth = [](U64 from, U64 to) { return std::int64_t(to - from); };
+  std::int64_t nodes = growth(before.nodes, after.nodes);
+  std::int64_t buckets = growth(before.buckets, after.buckets);
+  std::int64_t matches = growth(before.matches, after.matches);
+  std::int64_t others = growth(before.all, after.all) - nodes - buckets - matches;
+  return {perEntry(nodes), perEntry(buckets), perEntry(matches), perEntry(others)};
+}
+
+}  // namespace PdTableBench

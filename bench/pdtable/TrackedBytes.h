@@ -1,0 +1,30 @@
+// The live bytes that the allocation trackers count, and how much they grew per entry between two
+// moments: the handle map's nodes and buckets (the library's), the match objects (the agent's,
+// or the library's when a restart reads them back) and every other tracked class together.
+#pragma once
+
+#include "platform/Kiv/Types.h"
+
+namespace PdTableBench {
+
+struct TrackedBytes {
+  U64 nodes;
+  U64 buckets;
+  U64 matches;
+  U64 all;
+
+  static TrackedBytes now();
+};
+
+struct BytesPerEntry {
+  double nodes = 0;
+  double buckets = 0;
+  double matches = 0;
+  double others = 0;
+
+  double library() const noexcept { return nodes + buckets; }
+};
+
+BytesPerEntry bytesPerEntry(const TrackedBytes& before, const TrackedBytes& after, U32 entries);
+
+}  // namespace PdTableBench

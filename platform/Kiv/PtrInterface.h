@@ -36,7 +36,7 @@ class PtrInterface {
   // The object's change notifiees; none unless a class keeps them.
   virtual NotifieeList* notifieeList() const noexcept { return nullptr; }
   // Called when the last reference goes; deletes the object.
-  virtual void zeroReferencesIs() { delete this; }
+  virtual void zeroReferencesIs();
   virtual FwkType fwkType() const noexcept;
   virtual ~PtrInterface() = default;
 

@@ -82,12 +82,16 @@ const Data* Table::ownData(const bfrt::BfRtTableData& data) const noexcept {
   return own && &own->table() == this ? own : nullptr;
 }
 
+bool Table::targetKnown(const bfrt::bf_rt_target_t& target) const noexcept {
+  bool pipeKnown = target.pipe_id == bfrt::BF_DEV_PIPE_ALL || target.pipe_id < pipesPerDevice;
+  return target.dev_id == device_ && pipeKnown;
+}
+
 bf_status_t Table::chipFor(const bfrt::BfRtSession& session, const bfrt::bf_rt_target_t& target,
                            SimChip::TernaryTable** chip) const {
   if (!SimChip::sessionIsOpen(session.sessHandleGet())) return StatusCode::sessionNotFound;
-  bool pipeKnown = target.pipe_id == bfrt::BF_DEV_PIPE_ALL || target.pipe_id < pipesPerDevice;
-  *chip = target.dev_id == device_ ? SimChip::deviceTable(device_) : nullptr;
-  return *chip && pipeKnown ? StatusCode::success : StatusCode::invalidArguments;
+  *chip = targetKnown(target) ? SimChip::deviceTable(device_) : nullptr;
+  return *chip ? StatusCode::success : StatusCode::invalidArguments;
 }
 
 bf_status_t Table::tableNameGet(std::string* name) const {
@@ -307,7 +311,7 @@ bf_status_t Table::targetSet(const bfrt::bf_rt_target_t& target) {
   if (auto status = gate("targetSet", "device %u, pipe %u", target.dev_id, target.pipe_id)) {
     return status;
   }
-  return target.dev_id == device_ ? StatusCode::success : StatusCode::invalidArguments;
+  return targetKnown(target) ? StatusCode::success : StatusCode::invalidArguments;
 }
 
 }  // namespace SimBfRt

@@ -76,6 +76,7 @@ class Table : public bfrt::ZorvikBfRtTable {
 
  private:
   bool isMatchTable() const noexcept;
+  bool targetKnown(const bfrt::bf_rt_target_t& target) const noexcept;
   // The key or data of this table, or null for an object of another table.
   const Key* ownKey(const bfrt::BfRtTableKey& key) const noexcept;
   const Data* ownData(const bfrt::BfRtTableData& data) const noexcept;

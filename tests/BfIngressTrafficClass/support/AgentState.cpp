@@ -111,22 +111,13 @@ std::string stateOf(const TcAgent::AgentTable& agent) {
   return ::testing::AssertionFailure() << "disagreement:" << faults;
 }
 
-std::vector<std::string> callsBeyondReconciliation(const std::vector<std::string>& calls) {
-  static const char* const reconciling[] = {"pd.client_init(", "pd.set_property(", "pd.get_entry(",
-                                            "keyManager.populate(", "statusManager.resyncStatus("};
-  std::vector<std::string> beyond;
-  std::copy_if(calls.begin(), calls.end(), std::back_inserter(beyond), [](const std::string& c) {
-    return std::none_of(std::begin(reconciling), std::end(reconciling),
-                        [&c](const char* prefix) { return c.starts_with(prefix); });
-  });
-  return beyond;
-}
-
 std::vector<std::string> callsNamed(const std::vector<std::string>& calls,
-                                    const std::string& prefix) {
+                                    const std::vector<std::string>& prefixes) {
   std::vector<std::string> named;
-  std::copy_if(calls.begin(), calls.end(), std::back_inserter(named),
-               [&prefix](const std::string& call) { return call.starts_with(prefix); });
+  std::copy_if(calls.begin(), calls.end(), std::back_inserter(named), [&](const std::string& call) {
+    return std::any_of(prefixes.begin(), prefixes.end(),
+                       [&call](const std::string& prefix) { return call.starts_with(prefix); });
+  });
   return named;
 }
 

@@ -28,12 +28,8 @@ enum class StatusCheck { everyMatch, skip };
 ::testing::AssertionResult agreement(const TcAgent::AgentTable& agent,
                                      StatusCheck statuses = StatusCheck::everyMatch);
 
-// The calls of an agent's start other than preparing the table and reconciling (reading entries
-// back, giving keys to the key manager, resynchronising statuses): none, when nothing is
-// programmed.
-std::vector<std::string> callsBeyondReconciliation(const std::vector<std::string>& calls);
-// The calls that begin with `prefix`, in their order.
+// The calls that begin with one of `prefixes`, in their order.
 std::vector<std::string> callsNamed(const std::vector<std::string>& calls,
-                                    const std::string& prefix);
+                                    const std::vector<std::string>& prefixes);
 
 }  // namespace BfIngressTrafficClass::Testing

@@ -1,8 +1,6 @@
-// The fixture of the end-to-end tests: a fresh state directory for the chip and the key store,
-// and agent lifetimes over it, each with the driver library loaded by path and the table made
-// by the library's entry point. When the test ends, faults are cleared, the call log is off and
-// empty, the chip is detached and the directory is removed; no object of the entry model may be
-// left alive.
+// The fixture of the end-to-end tests: agent lifetimes over a fresh state directory, each loading
+// the backend's driver library and making the table through the entry point. Afterwards faults,
+// call log and BF Runtime schema are reset, the chip detached and no model object left alive.
 #pragma once
 
 #include <functional>
@@ -11,31 +9,19 @@
 #include <vector>
 
 #include "LeakCheckedTest.h"
+#include "support/Backend.h"
 #include "support/Entries.h"
+#include "tests/sim/StateDirectory.h"
 #include "tools/tcagent/AgentTable.h"
 
 namespace BfIngressTrafficClass::Testing {
 
-inline constexpr const char* pdDriverPath = BFITC_PD_DRIVER;
-
-// A directory of its own, made empty and removed with everything in it.
-class StateDirectory {
- public:
-  StateDirectory();
-  ~StateDirectory();
-  StateDirectory(const StateDirectory&) = delete;
-  StateDirectory& operator=(const StateDirectory&) = delete;
-  const std::string& path() const noexcept { return path_; }
-
- private:
-  std::string path_;
-};
-
 class AgentTest : public LeakCheckedTest {
  protected:
+  explicit AgentTest(const Backend& backend) : backend(backend) {}
   ~AgentTest() override;
 
-  TcAgent::AgentOptions options() const { return {state_.path(), pdDriverPath}; }
+  TcAgent::AgentOptions options() const { return {state_.path(), backend.driverPath}; }
   // Starts an agent lifetime over the test's state, ending the one before.
   void start(const TcAgent::AgentOptions& options);
   void start() { start(options()); }
@@ -45,8 +31,10 @@ class AgentTest : public LeakCheckedTest {
   TcAgent::AgentTable& agent() const { return *agent_; }
   IngressTrafficClassTable& table() const { return *agent_->table(); }
   IngressTrafficClassTableHandles& handles() const { return *table().helper()->sdkHandles(); }
-  const IngressTrafficClassMatchSpec::Ptr& defaultMatch() const {
-    return table().defaultMatchSpec();
+  const Match::Ptr& defaultMatch() const { return table().defaultMatchSpec(); }
+  // The match that the key manager holds for `key`.
+  Match::PtrConst matchOfKey(Vrell::EntryKey key) const {
+    return Kiv::ptrDynamicCast<const Match>(agent().keys()->match(key));
   }
 
   // Programs `match` with the action (tc, qid) as the agent does.
@@ -56,8 +44,15 @@ class AgentTest : public LeakCheckedTest {
   // The outside calls that `operation` makes, from the call log.
   static std::vector<std::string> callsOf(const std::function<void()>& operation);
 
-  StateDirectory state_;
+  const Backend& backend;
+  SimTesting::StateDirectory state_;
   std::unique_ptr<TcAgent::AgentTable> agent_;
+};
+
+// A test that runs on each backend.
+class BackendTest : public AgentTest, public ::testing::WithParamInterface<const Backend*> {
+ protected:
+  BackendTest() : AgentTest(*GetParam()) {}
 };
 
 }  // namespace BfIngressTrafficClass::Testing

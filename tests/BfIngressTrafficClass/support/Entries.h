@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "BfIngressTrafficClass/BfIngressTrafficClass"
+#include "platform/Kiv/Reflection.h"
 #include "sim/chip/TernaryTable.h"
 
 namespace BfIngressTrafficClass::Testing {
@@ -56,10 +57,9 @@ inline SimChip::Key chipKeyOf(const Match& match) {
   return key;
 }
 
+// Whether two matches have the same values, masks and priority.
 inline bool sameFields(const Match& left, const Match& right) {
-  SimChip::Key leftKey = chipKeyOf(left), rightKey = chipKeyOf(right);
-  return leftKey.value == rightKey.value && leftKey.mask == rightKey.mask &&
-         left.priority() == right.priority();
+  return Kiv::objectToStrep(&left) == Kiv::objectToStrep(&right);
 }
 
 inline IngressTrafficClassTableEntry entryOf(const Match::PtrConst& match, U8 tc, U8 qid) {

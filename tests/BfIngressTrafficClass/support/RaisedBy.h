@@ -1,6 +1,5 @@
 // What an operation raised, as text: the table exception's class, its status and its message.
-// BfNotSupported derives privately, so it is caught by its own class; the PD backend raises no
-// other class.
+// The classes that derive privately are caught by their own class.
 #pragma once
 
 #include <functional>
@@ -24,6 +23,10 @@ inline std::string raisedBy(const std::function<void()>& operation) {
     return exceptionText("BfNoSysResources", e);
   } catch (const BfTable::BfNotSupported& e) {
     return exceptionText("BfNotSupported", e);
+  } catch (const BfTable::BfDuplicateEntry& e) {
+    return exceptionText("BfDuplicateEntry", e);
+  } catch (const BfTable::BfTryAgain& e) {
+    return exceptionText("BfTryAgain", e);
   } catch (const BfTable::BfTableException& e) {
     return exceptionText("BfTableException", e);
   } catch (...) {

@@ -1,8 +1,6 @@
-// A child agent for the restart tests: one agent lifetime that runs a churn series on the table
-// and exits. Before each step it writes the step's index (4 bytes) to standard output, so that
-// a parent that kills it knows which step was under way.
-//
-// Usage: pd_agent_child <state directory> <driver library> <seed> <steps>
+// A child agent for the restart tests: one agent lifetime that runs a churn series and exits,
+// writing each step's index (4 bytes) to standard output before the step, so that a parent that
+// kills it knows which step was under way.
 #include <unistd.h>
 
 #include <cstdio>

@@ -228,6 +228,7 @@ Status TernaryTable::add(const Key& key, U32 priority, Action action, U32* handl
   slot.action = packAction(action);
   publish(slot.state, (U64{generation} << 32) | slotUsed);
   *handle = handleOf(index, generation);
+  ++changes_;
   return StatusCode::success;
 }
 
@@ -235,6 +236,7 @@ Status TernaryTable::modify(U32 handle, Action action) {
   const Slot* slot = usedSlot(handle);
   if (!slot) return StatusCode::objectNotFound;
   publish(const_cast<Slot*>(slot)->action, packAction(action));
+  ++changes_;
   return StatusCode::success;
 }
 
@@ -254,6 +256,7 @@ Status TernaryTable::remove(U32 handle) {
     publish(slot->state, (U64{generation + 1} << 32) | slotFree);
     freeSlots_.push_back(index);
   }
+  ++changes_;
   return StatusCode::success;
 }
 
@@ -280,6 +283,7 @@ Status TernaryTable::defaultActionIs(Action action, U32* handle) {
   U32 defaultHandle = static_cast<U32>(header_->defaultWord);
   publish(header_->defaultWord, defaultHandle | (U64{packAction(action)} << 32) | defaultSetBit);
   *handle = defaultHandle;
+  ++changes_;
   return StatusCode::success;
 }
 
@@ -289,6 +293,7 @@ Status TernaryTable::defaultActionReset() {
   U32 generation = generationOf(static_cast<U32>(defaultWord));
   publish(header_->defaultWord,
           U64{handleOf(header_->capacity, generation == maxGeneration_ ? 0 : generation + 1)});
+  ++changes_;
   return StatusCode::success;
 }
 
@@ -296,6 +301,11 @@ std::optional<Action> TernaryTable::defaultAction() const noexcept {
   U64 defaultWord = header_->defaultWord;
   if (!(defaultWord & defaultSetBit)) return std::nullopt;
   return unpackAction(defaultWord >> 32);
+}
+
+U32 TernaryTable::defaultHandle() const noexcept {
+  U64 defaultWord = header_->defaultWord;
+  return defaultWord & defaultSetBit ? static_cast<U32>(defaultWord) : 0;
 }
 
 Status TernaryTable::entryScopeIs(U32 scope) {
@@ -325,8 +335,7 @@ Classification TernaryTable::classify(const KeyFields& packet) const {
     return {true, handleOf(index, static_cast<U32>(best->state >> 32)), best->priority,
             unpackAction(best->action)};
   }
-  std::optional<Action> action = defaultAction();
-  return {false, action ? static_cast<U32>(header_->defaultWord) : 0, 0, action};
+  return {false, defaultHandle(), 0, defaultAction()};
 }
 
 U32 TernaryTable::firstHandle() const noexcept {

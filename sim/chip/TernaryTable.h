@@ -67,6 +67,8 @@ class TernaryTable {
   U32 device() const noexcept;
   U32 capacity() const noexcept;
   U32 entryCount() const noexcept { return static_cast<U32>(keys_.size()); }
+  // How many times this attachment changed the table's entries or default action.
+  U64 changes() const noexcept { return changes_; }
 
   // Adds an entry: 4 for a key and priority already present, 9 when the table is full.
   Status add(const Key& key, U32 priority, Action action, U32* handle);
@@ -81,6 +83,8 @@ class TernaryTable {
   Status defaultActionIs(Action action, U32* handle);
   Status defaultActionReset();
   std::optional<Action> defaultAction() const noexcept;
+  // The default entry's handle while a default action is set, else 0.
+  U32 defaultHandle() const noexcept;
 
   // The entry-scope property: 0 all pipelines, 1 a single pipeline, 2 user-defined groups. It
   // changes only while the table holds no entry.
@@ -124,6 +128,7 @@ class TernaryTable {
   U32 maxGeneration_ = 0;
   std::unordered_map<KeyId, U32, KeyIdHash> keys_;  // of every entry: its slot
   std::deque<U32> freeSlots_;                       // reused oldest first
+  U64 changes_ = 0;
 };
 
 }  // namespace SimChip

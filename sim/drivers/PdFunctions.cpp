@@ -228,6 +228,20 @@ PdStatus p4_pd_zorvik_switch_ingressTrafficClass_get_entry_count(U32 sessionId, 
   return StatusCode::success;
 }
 
+PdStatus p4_pd_zorvik_switch_ingressTrafficClass_table_get_default_entry_handle(U32 sessionId,
+                                                                                PdDevTarget target,
+                                                                                U32* entryHandle) {
+  if (!entryHandle) return StatusCode::invalidArguments;
+  logCall("table_get_default_entry_handle", "session %u, device %u, pipe %u", sessionId,
+          target.deviceId, target.devPipeId);
+  SimChip::TernaryTable* table;
+  if (Status status = enter("table_get_default_entry_handle", sessionId, target, &table)) {
+    return status;
+  }
+  *entryHandle = table->defaultHandle();
+  return *entryHandle ? StatusCode::success : StatusCode::objectNotFound;
+}
+
 }  // extern "C"
 
 // Each export has the type under which its callers find it.
@@ -260,5 +274,8 @@ static_assert(
 static_assert(
     std::is_same_v<decltype(&p4_pd_zorvik_switch_ingressTrafficClass_get_next_entry_handles),
                    PdGetNextEntryHandles>);
+static_assert(std::is_same_v<
+              decltype(&p4_pd_zorvik_switch_ingressTrafficClass_table_get_default_entry_handle),
+              PdGetDefaultEntryHandle>);
 static_assert(std::is_same_v<decltype(&p4_pd_zorvik_switch_ingressTrafficClass_get_entry_count),
                              PdGetEntryCount>);

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "sim/chip/Devices.h"
+#include "tools/tcagent/Adoption.h"
 
 namespace TcAgent {
 
@@ -19,21 +20,14 @@ void* driverLoaded(const std::string& path) {
   return driver;
 }
 
-template <class Function>
-Function driverFunction(void* driver, const char* name) {
-  void* symbol = ::dlsym(driver, name);
-  if (!symbol) throw std::runtime_error(std::string("driver library lacks ") + name);
-  return reinterpret_cast<Function>(symbol);
-}
-
 }  // namespace
 
 AgentTable::AgentTable(const AgentOptions& options)
-    : chip_(&SimChip::deviceAttach(options.device, options.stateDirectory, options.capacity)),
+    : options_(options),
+      chip_(&SimChip::deviceAttach(options.device, options.stateDirectory, options.capacity)),
       driver_(driverLoaded(options.driverPath)) {
   try {
-    if (PdStatus status =
-            driverFunction<PdClientInit>(driver_, PdFunctionName::clientInit)(&session_)) {
+    if (PdStatus status = driverFunction<PdClientInit>(PdFunctionName::clientInit)(&session_)) {
       throw std::runtime_error("cannot open a driver session: " +
                                std::string(driverStatusText(status)));
     }
@@ -41,9 +35,13 @@ AgentTable::AgentTable(const AgentOptions& options)
     keys_ = MbbVrellKey::VrellKeyManager::VrellKeyManagerIs(options.stateDirectory, options.device,
                                                             tableName, chip_->capacity() + 1);
     statuses_ = BfnTableStatusManager::StatusManager::StatusManagerIs();
+    U64 changesBefore = chip_->changes();
     table_ = options.factory(keys_, statuses_, driver_, session_, options.device, options.pipe,
                              options.driverPath);
+    start_.reconciled = table_->helper()->sdkHandles()->entries();
     defaultEntryRestored();
+    if (options.adoptUntracked) start_.adopted = untrackedEntriesAdopted(*this);
+    start_.programmed = chip_->changes() - changesBefore;
   } catch (...) {
     release();
     throw;
@@ -59,8 +57,15 @@ void AgentTable::release() noexcept {
   table_ = nullptr;
   statuses_ = nullptr;
   keys_ = nullptr;
-  if (session_) driverFunction<PdClientCleanup>(driver_, PdFunctionName::clientCleanup)(session_);
+  auto cleanup = reinterpret_cast<PdClientCleanup>(::dlsym(driver_, PdFunctionName::clientCleanup));
+  if (session_ && cleanup) cleanup(session_);
   ::dlclose(driver_);
+}
+
+void* AgentTable::driverSymbol(const char* name) const {
+  void* symbol = ::dlsym(driver_, name);
+  if (!symbol) throw std::runtime_error(std::string("driver library lacks ") + name);
+  return symbol;
 }
 
 // The table reads the default entry back like any other entry, under a match of its own. The

@@ -25,6 +25,16 @@ struct AgentOptions {
   U16 pipe = 0xFFFF;
   U32 capacity = SimChip::TernaryTable::defaultCapacity;  // of a chip made afresh
   TableFactory factory = &ingressTrafficClassTableFactory;
+  // Take into keeping the entries that the chip holds and no record names (an agent killed
+  // between the driver's answer and the record write leaves such an entry).
+  bool adoptUntracked = false;
+};
+
+// What the start of an agent lifetime found.
+struct StartReport {
+  U32 reconciled = 0;  // entries the entry point learnt from the records
+  U32 adopted = 0;     // entries taken into keeping that no record named
+  U64 programmed = 0;  // changes to the chip while starting: none, unless something is wrong
 };
 
 class AgentTable {
@@ -47,6 +57,13 @@ class AgentTable {
   SimChip::TernaryTable& chip() const noexcept { return *chip_; }
   void* driver() const noexcept { return driver_; }
   U32 session() const noexcept { return session_; }
+  const AgentOptions& options() const noexcept { return options_; }
+  // A function of the loaded driver library; raises std::runtime_error if it lacks it.
+  template <class Function>
+  Function driverFunction(const char* name) const {
+    return reinterpret_cast<Function>(driverSymbol(name));
+  }
+  const StartReport& start() const noexcept { return start_; }
 
   // Programs `entry`; a new entry or a first default action gets its record.
   void entryIs(const BfIngressTrafficClass::IngressTrafficClassTableEntry& entry);
@@ -55,15 +72,18 @@ class AgentTable {
   void entryDel(const BfIngressTrafficClass::IngressTrafficClassMatchSpec::PtrConst& match);
 
  private:
+  void* driverSymbol(const char* name) const;
   void defaultEntryRestored();
   void release() noexcept;
 
+  AgentOptions options_;
   SimChip::TernaryTable* chip_;
   void* driver_;
   U32 session_ = 0;
   MbbVrellKey::VrellKeyManager::Ptr keys_;
   BfnTableStatusManager::StatusManager::Ptr statuses_;
   BfIngressTrafficClass::IngressTrafficClassTable::Ptr table_;
+  StartReport start_;
 };
 
 }  // namespace TcAgent

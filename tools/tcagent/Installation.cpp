@@ -1,0 +1,72 @@
+#include "tools/tcagent/Installation.h"
+
+#include <dlfcn.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <stdexcept>
+
+namespace TcAgent {
+
+namespace {
+
+// The linkage name of ingressTrafficClassTableFactory(MbbVrellKey::VrellKeyManager::Ptr,
+// BfnTableStatusManager::StatusManager::Ptr, Kiv::VoidPtr, U32, U8, U16, Kiv::String).
+constexpr const char* entryPointName =
+    "_Z31ingressTrafficClassTableFactoryN3Kiv3PtrIN11MbbVrellKey15VrellKeyManagerEEENS0_IN21Bfn"
+    "TableStatusManager13StatusManagerEEEPvjhtNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIc"
+    "EEE";
+
+constexpr const char* pluginFile = "libBfIngressTrafficClass.so";
+
+}  // namespace
+
+std::string libraryDirectory() {
+  std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe").parent_path();
+  // Installed: bin/tcagent beside lib/; in the build tree: tools/tcagent/tcagent under lib/'s
+  // parent.
+  for (const char* relative : {"../lib", "../../lib"}) {
+    std::filesystem::path candidate = program / relative;
+    if (std::filesystem::exists(candidate / pluginFile)) {
+      return std::filesystem::canonical(candidate).string();
+    }
+  }
+  throw std::runtime_error("cannot find " + std::string(pluginFile) + " beside " +
+                           program.string());
+}
+
+std::string driverPath(const std::string& driver) {
+  if (driver == "pd") return libraryDirectory() + "/libsimdriver_pd.so";
+  if (driver == "bfrt") return libraryDirectory() + "/libsimdriver_bfrt.so";
+  return driver;
+}
+
+std::string stateDirectoryMade(const std::string& requested) {
+  std::string directory = requested;
+  if (directory.empty()) {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    directory = runtime && *runtime ? std::string(runtime) + "/tcagent"
+                                    : "/tmp/tcagent-" + std::to_string(::getuid());
+  }
+  if (::mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST) {
+    throw std::runtime_error("cannot make state directory " + directory + ": " +
+                             std::strerror(errno));
+  }
+  return directory;
+}
+
+TableFactory pluginEntryPoint() {
+  std::string path = libraryDirectory() + "/" + pluginFile;
+  void* plugin = ::dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL);
+  if (!plugin) throw std::runtime_error("cannot load the plug-in: " + std::string(::dlerror()));
+  void* entryPoint = ::dlsym(plugin, entryPointName);
+  if (!entryPoint)
+    throw std::runtime_error(path + " has no entry point ingressTrafficClassTableFactory");
+  return reinterpret_cast<TableFactory>(entryPoint);
+}
+
+}  // namespace TcAgent

@@ -1,0 +1,24 @@
+// The table as the chip holds it: every entry the handle map knows, read back through the
+// library's lookup.
+#pragma once
+
+#include <optional>
+#include <vector>
+
+#include "tools/tcagent/AgentTable.h"
+#include "tools/tcagent/Policy.h"
+
+namespace TcAgent {
+
+struct TableRow {
+  BfIngressTrafficClass::IngressTrafficClassMatchSpec::PtrConst match;  // the handle map's key
+  U32 handle = 0;
+  EntryKey key;
+  std::optional<EntryAction> action;  // none when the chip refused the read-back
+  bool isDefault = false;
+};
+
+// The entries in priority order (ties by handle), then the default entry if one is set.
+std::vector<TableRow> tableRows(const AgentTable& agent);
+
+}  // namespace TcAgent

@@ -13,7 +13,9 @@ void threadSafePtrIs(bool on) noexcept {
   Detail::threadSafePtr.store(on, std::memory_order_seq_cst);
 }
 
-void PtrInterface::zeroReferencesIs() { delete this; }
+void PtrInterface::zeroReferencesIs() {
+  delete this;
+}
 
 FwkType PtrInterface::fwkType() const noexcept {
   return {&kivModule, ptrInterfaceType.index};

@@ -1,6 +1,7 @@
 #include "BfIngressTrafficClass/bfrt/IngressTrafficClassTableBfrt.h"
 
 #include "BfIngressTrafficClass/Diagnostics.h"
+#include "BfIngressTrafficClass/EntryChecks.h"
 #include "BfIngressTrafficClass/KivModule.h"
 #include "BfIngressTrafficClass/TernaryFields.h"
 #include "BfIngressTrafficClass/bfrt/BfRtObjects.h"
@@ -22,18 +23,6 @@ constexpr const char* entryDelSignature =
 
 // The modify and default-entry operations do not fail for an entry the driver does not find.
 constexpr U64 entryFlags = bfrt::BfRtEntryFlag::ignoreNotFound;
-
-// The entry's action as the one action the table runs. An action of another kind, or an object
-// of another class, breaks the precondition of the path at `line`.
-const SetTrafficClassAndEgressQidActionSpec& checkedAction(
-    const IngressTrafficClassTableEntry& entry, unsigned line) {
-  auto* action = dynamic_cast<const SetTrafficClassAndEgressQidActionSpec*>(entry.action().ptr());
-  BF_ITC_CHECK(
-      action && action->actionType() ==
-                    IngressTrafficClassActionSpecType::setTrafficClassAndEgressQidActionSpec,
-      "0", line, entryIsSignature);
-  return *action;
-}
 
 // The action data object, made and bound to the action once after each initialisation, with
 // the action's traffic class and queue written.
@@ -144,7 +133,7 @@ void TableBfrt::entryIs(const IngressTrafficClassTableEntry& entry) {
 
 void TableBfrt::defaultActionIs(const IngressTrafficClassTableEntry& entry) {
   BF_ITC_TRACE(343, "entryIs", "Setting default action");
-  const SetTrafficClassAndEgressQidActionSpec& action = checkedAction(entry, 385);
+  const SetTrafficClassAndEgressQidActionSpec& action = checkedAction(entry, 385, entryIsSignature);
   IngressTrafficClassTableHandles& handles = *helper()->sdkHandles();
   BfnTable::BfnSdkEntryHandle defaultHandle = handles.entry(entry.match());
   std::optional<Vrell::EntryKey> key;
@@ -167,7 +156,7 @@ void TableBfrt::defaultActionIs(const IngressTrafficClassTableEntry& entry) {
 void TableBfrt::actionIs(const IngressTrafficClassTableEntry& entry,
                          BfnTable::BfnSdkEntryHandle handle) {
   BF_ITC_TRACE(392, "entryIs", "Modifying existing entry");
-  const SetTrafficClassAndEgressQidActionSpec& action = checkedAction(entry, 422);
+  const SetTrafficClassAndEgressQidActionSpec& action = checkedAction(entry, 422, entryIsSignature);
   BfRtCall call(*helper());
   actionDataPrepared(call, action);
   bfrt::bf_status_t status =
@@ -177,7 +166,7 @@ void TableBfrt::actionIs(const IngressTrafficClassTableEntry& entry,
 
 void TableBfrt::entryAdd(const IngressTrafficClassTableEntry& entry) {
   BF_ITC_TRACE(427, "entryIs", "Adding new entry");
-  const SetTrafficClassAndEgressQidActionSpec& action = checkedAction(entry, 504);
+  const SetTrafficClassAndEgressQidActionSpec& action = checkedAction(entry, 504, entryIsSignature);
   BfRtCall call(*helper());
   matchKeyWritten(call, *entry.match());
   std::optional<Vrell::EntryKey> key = keyReserve(vrellKeyManager(), entry.match());

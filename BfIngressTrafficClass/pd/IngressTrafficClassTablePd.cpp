@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "BfIngressTrafficClass/Diagnostics.h"
+#include "BfIngressTrafficClass/EntryChecks.h"
 #include "BfIngressTrafficClass/KivModule.h"
 #include "BfIngressTrafficClass/pd/PdRecords.h"
 #include "BfIngressTrafficClass/status/EntryServices.h"
@@ -21,18 +22,6 @@ constexpr const char* entryIsSignature =
     "BfIngressTrafficClass::IngressTrafficClassTableEntry&)";
 constexpr const char* entryDelSignature =
     "virtual void BfIngressTrafficClass::IngressTrafficClassTablePd::entryDel(const PtrConst&)";
-
-// The entry's action as the one action the table runs. An action of another kind, or an object
-// of another class, breaks the precondition of the path at `line`.
-const SetTrafficClassAndEgressQidActionSpec& checkedAction(
-    const IngressTrafficClassTableEntry& entry, unsigned line) {
-  auto* action = dynamic_cast<const SetTrafficClassAndEgressQidActionSpec*>(entry.action().ptr());
-  BF_ITC_CHECK(
-      action && action->actionType() ==
-                    IngressTrafficClassActionSpecType::setTrafficClassAndEgressQidActionSpec,
-      "0", line, entryIsSignature);
-  return *action;
-}
 
 }  // namespace
 
@@ -94,7 +83,7 @@ void TablePd::entryIs(const IngressTrafficClassTableEntry& entry) {
 
 void TablePd::defaultActionIs(const IngressTrafficClassTableEntry& entry) {
   BF_ITC_TRACE(659, "entryIs", "Setting default action");
-  const SetTrafficClassAndEgressQidActionSpec& action = checkedAction(entry, 661);
+  const SetTrafficClassAndEgressQidActionSpec& action = checkedAction(entry, 661, entryIsSignature);
   const IngressTrafficClassTableHelper& helper = *this->helper();
   IngressTrafficClassTableHandles& handles = *helper.sdkHandles();
   BfnTable::BfnSdkEntryHandle defaultHandle = handles.entry(entry.match());
@@ -119,7 +108,7 @@ void TablePd::defaultActionIs(const IngressTrafficClassTableEntry& entry) {
 void TablePd::actionIs(const IngressTrafficClassTableEntry& entry,
                        BfnTable::BfnSdkEntryHandle handle) {
   BF_ITC_TRACE(684, "entryIs", "Modifying existing entry");
-  const SetTrafficClassAndEgressQidActionSpec& action = checkedAction(entry, 686);
+  const SetTrafficClassAndEgressQidActionSpec& action = checkedAction(entry, 686, entryIsSignature);
   const IngressTrafficClassTableHelper& helper = *this->helper();
   const BfPdIngressTrafficClassIntf& pdLib = *helper.pdLib();
   PdActionSpecRecord actionRecord = pdActionSpecRecord(action);
@@ -130,7 +119,7 @@ void TablePd::actionIs(const IngressTrafficClassTableEntry& entry,
 
 void TablePd::entryAdd(const IngressTrafficClassTableEntry& entry) {
   BF_ITC_TRACE(735, "entryIs", "Adding new entry");
-  const SetTrafficClassAndEgressQidActionSpec& action = checkedAction(entry, 737);
+  const SetTrafficClassAndEgressQidActionSpec& action = checkedAction(entry, 737, entryIsSignature);
   std::optional<Vrell::EntryKey> key = keyReserve(vrellKeyManager(), entry.match());
   const IngressTrafficClassTableHelper& helper = *this->helper();
   const BfPdIngressTrafficClassIntf& pdLib = *helper.pdLib();

@@ -13,7 +13,7 @@
 
 #include <benchmark/benchmark.h>
 
-namespace PdTableBench {
+namespace TableBench {
 
 struct TimedPath {
   std::function<void()> prepare;           // before each batch
@@ -25,4 +25,4 @@ struct TimedPath {
 std::vector<double> interleavedBatches(benchmark::State& state, std::size_t batchSize,
                                        const std::vector<TimedPath>& paths);
 
-}  // namespace PdTableBench
+}  // namespace TableBench

@@ -1,16 +1,17 @@
 // The benchmarks' operations made through one of the library's tables, with the agent's entries
 // built beforehand. Without timing, it also does the agent's part around removals: the key of a
-// removed entry goes back to the table's key manager, if it has one.
+// removed entry, or of the reset default entry, goes back to the table's key manager, if it has
+// one.
 #pragma once
 
 #include <vector>
 
 #include <benchmark/benchmark.h>
 
-#include "bench/pdtable/BenchEntries.h"
-#include "bench/pdtable/Targets.h"
+#include "bench/table/BenchEntries.h"
+#include "bench/table/Targets.h"
 
-namespace PdTableBench {
+namespace TableBench {
 
 class LibraryPath {
  public:
@@ -26,6 +27,8 @@ class LibraryPath {
   void modify(std::size_t target, unsigned action) {
     table_->entryIs(modifications_[action][target]);
   }
+  void defaultSet(unsigned action) { table_->entryIs(defaultEntries_[action]); }
+  void defaultReset() { table_->entryDel(table_->defaultMatchSpec()); }
   void lookUp(std::size_t target) {
     benchmark::DoNotOptimize(table_->entry(targets_[target].match));
   }
@@ -36,15 +39,20 @@ class LibraryPath {
   // With no operation timed: every spare key programmed, or none.
   void sparesIn();
   void sparesOut();
+  // With no operation timed: the default action set, or the default entry reset.
+  void defaultIn();
+  void defaultOut();
 
  private:
-  bool programmed(std::size_t spare) const;
+  bool programmed(const Entry& entry) const;
   void keysOfRemovedSparesGiveBack();
+  void keyGiveBack(const Entry& entry);
 
   TablePtr table_;
   std::vector<Entry> spareEntries_;
   std::vector<Target> targets_;
   std::vector<Entry> modifications_[2];  // each target's entry with each action
+  Entry defaultEntries_[2];              // the default entry with each action
 };
 
-}  // namespace PdTableBench
+}  // namespace TableBench

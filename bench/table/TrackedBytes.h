@@ -5,7 +5,7 @@
 
 #include "platform/Kiv/Types.h"
 
-namespace PdTableBench {
+namespace TableBench {
 
 struct TrackedBytes {
   U64 nodes;
@@ -27,4 +27,4 @@ struct BytesPerEntry {
 
 BytesPerEntry bytesPerEntry(const TrackedBytes& before, const TrackedBytes& after, U32 entries);
 
-}  // namespace PdTableBench
+}  // namespace TableBench

@@ -1,6 +1,6 @@
-#include "bench/pdtable/LibraryPath.h"
+#include "bench/table/LibraryPath.h"
 
-namespace PdTableBench {
+namespace TableBench {
 
 namespace {
 constexpr unsigned librarySeed = 2;
@@ -15,35 +15,48 @@ LibraryPath::LibraryPath(const TablePtr& table, const std::vector<BenchKey>& spa
   for (unsigned action = 0; action < 2; ++action) {
     for (const Target& target : targets_)
       modifications_[action].emplace_back(target.match, actions[action]);
+    defaultEntries_[action] = Entry(table->defaultMatchSpec(), actions[action]);
   }
 }
 
-bool LibraryPath::programmed(std::size_t spare) const {
-  return table_->helper()->sdkHandles()->entryHas(spareEntries_[spare].match());
+bool LibraryPath::programmed(const Entry& entry) const {
+  return table_->helper()->sdkHandles()->entryHas(entry.match());
 }
 
 void LibraryPath::sparesIn() {
   keysOfRemovedSparesGiveBack();
   for (std::size_t spare = 0; spare < spareEntries_.size(); ++spare) {
-    if (!programmed(spare)) add(spare);
+    if (!programmed(spareEntries_[spare])) add(spare);
   }
 }
 
 void LibraryPath::sparesOut() {
   for (std::size_t spare = 0; spare < spareEntries_.size(); ++spare) {
-    if (programmed(spare)) remove(spare);
+    if (programmed(spareEntries_[spare])) remove(spare);
   }
   keysOfRemovedSparesGiveBack();
 }
 
+void LibraryPath::defaultIn() {
+  if (!programmed(defaultEntries_[0])) defaultSet(0);
+}
+
+void LibraryPath::defaultOut() {
+  if (programmed(defaultEntries_[0])) defaultReset();
+  keyGiveBack(defaultEntries_[0]);
+}
+
 // Last key first, so that the key manager's high-water mark comes back down with them.
 void LibraryPath::keysOfRemovedSparesGiveBack() {
-  const MbbVrellKey::VrellKeyManager::Ptr& keys = table_->vrellKeyManager();
-  if (!keys) return;
   for (std::size_t spare = spareEntries_.size(); spare-- > 0;) {
-    if (programmed(spare)) continue;
-    if (Vrell::EntryKey key = keys->key(spareEntries_[spare].match().ptr())) keys->free(key);
+    if (!programmed(spareEntries_[spare])) keyGiveBack(spareEntries_[spare]);
   }
 }
 
-}  // namespace PdTableBench
+void LibraryPath::keyGiveBack(const Entry& entry) {
+  const MbbVrellKey::VrellKeyManager::Ptr& keys = table_->vrellKeyManager();
+  if (!keys) return;
+  if (Vrell::EntryKey key = keys->key(entry.match().ptr())) keys->free(key);
+}
+
+}  // namespace TableBench

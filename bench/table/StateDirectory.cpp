@@ -1,4 +1,4 @@
-#include "bench/pdtable/StateDirectory.h"
+#include "bench/table/StateDirectory.h"
 
 #include <stdlib.h>
 
@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <stdexcept>
 
-namespace PdTableBench {
+namespace TableBench {
 
 StateDirectory::StateDirectory(const std::string& prefix) : path_("/tmp/" + prefix + ".XXXXXX") {
   if (!::mkdtemp(path_.data())) {
@@ -20,4 +20,4 @@ StateDirectory::~StateDirectory() {
   std::filesystem::remove_all(path_, ignored);
 }
 
-}  // namespace PdTableBench
+}  // namespace TableBench

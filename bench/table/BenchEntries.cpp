@@ -1,8 +1,8 @@
-#include "bench/pdtable/BenchEntries.h"
+#include "bench/table/BenchEntries.h"
 
 #include "BfIngressTrafficClass/pd/PdRecords.h"
 
-namespace PdTableBench {
+namespace TableBench {
 
 using namespace BfIngressTrafficClass;
 
@@ -26,4 +26,4 @@ SetTrafficClassAndEgressQidActionSpec::Ptr benchAction(unsigned which) {
   return action;
 }
 
-}  // namespace PdTableBench
+}  // namespace TableBench

@@ -1,4 +1,4 @@
-#include "bench/pdtable/TrackedBytes.h"
+#include "bench/table/TrackedBytes.h"
 
 #include <cstdint>
 
@@ -6,7 +6,7 @@
 #include "BfIngressTrafficClass/IngressTrafficClassTableHandles.h"
 #include "platform/Kiv/HashMap2018.h"
 
-namespace PdTableBench {
+namespace TableBench {
 
 TrackedBytes TrackedBytes::now() {
   U64 all = 0;
@@ -29,4 +29,4 @@ BytesPerEntry bytesPerEntry(const TrackedBytes& before, const TrackedBytes& afte
   return {perEntry(nodes), perEntry(buckets), perEntry(matches), perEntry(others)};
 }
 
-}  // namespace PdTableBench
+}  // namespace TableBench

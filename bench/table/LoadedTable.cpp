@@ -1,18 +1,31 @@
-#include "bench/pdtable/LoadedTable.h"
+#include "bench/table/LoadedTable.h"
+
+#include <algorithm>
 
 #include "BfIngressTrafficClass/TableFactory.h"
 #include "sim/chip/Devices.h"
 #include "tools/tcagent/AgentTable.h"
 
-namespace PdTableBench {
+namespace TableBench {
 
 using namespace BfIngressTrafficClass;
 
-LoadedTable::LoadedTable(U32 size, U32 spareCount, const std::string& driverPath)
+namespace {
+
+// Twice the size, at most the model's largest: the spare keys' adds and removals then go round
+// many free slots, so that no slot runs out of handle generations in a run.
+U32 capacityFor(U32 size) {
+  return std::min(2 * size, SimChip::TernaryTable::maxCapacity);
+}
+
+}  // namespace
+
+LoadedTable::LoadedTable(U32 size, U32 spareCount, const std::string& driverPath, Backend backend)
     : size_(size),
-      directory_("pd_table_bench." + std::to_string(size)),
-      capacity_(SimChip::deviceAttach(device, directory_.path(), 2 * size).capacity()),
-      driver_(driverPath) {
+      backend_(backend),
+      directory_(std::string("table_bench.") + backendName(backend) + "." + std::to_string(size)),
+      capacity_(SimChip::deviceAttach(device, directory_.path(), capacityFor(size)).capacity()),
+      driver_(driverPath, backend, device) {
   programmedAndRecorded();
   restart();
   for (U32 index = 0; index < spareCount; ++index) {
@@ -73,4 +86,4 @@ LoadedTable::TablePtr LoadedTable::entryPointTable(const KeysPtr& keys,
                                          device, pipe, driver_.path());
 }
 
-}  // namespace PdTableBench
+}  // namespace TableBench

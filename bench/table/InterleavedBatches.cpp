@@ -1,9 +1,9 @@
-#include "bench/pdtable/InterleavedBatches.h"
+#include "bench/table/InterleavedBatches.h"
 
 #include <algorithm>
 #include <chrono>
 
-namespace PdTableBench {
+namespace TableBench {
 
 namespace {
 
@@ -36,4 +36,4 @@ std::vector<double> interleavedBatches(benchmark::State& state, std::size_t batc
   return medians;
 }
 
-}  // namespace PdTableBench
+}  // namespace TableBench

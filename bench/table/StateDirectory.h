@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace PdTableBench {
+namespace TableBench {
 
 class StateDirectory {
  public:
@@ -20,4 +20,4 @@ class StateDirectory {
   std::string path_;
 };
 
-}  // namespace PdTableBench
+}  // namespace TableBench

@@ -1,9 +1,9 @@
-#include "bench/pdtable/Targets.h"
+#include "bench/table/Targets.h"
 
 #include <algorithm>
 #include <random>
 
-namespace PdTableBench {
+namespace TableBench {
 
 std::vector<Target> shuffledTargets(const BfIngressTrafficClass::IngressTrafficClassTable& table,
                                     unsigned seed) {
@@ -14,4 +14,4 @@ std::vector<Target> shuffledTargets(const BfIngressTrafficClass::IngressTrafficC
   return targets;
 }
 
-}  // namespace PdTableBench
+}  // namespace TableBench

@@ -4,20 +4,14 @@
 // check of its status. A lookup by match is, for a direct caller, the read-back by handle.
 #pragma once
 
-#include <vector>
+#include "bench/table/DirectCalls.h"
+#include "bench/table/DirectPath.h"
 
-#include "bench/pdtable/BenchEntries.h"
-#include "bench/pdtable/LoadedTable.h"
-#include "bench/pdtable/Targets.h"
+namespace TableBench {
 
-namespace PdTableBench {
-
-class DirectPath {
+class DirectPdPath : public DirectPath<DirectPdPath> {
  public:
-  // Visits the entries of the table without managers, and adds its own spare keys.
-  explicit DirectPath(const LoadedTable& table);
-
-  std::size_t targetCount() const noexcept { return targetHandles_.size(); }
+  explicit DirectPdPath(const LoadedTable& table);
 
   void add(std::size_t spare) {
     const BenchKey& key = spares_[spare];
@@ -34,6 +28,14 @@ class DirectPath {
                             &benchActionRecords[action]),
             "table_modify");
   }
+  void defaultSet(unsigned action) {
+    U32 handle;
+    checked(pd_.setDefaultAction(session_, devTarget_, &benchActionRecords[action], &handle),
+            "set_default_action");
+  }
+  void defaultReset() {
+    checked(pd_.tableResetDefault(session_, devTarget_), "table_reset_default_entry");
+  }
   void lookUp(std::size_t target) { readBackHandle(targetHandles_[target]); }
   void readBack(std::size_t target) { readBackHandle(targetHandles_[target]); }
   void readBackHandle(U32 handle) {
@@ -47,23 +49,10 @@ class DirectPath {
             "get_entry");
   }
 
-  // With no operation timed: every spare key programmed, or none.
-  void sparesIn();
-  void sparesOut();
-
  private:
-  static void checked(BfPdIngressTrafficClass::PdStatus status, const char* call) {
-    if (status) [[unlikely]]
-      failed(status, call);
-  }
-  [[noreturn]] static void failed(BfPdIngressTrafficClass::PdStatus status, const char* call);
-
   const DirectPd& pd_;
   U32 session_;
   BfPdIngressTrafficClass::PdDevTarget devTarget_;
-  const std::vector<BenchKey>& spares_;
-  std::vector<U32> spareHandles_;  // 0 while the spare is not programmed
-  std::vector<U32> targetHandles_;
 };
 
-}  // namespace PdTableBench
+}  // namespace TableBench

@@ -1,21 +1,23 @@
-// One size's chip for the PD table benchmarks. In a fresh state directory the chip is made with
-// room for twice the size, the driver library is loaded with a session open, and `size` entries
-// are programmed through a table from the library's entry point that has no key manager and no
-// status manager; a record of each is then written with the key manager. A second table, with
-// the real key and status managers, comes from the entry point as after an agent restart,
-// reconciled from those records. Both tables hold the same entries of the same chip.
+// One size's chip for the table benchmarks, programmed through one backend. In a fresh state
+// directory the chip is made with room for twice the size (at most the model's largest), the
+// driver library is loaded with a session open (a driver that does nothing leaves the chip
+// alone), and `size` entries are programmed through a table from the library's entry point that
+// has no key manager and no status manager; a record of each is then written with the key
+// manager. A second table, with the real key and status managers, comes from the entry point as
+// after an agent restart, reconciled from those records. Both tables hold the same entries of
+// the same chip.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "BfIngressTrafficClass/IngressTrafficClassTable.h"
-#include "bench/pdtable/BenchEntries.h"
-#include "bench/pdtable/LoadedDriver.h"
-#include "bench/pdtable/StateDirectory.h"
-#include "bench/pdtable/TrackedBytes.h"
+#include "bench/table/BenchEntries.h"
+#include "bench/table/LoadedDriver.h"
+#include "bench/table/StateDirectory.h"
+#include "bench/table/TrackedBytes.h"
 
-namespace PdTableBench {
+namespace TableBench {
 
 // A programmed entry that has a persisted record: its handle and the agent's match.
 struct RecordedEntry {
@@ -35,13 +37,14 @@ class LoadedTable {
   // Holds two sets of `spareCount` more keys, which the table does not hold, for adding and
   // removing: one for the direct calls, one for the library, so that a batch on one path does
   // not bring into the cache the chip's index of the keys that the next batch, on the other,
-  // adds.
-  LoadedTable(U32 size, U32 spareCount, const std::string& driverPath);
+  // adds. Where both sets are added to the chip, they fit in the room beyond the size.
+  LoadedTable(U32 size, U32 spareCount, const std::string& driverPath, Backend backend);
   ~LoadedTable();
   LoadedTable(const LoadedTable&) = delete;
   LoadedTable& operator=(const LoadedTable&) = delete;
 
   U32 size() const noexcept { return size_; }
+  Backend backend() const noexcept { return backend_; }
   const LoadedDriver& driver() const noexcept { return driver_; }
   // The table made without key and status managers.
   const TablePtr& bareTable() const noexcept { return bareTable_; }
@@ -70,6 +73,7 @@ class LoadedTable {
   void programmedAndRecorded();
 
   U32 size_;
+  Backend backend_;
   StateDirectory directory_;
   U32 capacity_;
   LoadedDriver driver_;
@@ -84,4 +88,4 @@ class LoadedTable {
   BytesPerEntry bytesPerEntry_;
 };
 
-}  // namespace PdTableBench
+}  // namespace TableBench

@@ -8,7 +8,7 @@
 
 #include "BfIngressTrafficClass/IngressTrafficClassTable.h"
 
-namespace PdTableBench {
+namespace TableBench {
 
 struct Target {
   BfIngressTrafficClass::IngressTrafficClassMatchSpec::PtrConst match;
@@ -18,4 +18,4 @@ struct Target {
 std::vector<Target> shuffledTargets(const BfIngressTrafficClass::IngressTrafficClassTable& table,
                                     unsigned seed);
 
-}  // namespace PdTableBench
+}  // namespace TableBench

@@ -6,7 +6,7 @@
 #include "BfIngressTrafficClass/IngressTrafficClassMatchSpec.h"
 #include "platform/BfPdIngressTrafficClass/PdDriverApi.h"
 
-namespace PdTableBench {
+namespace TableBench {
 
 struct BenchKey {
   BfIngressTrafficClass::IngressTrafficClassMatchSpec::Ptr match;
@@ -22,4 +22,4 @@ inline constexpr BfPdIngressTrafficClass::PdActionSpecRecord benchActionRecords[
                                                                                       {5, 6}};
 BfIngressTrafficClass::SetTrafficClassAndEgressQidActionSpec::Ptr benchAction(unsigned which);
 
-}  // namespace PdTableBench
+}  // namespace TableBench

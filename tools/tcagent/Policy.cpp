@@ -34,14 +34,16 @@ std::optional<std::size_t> fieldNamed(std::string_view name) {
 }
 
 U64 numberOf(std::string_view text, U64 max, const std::string& what) {
+  std::string_view digits = text;
   int base = 10;
-  if (text.starts_with("0x") || text.starts_with("0X")) {
-    text.remove_prefix(2);
+  if (digits.starts_with("0x") || digits.starts_with("0X")) {
+    digits.remove_prefix(2);
     base = 16;
   }
   U64 value = 0;
-  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-  if (text.empty() || error == std::errc::invalid_argument || end != text.data() + text.size()) {
+  auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value, base);
+  if (digits.empty() || error == std::errc::invalid_argument ||
+      end != digits.data() + digits.size()) {
     throw LineError{"bad number '" + std::string(text) + "' for " + what};
   }
   if (error == std::errc::result_out_of_range || value > max) {
@@ -122,20 +124,36 @@ EntryKey keyOf(const std::vector<std::string_view>& words) {
   return key;
 }
 
-// An entry in the table entry's string form.
-std::pair<EntryKey, EntryAction> entryOf(std::string_view line) {
+// A line of the policy: an entry, or the default action, which has no key.
+struct PolicyLine {
+  std::optional<EntryKey> key;
+  EntryAction action;
+};
+
+// A line in the table entry's string form; an entry without a match is the default action.
+PolicyLine entryOf(std::string_view line) {
   IngressTrafficClassTableEntry entry;
   try {
     Kiv::valueFromStrep(kivTypeTableEntry, line, &entry);
   } catch (const Kiv::Exception& error) {
     throw LineError{error.what()};
   }
-  if (!entry.match()) throw LineError{"the entry has no match"};
   auto* action = dynamic_cast<const SetTrafficClassAndEgressQidActionSpec*>(entry.action().ptr());
   if (!action) throw LineError{"missing action: the entry has no traffic class and queue action"};
+  if (!entry.match()) return {std::nullopt, {action->tc(), action->qid()}};
   EntryKey key = entryKeyOf(*entry.match());
   checkMask(key);
   return {key, {action->tc(), action->qid()}};
+}
+
+// A line in the compact form, or "default -> tc=N qid=N".
+PolicyLine compactLineOf(const std::vector<std::string_view>& words) {
+  auto arrow = std::find(words.begin(), words.end(), "->");
+  if (arrow == words.end()) throw LineError{"missing action: expected '-> tc=N qid=N'"};
+  EntryAction action = actionOf({arrow + 1, words.end()});
+  if (words.front() != "default") return {keyOf({words.begin(), arrow}), action};
+  if (arrow != words.begin() + 1) throw LineError{"the default action takes no key fields"};
+  return {std::nullopt, action};
 }
 
 }  // namespace
@@ -171,30 +189,23 @@ Policy policyParsed(std::istream& text, const std::string& name) {
       content = content.substr(0, content.find('#'));
       std::vector<std::string_view> words = wordsOf(content);
       if (words.empty()) continue;
-      std::pair<EntryKey, EntryAction> entry;
-      if (words[0].starts_with("Value(")) {
-        entry = entryOf(content.substr(content.find("Value(")));
-      } else {
-        auto arrow = std::find(words.begin(), words.end(), "->");
-        if (arrow == words.end()) throw LineError{"missing action: expected '-> tc=N qid=N'"};
-        EntryAction action = actionOf({arrow + 1, words.end()});
-        if (words.front() == "default") {
-          if (arrow != words.begin() + 1) throw LineError{"the default action takes no key fields"};
-          if (defaultLine) {
-            throw LineError{"a second default action (the first is on line " +
-                            std::to_string(defaultLine) + ")"};
-          }
-          defaultLine = number;
-          policy.defaultAction = action;
-          continue;
+      PolicyLine parsed = words[0].starts_with("Value(")
+                              ? entryOf(content.substr(content.find("Value(")))
+                              : compactLineOf(words);
+      if (!parsed.key) {
+        if (defaultLine) {
+          throw LineError{"a second default action (the first is on line " +
+                          std::to_string(defaultLine) + ")"};
         }
-        entry = {keyOf({words.begin(), arrow}), action};
+        defaultLine = number;
+        policy.defaultAction = parsed.action;
+        continue;
       }
-      auto [earlier, added] = lineOf.emplace(entry.first, number);
+      auto [earlier, added] = lineOf.emplace(*parsed.key, number);
       if (!added) {
         throw LineError{"same key and priority as line " + std::to_string(earlier->second)};
       }
-      policy.entries.insert(entry);
+      policy.entries.emplace(*parsed.key, parsed.action);
     } catch (const LineError& error) {
       throw PolicyError(name + ":" + std::to_string(number) + ": " + error.reason);
     }

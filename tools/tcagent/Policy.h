@@ -1,8 +1,8 @@
 // A QoS policy: the entries that the table is to hold and its default action, read from a
 // policy file. A line is an entry in the compact form
 //   prio=10 dscp=46 trust-mode=2/0x3 -> tc=5 qid=5
-// or in the table entry's string form; "default -> tc=0 qid=0" is the default action, and '#'
-// starts a comment.
+// or in the table entry's string form. "default -> tc=0 qid=0", or the string form of an entry
+// without a match, is the default action; '#' starts a comment.
 #pragma once
 
 #include <array>

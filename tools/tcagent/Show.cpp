@@ -68,9 +68,15 @@ void asTable(const std::vector<TableRow>& rows, const StartReport& start, std::o
       << "\n";
 }
 
-void asEntries(const AgentTable& agent, const std::vector<TableRow>& rows, std::ostream& out) {
-  for (const TableRow& row : rows)
-    out << valueToStrep(agent.table()->entry(row.match)) << "\n";
+// The default entry has no key of its own: its string form has no match, which is also how a
+// policy file in this form names the default action.
+void asEntries(const std::vector<TableRow>& rows, std::ostream& out) {
+  for (const TableRow& row : rows) {
+    out << valueToStrep(row.isDefault
+                            ? IngressTrafficClassTableEntry(nullptr, row.readBack.action())
+                            : row.readBack)
+        << "\n";
+  }
 }
 
 void asJson(const std::vector<TableRow>& rows, std::ostream& out) {
@@ -117,7 +123,7 @@ void tableShown(const AgentTable& agent, ShowFormat format, std::ostream& out) {
       asTable(rows, agent.start(), out);
       break;
     case ShowFormat::entry:
-      asEntries(agent, rows, out);
+      asEntries(rows, out);
       break;
     case ShowFormat::json:
       asJson(rows, out);

@@ -14,6 +14,7 @@ struct TableRow {
   BfIngressTrafficClass::IngressTrafficClassMatchSpec::PtrConst match;  // the handle map's key
   U32 handle = 0;
   EntryKey key;
+  BfIngressTrafficClass::IngressTrafficClassTableEntry readBack;
   std::optional<EntryAction> action;  // none when the chip refused the read-back
   bool isDefault = false;
 };

@@ -1,107 +1,90 @@
-// The reflection module: its registration, its types at their indices, and construction by type.
+// The reflection module: its types under their names and indices, objects made by type, the
+// match's and the actions' attributes as reflection reaches them by id, and the action kinds.
 #include <gtest/gtest.h>
 
-#include <cstddef>
-#include <new>
+#include <iterator>
+#include <sstream>
+#include <string>
 
 #include "BfIngressTrafficClass/BfIngressTrafficClass"
 #include "LeakCheckedTest.h"
-#include "platform/Kiv/BuiltinTypes.h"
+#include "ReflectionAccess.h"
 #include "platform/Kiv/Exception.h"
+#include "support/Entries.h"
 
 namespace BfIngressTrafficClass {
 namespace {
 
-const auto& kivModule = _BfIngressTrafficClass_564461bd6efba167_kivModule;
+using Testing::readAttribute;
+using Testing::writeAttribute;
+using Match = IngressTrafficClassMatchSpec;
 
-struct TypeRow {
-  U32 index;
-  const char* name;
-  Kiv::TypeKind kind;
-  const Kiv::TypeDescriptor* type;
-  const Kiv::TypeDescriptor* base;
-};
+class KivModuleTest : public Testing::LeakCheckedTest {};
 
-constexpr TypeRow types[] = {
-    {0, "BfIngressTrafficClass::IngressTrafficClassActionSpecType", Kiv::TypeKind::enumeration,
-     &kivTypeActionSpecType, nullptr},
-    {1, "BfIngressTrafficClass::IngressTrafficClassBaseActionSpec", Kiv::TypeKind::object,
-     &kivTypeBaseActionSpec, &Kiv::ptrInterfaceType},
-    {2, "BfIngressTrafficClass::SetTrafficClassAndEgressQidActionSpec", Kiv::TypeKind::object,
-     &kivTypeSetTrafficClassAndEgressQidActionSpec, &kivTypeBaseActionSpec},
-    {3, "BfIngressTrafficClass::IngressTrafficClassMatchSpec", Kiv::TypeKind::object,
-     &kivTypeMatchSpec, &BfnTable::matchSpecBaseType},
-    {4, "BfIngressTrafficClass::IngressTrafficClassTableHandles", Kiv::TypeKind::entity,
-     &kivTypeTableHandles, &Kiv::entityType},
-    {6, "BfIngressTrafficClass::IngressTrafficClassTableEntry", Kiv::TypeKind::value,
-     &kivTypeTableEntry, nullptr},
-};
-
-TEST(KivModuleTest, EveryTypeIsRegisteredByNameAndIndex) {
-  EXPECT_EQ(Kiv::moduleNamed("_BfIngressTrafficClass_564461bd6efba167_kivModule"), &kivModule);
-  for (const TypeRow& row : types) {
-    SCOPED_TRACE(row.name);
-    EXPECT_EQ(Kiv::typeNamed(row.name), row.type);
-    EXPECT_EQ(&Kiv::typeDescriptor({&kivModule, row.index}), row.type);
-    EXPECT_EQ(row.type->kind, row.kind);
-    EXPECT_EQ(row.type->base, row.base);
+TEST_F(KivModuleTest, EveryTypeIsRegisteredUnderItsNameAndIndexAndMakesObjectsOfItsOwn) {
+  const Kiv::ModuleDescriptor& module = _BfIngressTrafficClass_564461bd6efba167_kivModule;
+  EXPECT_EQ(Kiv::moduleNamed("_BfIngressTrafficClass_564461bd6efba167_kivModule"), &module);
+  for (const Kiv::TypeDescriptor* type : module.types) {
+    SCOPED_TRACE(type->name);
+    EXPECT_EQ(Kiv::typeNamed(type->name), type);
+    EXPECT_EQ(&Kiv::typeDescriptor({&module, type->index}), type);
+    if (!Kiv::isObjectKind(type->kind) || !type->constructorParameters.empty()) continue;
+    const Kiv::Ptr<Kiv::PtrInterface> object = Kiv::objectNew(*type, nullptr);
+    EXPECT_EQ(&Kiv::typeOf(*object), type);
+    EXPECT_TRUE(object->references() == 1 && object->hasNotificationActive());
   }
 }
 
-// The match's attribute names are checked with the class.
-TEST(KivModuleTest, AttributeIdsHaveTheirNames) {
-  const struct {
-    const Kiv::TypeDescriptor* owner;
-    U32 id;
-    const char* name;
-  } attributes[] = {
-      {&kivTypeSetTrafficClassAndEgressQidActionSpec, 130, "actionType"},
-      {&kivTypeSetTrafficClassAndEgressQidActionSpec, 131, "qid"},
-      {&kivTypeSetTrafficClassAndEgressQidActionSpec, 132, "tc"},
-      {&kivTypeTableEntry, 2, "match"},
-      {&kivTypeTableEntry, 3, "action"},
-      {&kivTypeTableHandles, 258, "entry"},
-  };
-  for (const auto& [owner, id, name] : attributes) {
-    ASSERT_NE(Kiv::attributeWithId(*owner, id), nullptr) << name;
-    EXPECT_STREQ(Kiv::attributeWithId(*owner, id)->name, name);
+// The attribute id of each field of matchFields; the names are pinned by the entry's string form.
+constexpr U32 fieldIds[] = {145, 146, 139, 140, 137, 138, 141, 142,
+                            143, 144, 134, 135, 132, 133, 130, 131};
+
+TEST_F(KivModuleTest, MatchStartsAsWildcardAndReflectionSetsEachFieldById) {
+  const Match::Ptr match = ingressTrafficClassMatchSpecFactory();
+  EXPECT_EQ(writeAttribute(*match, 136, "4000000000"), 0);
+  // A value distinct in every field, so that a writer of the wrong field shows.
+  for (U32 field = 0; field < std::size(fieldIds); ++field) {
+    EXPECT_EQ((match.ptr()->*Testing::matchFields[field].read)(), 0) << fieldIds[field];
+    EXPECT_EQ(writeAttribute(*match, fieldIds[field], std::to_string(field + 1)), 0);
+  }
+  EXPECT_EQ(match->priority(), 4000000000u);
+  for (U32 field = 0; field < std::size(fieldIds); ++field) {
+    EXPECT_EQ((match.ptr()->*Testing::matchFields[field].read)(), field + 1) << fieldIds[field];
+    EXPECT_EQ(readAttribute(*match, fieldIds[field]).text, std::to_string(field + 1));
   }
 }
 
-class KivModuleObjectTest : public Testing::LeakCheckedTest {};
-
-TEST_F(KivModuleObjectTest, ObjectsMadeByTypeAnswerThatType) {
-  for (const TypeRow& row : types) {
-    if (!Kiv::isObjectKind(row.kind)) continue;
-    SCOPED_TRACE(row.name);
-    Kiv::Ptr<Kiv::PtrInterface> object = Kiv::objectNew(*row.type, nullptr);
-    ASSERT_TRUE(object);
-    EXPECT_EQ(object->fwkType().module, &kivModule);
-    EXPECT_EQ(&Kiv::typeDescriptor(object->fwkType()), row.type);
-    EXPECT_EQ(object->references(), 1u);
-    EXPECT_TRUE(object->hasNotificationActive());
+// The concrete action answers through the description of its base class.
+TEST_F(KivModuleTest, BothActionClassesStartEmptyAndAnswerTheBaseAttributes) {
+  for (const IngressTrafficClassBaseActionSpec::Ptr& action :
+       {ingressTrafficClassBaseActionSpecFactory(),
+        IngressTrafficClassBaseActionSpec::Ptr(setTrafficClassAndEgressQidActionSpecFactory())}) {
+    SCOPED_TRACE(Kiv::typeOf(*action).name);
+    EXPECT_EQ(readAttribute(*action, 130).text, "setTrafficClassAndEgressQidActionSpec");
+    EXPECT_EQ(readAttribute(*action, 131).text + readAttribute(*action, 132).text, "00");
+    EXPECT_EQ(writeAttribute(*action, 131, "7"), 0);
+    EXPECT_EQ(writeAttribute(*action, 132, "3"), 0);
+    EXPECT_EQ(std::pair(action->qid(), action->tc()), std::pair(U8{7}, U8{3}));
+    const U8 notAnEnumerator = 1;
+    const void* in[] = {&notAnEnumerator};
+    EXPECT_THROW(Kiv::attributeOp(*action, 130, Kiv::AttributeCode::write, in, nullptr),
+                 Kiv::RangeException);
   }
 }
 
-// The entry made by reflection's value constructor from `match`, its one argument.
-IngressTrafficClassTableEntry constructedEntry(Kiv::PtrInterface* match) {
-  const Kiv::Ptr<Kiv::PtrInterface> argument(match);
-  const void* in[] = {&argument};
-  alignas(IngressTrafficClassTableEntry) std::byte raw[sizeof(IngressTrafficClassTableEntry)];
-  kivTypeTableEntry.newValue(kivTypeTableEntry, raw, in);
-  auto* made = std::launder(reinterpret_cast<IngressTrafficClassTableEntry*>(raw));
-  IngressTrafficClassTableEntry entry = *made;
-  kivTypeTableEntry.valueOps->destroy(made);
-  return entry;
-}
-
-TEST_F(KivModuleObjectTest, EntryIsConstructedFromItsMatchArgument) {
-  ASSERT_EQ(kivTypeTableEntry.constructorParameters.size(), 1u);
-  EXPECT_STREQ(kivTypeTableEntry.constructorParameters[0].name, "match");
-  IngressTrafficClassMatchSpec::Ptr match = ingressTrafficClassMatchSpecFactory();
-  EXPECT_EQ(constructedEntry(match.ptr()), IngressTrafficClassTableEntry(match));
-  EXPECT_THROW(constructedEntry(setTrafficClassAndEgressQidActionSpecFactory().ptr()),
-               Kiv::ConversionException);
+TEST(ActionKindTest, TheOneKindIsFoundByNumberOrNameAndEveryTextFormIsItsName) {
+  constexpr auto kind = IngressTrafficClassActionSpecType::setTrafficClassAndEgressQidActionSpec;
+  const std::string name = "setTrafficClassAndEgressQidActionSpec", text = name + ", next";
+  EXPECT_EQ(IngressTrafficClassActionSpecTypeInstance(U32{0}), kind);
+  EXPECT_EQ(IngressTrafficClassActionSpecTypeInstance(name), kind);
+  EXPECT_THROW(IngressTrafficClassActionSpecTypeInstance(256u), Kiv::RangeException);  // 0 in U8
+  std::ostringstream streamed;
+  streamed << kind;
+  EXPECT_EQ(stringValue(kind) + valueToStrep(kind) + streamed.str(), name + name + name);
+  Kiv::CharRange range(text);
+  auto parsed = static_cast<IngressTrafficClassActionSpecType>(7);
+  sequenceToValue(range, &parsed);
+  EXPECT_EQ(std::pair(parsed, range.rest()), std::pair(kind, std::string_view(", next")));
 }
 
 }  // namespace

@@ -21,12 +21,12 @@ struct Reading {
   Kiv::String text;  // of the value read; empty unless the answer is 0
 };
 
-// Reads attribute `id` of `object`, a value or object of `type`. For an id that the type does not
-// know, the operation answers without touching its output, so any slot will do.
+// Reads attribute `id` of `object`, a value or object of `type`. An id that the type does not
+// know is answered without touching the output, so any slot will do.
 inline Reading readAttribute(const Kiv::TypeDescriptor& type, void* object, U32 id) {
   const Kiv::AttributeDescriptor* attribute = Kiv::attributeWithId(type, id);
   Kiv::ValueSlot value(attribute ? *attribute->type : Kiv::u64Type);
-  int answer =
+  const int answer =
       answerOf(Kiv::attributeOp(type, object, id, Kiv::AttributeCode::read, nullptr, value.get()));
   return {answer, answer == 0 ? Kiv::valueToStrep(value.type(), value.get()) : ""};
 }
@@ -34,15 +34,10 @@ inline Reading readAttribute(Kiv::PtrInterface& object, U32 id) {
   return readAttribute(Kiv::typeOf(object), &object, id);
 }
 
-// Writes attribute `id` of `object` with the value that `text` stands for; gives the answer.
+// Writes attribute `id`, which the type has, with the value that `text` stands for.
 inline int writeAttribute(const Kiv::TypeDescriptor& type, void* object, U32 id,
                           std::string_view text) {
-  const Kiv::AttributeDescriptor* attribute = Kiv::attributeWithId(type, id);
-  if (!attribute) {
-    ADD_FAILURE() << type.name << " has no attribute " << id << " to write";
-    return -1;
-  }
-  Kiv::ValueSlot value(*attribute->type);
+  Kiv::ValueSlot value(*Kiv::attributeWithId(type, id)->type);
   Kiv::valueFromStrep(value.type(), text, value.get());
   const void* in[] = {value.get()};
   return answerOf(Kiv::attributeOp(type, object, id, Kiv::AttributeCode::write, in, nullptr));

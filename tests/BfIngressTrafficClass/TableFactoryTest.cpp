@@ -5,8 +5,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
-#include <fstream>
 
 #include "platform/Kiv/Exception.h"
 #include "support/AgentState.h"
@@ -122,22 +122,13 @@ TEST_P(TableFactoryTest, RecordsOfEntriesTheChipLacksGiveKeysButNoMapNodes) {
   EXPECT_EQ(agent().keys()->key(added.ptr()), 13u);
 }
 
-// The key store keeps each record in 32 bytes after a header of 32: the key first and the
-// entry's handle at byte 12, both under the record's checksum. Flips a bit of the handle of the
-// record of `key`.
+// Flips a bit of the entry handle of the record of `key`: the key store keeps each record in 32
+// bytes after a header of 32, the key first and the handle at byte 12, both under a checksum.
 void damageRecord(const std::string& path, Vrell::EntryKey key) {
-  std::fstream store(path, std::ios::in | std::ios::out | std::ios::binary);
-  for (std::streamoff at = 32; store.seekg(at); at += 32) {
-    struct {
-      Vrell::EntryKey key;
-      U32 opId;
-      U32 handle;
-    } head;
-    if (!store.read(reinterpret_cast<char*>(&head), sizeof head)) break;
-    if (head.key != key) continue;
-    head.handle ^= 1;
-    store.seekp(at);
-    store.write(reinterpret_cast<const char*>(&head), sizeof head);
+  const std::vector<char> bytes = SimTesting::fileBytes(path);
+  for (std::size_t at = 32; at + 32 <= bytes.size(); at += 32) {
+    if (std::memcmp(&bytes[at], &key, sizeof key) != 0) continue;
+    SimTesting::fileBytesAre(path, at + 12, static_cast<char>(bytes[at + 12] ^ 1));
     return;
   }
   ADD_FAILURE() << "no record of key " << key << " in " << path;

@@ -1,20 +1,82 @@
-// Refused driver calls, on each backend: every entry operation failing with every kind of status
-// raises the exception of that status and changes nothing; a refused read-back gives the empty
-// entry; and the chip's own refusals of a duplicate key and of an entry beyond its capacity.
+// Refused driver calls, on each backend: every entry operation, and on the BF Runtime backend
+// every other kind of call, failing with every kind of status raises the exception of that status
+// and changes nothing, so that it can be retried; a refused read-back gives the empty entry; and
+// the chip's own refusals of a duplicate key and of an entry beyond its capacity.
 #include <gtest/gtest.h>
+
+#include <ostream>
+#include <tuple>
 
 #include "sim/chip/Faults.h"
 #include "support/AgentState.h"
-#include "support/FaultTest.h"
+#include "support/AgentTest.h"
 #include "support/RaisedBy.h"
 
 namespace BfIngressTrafficClass::Testing {
 namespace {
 
-class TableEntryOperationFaultTest : public FaultTest {};
+class FaultTest;
 
-TEST_P(TableEntryOperationFaultTest, EveryStatusRaisesItsExceptionAndChangesNothing) {
-  expectEveryRefusalChangesNothing();
+// Where a driver call fails: one of the backend's entry operations, reported under its label, or
+// another BF Runtime call, reported as a failed call; the calls that prepare the site and that
+// fail there.
+struct FaultSite {
+  const char* name;
+  const char* Backend::*entryOperation;
+  const char* bfRtCall;  // as faults name it, when there is no entry operation
+  unsigned nth;          // the call of the operation that fails
+  void (FaultTest::*prepare)();
+  void (FaultTest::*call)();
+  bool statusFirst = false;  // the status manager is told before the driver is asked
+};
+void PrintTo(const FaultSite& site, std::ostream* out) {
+  *out << site.name;
+}
+
+class FaultTest : public AgentTest,
+                  public ::testing::WithParamInterface<std::tuple<const Backend*, FaultSite>> {
+ public:
+  FaultTest() : AgentTest(*std::get<0>(GetParam())) {}
+
+  void nothing() {}
+  void restart() { start(); }
+  void programMatch() { program(match, 1, 2); }
+  void programDefault() { program(defaultMatch(), 1, 2); }
+  void removeMatch() { agent().entryDel(match); }
+  void removeDefault() { agent().entryDel(defaultMatch()); }
+  void readBack() {
+    const IngressTrafficClassTableEntry entry = table().entry(match);
+    EXPECT_TRUE(entry.match() && sameFields(*entry.match(), *match));
+  }
+
+  const Match::Ptr match = numberedMatch(1);
+};
+
+TEST_P(FaultTest, EveryStatusRaisesItsExceptionAndChangesNothing) {
+  const FaultSite& site = std::get<1>(GetParam());
+  const char* operation = site.entryOperation ? backend.*site.entryOperation : site.bfRtCall;
+  start();
+  program(numberedMatch(2), 3, 3);
+  (this->*site.prepare)();
+  const std::string before = stateOf(agent());
+  for (DriverStatus status : {9, 2, 17, 10, 4, 6, 30, -1}) {
+    SCOPED_TRACE(status);
+    SimChip::Faults::faultIs(operation, status, site.nth);
+    std::string raised;
+    const std::vector<std::string> calls =
+        callsOf([&] { raised = raisedBy([&] { (this->*site.call)(); }); });
+    SimChip::Faults::clear();
+    EXPECT_EQ(raised, site.entryOperation
+                          ? backend.refusal(operation, status)
+                          : Kiv::_fmt("%s %d: BFRT call failed: %s",
+                                      status == 10 ? "BfTryAgain" : "BfTableException", status,
+                                      driverStatusText(status)));
+    EXPECT_EQ(callsNamed(calls, {"statusManager.initStatus("}).size(), site.statusFirst ? 1u : 0u);
+    if (!agent_) start();
+    EXPECT_EQ(stateOf(agent()), before);
+  }
+  (this->*site.call)();
+  EXPECT_TRUE(agreement(agent(), StatusCheck::skip));
 }
 
 using T = FaultTest;
@@ -27,11 +89,32 @@ const FaultSite entryOperationSites[] = {
     {"resetDefault", &Backend::resetDefault, nullptr, 1, &T::programDefault, &T::removeDefault,
      true},
 };
+// One site of each path of the BF Runtime backend's other calls: initialisation, the key and
+// data writes of each entry operation, and the read-back. The other calls on a path are checked
+// the same way.
+const FaultSite bfRtCallSites[] = {
+    {"typeGet", nullptr, "tableTypeGet", 1, &T::programMatch, &T::restart},
+    {"tableAttributesSet", nullptr, "tableAttributesSet", 1, &T::programMatch, &T::restart},
+    {"lastFieldWrite", nullptr, "keySetValueandMask", 8, &T::nothing, &T::programMatch},
+    {"addDataAllocate", nullptr, "dataAllocate", 1, &T::restart, &T::programMatch},
+    {"addQidWrite", nullptr, "dataSetValue", 2, &T::nothing, &T::programMatch},
+    {"defaultQidWrite", nullptr, "dataSetValue", 2, &T::nothing, &T::programDefault},
+    {"modifyTcWrite", nullptr, "dataSetValue", 1, &T::programMatch, &T::programMatch},
+    {"readBackKeyReset", nullptr, "keyReset", 1, &T::programMatch, &T::readBack},
+    {"qidRead", nullptr, "dataGetValue", 2, &T::programMatch, &T::readBack},
+};
 
-INSTANTIATE_TEST_SUITE_P(Sites, TableEntryOperationFaultTest,
+std::string siteName(const ::testing::TestParamInfo<FaultTest::ParamType>& info) {
+  return std::string(std::get<0>(info.param)->name) + "_" + std::get<1>(info.param).name;
+}
+INSTANTIATE_TEST_SUITE_P(EntryOperations, FaultTest,
                          ::testing::Combine(::testing::ValuesIn(backends),
                                             ::testing::ValuesIn(entryOperationSites)),
-                         faultSiteName);
+                         siteName);
+INSTANTIATE_TEST_SUITE_P(BfRtCalls, FaultTest,
+                         ::testing::Combine(::testing::Values(&bfrtBackend),
+                                            ::testing::ValuesIn(bfRtCallSites)),
+                         siteName);
 
 class TableRefusalTest : public BackendTest {
  protected:

@@ -1,10 +1,13 @@
 // Programming the table on each backend: each path's calls to the managers and the driver in
-// their order, the state it leaves in the chip and the agent's books, and reading entries back.
+// their order, the state it leaves in the chip and the agent's books, reading entries back, and
+// the helper and the table as the agent reaches them through reflection.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <utility>
 
+#include "BfIngressTrafficClass/KivModule.h"
+#include "ReflectionAccess.h"
 #include "support/AgentState.h"
 #include "support/AgentTest.h"
 
@@ -15,6 +18,7 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using Action = std::pair<U8, U8>;  // tc, qid
 using CallMatcher = ::testing::Matcher<const std::string&>;
+namespace Code = Kiv::AttributeCode;
 
 class TableProgrammingTest : public BackendTest {
  protected:
@@ -37,6 +41,11 @@ class TableProgrammingTest : public BackendTest {
   static std::string handleText(U32 handle) { return Kiv::_fmt("handle %#x", handle); }
   static std::string initStatus(const Match::PtrConst& match) {
     return Kiv::_fmt("statusManager.initStatus(%p)", static_cast<const void*>(match.ptr()));
+  }
+  // Calls the table's operation `id` through reflection with one argument; gives the answer.
+  int callOperation(U32 id, const void* argument, void* result = nullptr) {
+    const void* in[] = {argument};
+    return answerOf(Kiv::attributeOp(table(), id, Code::call, in, result));
   }
   Action chipAction(U32 handle) const {
     SimChip::Entry entry;
@@ -153,6 +162,35 @@ TEST_P(TableProgrammingTest, LookupReadsTheProgrammedEntryBackIntoNewObjects) {
                 EXPECT_EQ(table().entry(programmed[1].match()), IngressTrafficClassTableEntry());
               }),
               IsEmpty());
+}
+
+TEST_P(TableProgrammingTest, HelperDeviceIsReadOnlyAndTheTableAnswersWithItsBase) {
+  IngressTrafficClassTableHelper& helper = *table().helper();
+  EXPECT_EQ(writeAttribute(helper, 130, "9"), 1);
+  EXPECT_EQ(helper.deviceId(), 0);
+  const Kiv::TypeDescriptor& type = *backend.tableType;
+  EXPECT_EQ(&Kiv::typeOf(table()), &type);
+  EXPECT_EQ(answerOf(type.attributeOp(type, &table(), 261, Code::read, nullptr, nullptr)), 2);
+  const Reading useBfRt = readAttribute(table(), 261);
+  EXPECT_EQ(useBfRt.answer, 0);
+  EXPECT_EQ(useBfRt.text, "True");
+}
+
+TEST_P(TableProgrammingTest, EntryIsAndEntryAreCalledWithCodeTen) {
+  const Match::Ptr match = numberedMatch(1);
+  const IngressTrafficClassTableEntry entry = entryOf(match, 3, 4);
+  EXPECT_EQ(answerOf(Kiv::attributeOp(table(), 263, Code::read, nullptr, nullptr)), 1);
+  EXPECT_EQ(callOperation(263, &entry), 0);
+  EXPECT_TRUE(handles().entryHas(match) && agent().keys()->key(match.ptr()));
+  EXPECT_EQ(table().entry(match).action()->qid(), 4);
+  for (const Match::Ptr& asked : {match, numberedMatch(2)}) {
+    const Kiv::Ptr<Kiv::PtrInterface> argument(asked.ptr());
+    Kiv::ValueSlot result(kivTypeTableEntry);
+    EXPECT_EQ(callOperation(265, &argument, result.get()), 0);
+    EXPECT_EQ(
+        valueToStrep(result.as<IngressTrafficClassTableEntry>()),
+        valueToStrep(asked == match ? table().entry(match) : IngressTrafficClassTableEntry()));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, TableProgrammingTest, ::testing::ValuesIn(backends),

@@ -2,6 +2,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -11,89 +12,54 @@
 #include "platform/Kiv/HashMap2018.h"
 #include "platform/Kiv/SmallObjectAllocator.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-#define KIV_TEST_ADDRESS_SANITIZER
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define KIV_TEST_ADDRESS_SANITIZER
-#endif
-#endif
-
 namespace {
 
-using Allocate = void* (*)(Kiv::MemAllocationTracker&, std::size_t);
-using Release = void (*)(Kiv::MemAllocationTracker&, void*, std::size_t) noexcept;
-
-// Two allocations and their releases, counted in a tracker of their own.
-void expectCounted(Allocate allocate, Release release) {
-  Kiv::MemAllocationTracker tracker("KivTest::Counted allocations");
-  void* small = allocate(tracker, 24);
-  void* large = allocate(tracker, 1000);
-  EXPECT_EQ(tracker.allocations(), 2u);
-  EXPECT_EQ(tracker.liveBytes(), 1024u);
-  release(tracker, large, 1000);
-  EXPECT_EQ(tracker.releases(), 1u);
-  EXPECT_EQ(tracker.liveBytes(), 24u);
-  release(tracker, small, 24);
-  EXPECT_EQ(tracker.liveObjects(), 0u);
-  EXPECT_EQ(tracker.liveBytes(), 0u);
-}
-
-TEST(MemAllocationTracker, CountsAllocationsReleasesAndLiveBytes) {
-  expectCounted(Kiv::trackedAllocate, Kiv::trackedRelease);
-  expectCounted(Kiv::trackedHeapAllocate, Kiv::trackedHeapRelease);
-}
-
-// Exactly the trackers that live are listed, whatever order they go in; the framework's own,
-// made before any other, among them.
-TEST(MemAllocationTracker, ListsTheTrackersThatLive) {
-  using Trackers = std::vector<const Kiv::MemAllocationTracker*>;
-  using testing::UnorderedElementsAreArray;
-  Trackers before = Kiv::MemAllocationTracker::trackers();
-  EXPECT_THAT(before, testing::Contains(&Kiv::hashMap2018BucketTracker));
-  std::optional<Kiv::MemAllocationTracker> oldest, middle, newest;
-  Trackers all = before;
-  all.insert(all.end(), {&oldest.emplace("KivTest::Oldest"), &middle.emplace("KivTest::Middle"),
-                         &newest.emplace("KivTest::Newest")});
-  EXPECT_THAT(Kiv::MemAllocationTracker::trackers(), UnorderedElementsAreArray(all));
+// Exactly the trackers that live are listed, whatever order they go in; each counts what both
+// allocators give and take back.
+TEST(MemAllocationTracker, CountsBothAllocatorsAndListsTheTrackersThatLive) {
+  std::vector<const Kiv::MemAllocationTracker*> all = Kiv::MemAllocationTracker::trackers();
+  EXPECT_THAT(all, testing::Contains(&Kiv::hashMap2018BucketTracker));
+  std::optional<Kiv::MemAllocationTracker> oldest("KivTest::Oldest"), middle("KivTest::Middle"),
+      newest("KivTest::Newest");
+  all.push_back(&*newest);
+  auto live = [&middle] { return std::pair(middle->liveObjects(), middle->liveBytes()); };
+  void* small = Kiv::trackedAllocate(*middle, 24);
+  void* large = Kiv::trackedHeapAllocate(*middle, 1000);
+  EXPECT_EQ(live(), std::pair(U64{2}, U64{1024}));
+  Kiv::trackedHeapRelease(*middle, large, 1000);
+  EXPECT_EQ(live(), std::pair(U64{1}, U64{24}));
+  Kiv::trackedRelease(*middle, small, 24);
+  EXPECT_EQ(live(), std::pair(U64{0}, U64{0}));
   middle.reset();
   oldest.reset();
-  all = before;
-  all.push_back(&*newest);
-  EXPECT_THAT(Kiv::MemAllocationTracker::trackers(), UnorderedElementsAreArray(all));
+  EXPECT_THAT(Kiv::MemAllocationTracker::trackers(), testing::UnorderedElementsAreArray(all));
   newest.reset();
-  EXPECT_THAT(Kiv::MemAllocationTracker::trackers(), UnorderedElementsAreArray(before));
+  all.pop_back();
+  EXPECT_THAT(Kiv::MemAllocationTracker::trackers(), testing::UnorderedElementsAreArray(all));
 }
 
-// Blocks of every size, to past the largest class, are aligned and do not overlap: each keeps
-// what was written into it while all the others are written too.
-TEST(SmallObjectAllocator, GivesAlignedBlocksThatDoNotOverlap) {
+// Blocks of every size, to past the largest class, are aligned and keep what was written into
+// them while all the others are written too; a released block goes to the next of its class.
+TEST(SmallObjectAllocator, GivesAlignedBlocksThatDoNotOverlapAndReusesReleasedOnes) {
   std::vector<std::pair<unsigned char*, std::size_t>> blocks;
-  for (int round = 0; round < 4; ++round) {
-    for (std::size_t bytes = 1; bytes <= Kiv::smallObjectMaxSize + 16; ++bytes) {
-      auto* block = static_cast<unsigned char*>(Kiv::smallObjectAllocate(bytes));
-      EXPECT_EQ(reinterpret_cast<std::uintptr_t>(block) % Kiv::smallObjectGranule, 0u);
-      std::memset(block, static_cast<int>(blocks.size() % 251), bytes);
-      blocks.emplace_back(block, bytes);
-    }
+  for (std::size_t bytes = 1; bytes <= 4 * (Kiv::smallObjectMaxSize + 16); ++bytes) {
+    const std::size_t size = bytes % (Kiv::smallObjectMaxSize + 16) + 1;
+    auto* block = static_cast<unsigned char*>(Kiv::smallObjectAllocate(size));
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(block) % Kiv::smallObjectGranule, 0u);
+    std::memset(block, static_cast<int>(bytes % 251), size);
+    blocks.emplace_back(block, size);
   }
   for (std::size_t i = 0; i < blocks.size(); ++i) {
-    auto [block, bytes] = blocks[i];
-    std::vector<unsigned char> expected(bytes, static_cast<unsigned char>(i % 251));
-    EXPECT_EQ(std::memcmp(block, expected.data(), bytes), 0) << "block of " << bytes << " bytes";
-    Kiv::smallObjectRelease(block, bytes);
+    auto [block, size] = blocks[i];
+    EXPECT_EQ(std::count(block, block + size, (i + 1) % 251), size) << "block of " << size;
+    Kiv::smallObjectRelease(block, size);
   }
-}
-
-TEST(SmallObjectAllocator, ReusesReleasedBlocksOfItsSizeClass) {
-#ifdef KIV_TEST_ADDRESS_SANITIZER
-  GTEST_SKIP() << "under AddressSanitizer every block comes from the ordinary allocator";
-#endif
+#ifndef KIV_TEST_ADDRESS_SANITIZER  // else every block comes from the ordinary allocator
   void* first = Kiv::smallObjectAllocate(40);
   Kiv::smallObjectRelease(first, 40);
-  void* again = Kiv::smallObjectAllocate(33);  // 33 to 40 bytes share a class
-  EXPECT_EQ(again, first);
-  Kiv::smallObjectRelease(again, 33);
+  EXPECT_EQ(Kiv::smallObjectAllocate(33), first);  // 33 to 40 bytes share a class
+  Kiv::smallObjectRelease(first, 33);
+#endif
 }
 
 }  // namespace

@@ -6,81 +6,55 @@
 #include <thread>
 #include <utility>
 
-#include "platform/Kiv/MemAllocationTracker.h"
-#include "platform/Kiv/Ptr.h"
+#include "tests/Kiv/TestModule.h"
 
 namespace {
 
-class Counted : public Kiv::PtrInterface {
-  KIV_ALLOCATION_TRACKED();
-};
-class DerivedCounted : public Counted {};
+using namespace KivTest;
 
-KIV_SMALL_OBJECT_DEFINITIONS(Counted, "KivTest::Counted")
+const Kiv::MemAllocationTracker& tracker = Widget::memAllocationTracker_;
 
-const Kiv::MemAllocationTracker& tracker = Counted::memAllocationTracker_;
-
-// Every test ends with all its objects released.
-class PtrTest : public testing::Test {
- protected:
-  void TearDown() override { EXPECT_EQ(tracker.liveObjects(), 0u); }
-};
-
-TEST_F(PtrTest, CountsReferencesAndReleasesOnTheLast) {
-  Kiv::Ptr<Counted> held(new Counted);
-  Kiv::Ptr<Counted> other(new Counted);
+TEST(Ptr, CountsReferencesThroughCopiesMovesAndConversionsAndReleasesOnTheLast) {
   {
-    Kiv::Ptr<Counted> copy = held;
+    Kiv::Ptr<SpecialWidget> held(new SpecialWidget(1));
+    Widget::Ptr other = Widget::WidgetIs(2);
+    EXPECT_TRUE(other->hasNotificationActive() && !held->hasNotificationActive());
+    Kiv::Ptr<const Widget> base = held;
     EXPECT_EQ(held->references(), 2u);
+    EXPECT_EQ(Kiv::ptrDynamicCast<const SpecialWidget>(base), held);
+    EXPECT_EQ(Kiv::ptrDynamicCast<SpecialWidget>(other), nullptr);
+    base = nullptr;
+    Kiv::Ptr<Kiv::PtrInterface> moved(std::move(held));
+    EXPECT_FALSE(held);
+    EXPECT_EQ(moved->references(), 1u);
+    moved = other;
+    EXPECT_EQ(tracker.liveObjects(), 1u);
+    EXPECT_EQ(other->references(), 2u);
+    other = nullptr;
+    Kiv::Ptr<Kiv::PtrInterface>& alias = moved;
+    moved = alias;  // the only reference, assigned to itself, keeps its object
+    EXPECT_EQ(moved->references(), 1u);
   }
-  EXPECT_EQ(held->references(), 1u);
-  held = other;
-  EXPECT_EQ(tracker.liveObjects(), 1u);
-  EXPECT_EQ(other->references(), 2u);
-  other = nullptr;
-  Kiv::Ptr<Counted>& alias = held;
-  held = alias;  // the only reference, assigned to itself, keeps its object
-  EXPECT_EQ(held->references(), 1u);
-  EXPECT_EQ(tracker.liveObjects(), 1u);
+  EXPECT_EQ(tracker.liveObjects(), 0u);
 }
 
-TEST_F(PtrTest, MovesAndConversionsKeepTheCount) {
-  Kiv::Ptr<DerivedCounted> source(new DerivedCounted);
-  Kiv::Ptr<DerivedCounted> moved(std::move(source));
-  Kiv::Ptr<const Counted> base = moved;
-  EXPECT_EQ(moved->references(), 2u);
-  EXPECT_EQ(Kiv::ptrDynamicCast<const DerivedCounted>(base), moved);
-  Kiv::Ptr<Kiv::PtrInterface> converted(std::move(moved));
-  EXPECT_FALSE(source);
-  EXPECT_FALSE(moved);
-  EXPECT_EQ(converted->references(), 2u);
-  Kiv::Ptr<Counted> plain(new Counted);
-  EXPECT_EQ(Kiv::ptrDynamicCast<DerivedCounted>(plain), nullptr);
-}
-
-TEST_F(PtrTest, NewObjectSwitchesNotificationOn) {
-  EXPECT_FALSE(Kiv::Ptr<Counted>(new Counted)->hasNotificationActive());
-  Kiv::Ptr<Counted> made = Kiv::newObject<Counted>();
-  EXPECT_TRUE(made->hasNotificationActive());
-  EXPECT_EQ(made->references(), 1u);
-}
-
-TEST_F(PtrTest, SharedBetweenThreadsTheObjectIsFreedOnce) {
+TEST(Ptr, SharedBetweenThreadsTheObjectIsFreedOnce) {
   Kiv::threadSafePtrIs(true);
-  U64 releasesBefore = tracker.releases();
+  const U64 releasesBefore = tracker.releases();
   std::latch start(2);
-  auto churn = [&start](Kiv::Ptr<Counted> own) {
+  auto churn = [&start](Widget::Ptr own) {
     start.arrive_and_wait();
     for (int i = 0; i < 200000; ++i)
-      Kiv::Ptr<Counted> copy = own;
+      Widget::Ptr copy = own;
   };
-  Kiv::Ptr<Counted> shared(new Counted);
+  Widget::Ptr shared(new Widget(1));
   std::thread first(churn, shared), second(churn, shared);
   shared = nullptr;  // the last reference goes in whichever thread ends last
   first.join();
   second.join();
   Kiv::threadSafePtrIs(false);
   EXPECT_EQ(tracker.releases() - releasesBefore, 1u);
+  EXPECT_EQ(tracker.liveObjects(), 0u);
 }
 
 }  // namespace

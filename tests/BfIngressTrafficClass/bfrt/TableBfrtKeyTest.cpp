@@ -1,6 +1,7 @@
 // The BF Runtime key and data writes of an add, each under its id from the binding however the
-// ids run: the priority first if the table has one, the ternary fields, tc, qid; and the entry
-// read back, at priority 0 without a priority field.
+// ids run: the priority first if the table has one, the ternary fields, tc, qid; the entry read
+// back, at priority 0 without a priority field; and the chip's entry, which shows that the binding
+// found each field by its name.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -58,6 +59,12 @@ TEST_P(TableBfrtKeyTest, AnAddWritesEveryFieldUnderItsIdAndTheEntryReadsBack) {
   EXPECT_TRUE(sameFields(*readBack.match(), *expected));
   EXPECT_EQ(readBack.action()->tc(), 5);
   EXPECT_EQ(readBack.action()->qid(), 6);
+  // The chip holds the match's key and the action's fields where the binding put them.
+  SimChip::Entry entry;
+  ASSERT_EQ(agent().chip().entry(handles().entry(match), &entry), 0);
+  const SimChip::Key key = chipKeyOf(*match);
+  EXPECT_EQ(std::tuple(entry.key.value, entry.key.mask, entry.action.tc, entry.action.qid),
+            std::tuple(key.value, key.mask, U8{5}, U8{6}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Schemas, TableBfrtKeyTest, ::testing::ValuesIn(schemas),

@@ -28,15 +28,15 @@ std::vector<Vrell::EntryConfig> recordsOf(const Vrell::EntryConfigMap& records) 
 }
 
 std::string stateOf(const TcAgent::AgentTable& agent) {
-  std::set<std::string> mapLines;
+  std::set<std::string> mapLines;  // free of the map's own order
   const IngressTrafficClassTableHandles& handles = *agent.table()->helper()->sdkHandles();
   for (auto node = handles.entryIter(); !node.atEnd(); ++node) {
-    mapLines.insert(Kiv::_fmt("map %#x: key %llu", node->value,
+    mapLines.insert(Kiv::_fmt("map %#x: key %llu\n", node->value,
                               static_cast<unsigned long long>(agent.keys()->key(node->key.ptr()))));
   }
   std::string text;
   for (const std::string& line : mapLines)
-    text += line + "\n";
+    text += line;
   for (const Vrell::EntryConfig& record : recordsOf(agent.records())) {
     text += Kiv::_fmt("record %llu: handle %#x, priority %u\n",
                       static_cast<unsigned long long>(record.key()), record.sdkEntryHandle(),
@@ -44,15 +44,14 @@ std::string stateOf(const TcAgent::AgentTable& agent) {
   }
   text += Kiv::_fmt("keys: %u, high water %llu\n", agent.keys()->keys(),
                     static_cast<unsigned long long>(agent.keys()->keyHighWater));
+  SimChip::Entry entry;
   for (U32 handle : chipHandles(agent.chip())) {
-    SimChip::Entry entry;
     agent.chip().entry(handle, &entry);
     text += Kiv::_fmt("chip %#x: priority %u, tc %u, qid %u\n", handle, entry.priority,
                       entry.action.tc, entry.action.qid);
   }
-  if (auto action = agent.chip().defaultAction()) {
+  if (auto action = agent.chip().defaultAction())
     text += Kiv::_fmt("chip default: tc %u, qid %u\n", action->tc, action->qid);
-  }
   return text;
 }
 

@@ -1,71 +1,126 @@
-// The simulated BF Runtime tables and their key, data and attribute objects answer like the real
-// driver: what they refuse and with which status, faults injected by operation name, and the
-// call log.
+// The simulated BF Runtime tables and their key and data objects answer like the real driver:
+// what they refuse and with which status. The PD library object binds them: nothing for a library
+// or device without them, and an exception naming what the ingress table lacks. The ids it binds
+// under each schema, faults and the call log are tested end to end (TableBfrtKeyTest).
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <memory>
+#include <stdexcept>
+#include <string>
 #include <utility>
 #include <vector>
 
-#include "platform/Kiv/String.h"
-#include "tests/sim/bfrt/BfRtTest.h"
+#include "platform/BfPdIngressTrafficClass/BfPdIngressTrafficClassIntf.h"
+#include "platform/Kiv/Exception.h"
+#include "platform/bfrt/ZorvikBfRtTable.h"
+#include "platform/bfrt/ZorvikSwitchProgram.h"
+#include "sim/bfrt/Program.h"
+#include "sim/chip/Devices.h"
+#include "tests/sim/StateDirectory.h"
+#include "tests/sim/bfrt/DriverLibrary.h"
 
 namespace {
 
-using namespace SimTesting;
+namespace Program = ZorvikSwitchProgram;
+namespace StatusCode = SimChip::StatusCode;
 using bfrt::bf_status_t;
-using testing::Each;
-constexpr bfrt::bf_rt_id_t dscpId = keyFieldIds[3];
+
+// The default schema's ids: the key fields in the PD record's order, then the match priority, the
+// action and its traffic class and queue.
+constexpr bfrt::bf_rt_id_t dscpId = 4, priorityId = 9, actionId = 10, tcId = 11, qidId = 12;
 bfrt::bf_rt_handle_t writtenHandle;  // where calls write a handle that no test reads
 
-// The calls on entries, by the names that faults give them, in the order that entryCalls makes
-// them.
-const char* const entryCallNames[] = {
-    "tableEntryAdd",          "tableEntryMod",      "tableEntryGet", "tableDefaultEntrySet",
-    "tableDefaultEntryReset", "tableAttributesSet", "tableEntryDel"};
+// The chip of a device, attached from a fresh state directory while the object lives.
+class AttachedDevice {
+ public:
+  explicit AttachedDevice(U32 device) : device_(device) {
+    SimChip::deviceAttach(device, dir_.path(), 8);
+  }
+  ~AttachedDevice() { SimChip::deviceDetach(device_); }
+  SimChip::TernaryTable& chip() const { return *SimChip::deviceTable(device_); }
 
-// Makes each call on entries once, with the key and data and on the entry at `handle`.
-std::vector<bf_status_t> entryCalls(const bfrt::ZorvikBfRtTable& table,
-                                    const bfrt::BfRtSession& session,
-                                    const bfrt::bf_rt_target_t& target, bfrt::BfRtTableKey& key,
-                                    bfrt::BfRtTableData& data, bfrt::bf_rt_handle_t handle) {
-  std::unique_ptr<bfrt::BfRtTableAttributes> attributes;
-  mustSucceed(table.attributeAllocate(bfrt::TableAttributesType::ENTRY_SCOPE, &attributes),
-              "attributeAllocate");
-  return {table.tableEntryAdd(session, target, key, data, &writtenHandle),
-          table.tableEntryMod(session, target, 0, handle, data),
-          table.tableEntryGet(session, target, 0, handle, &key, &data),
-          table.tableDefaultEntrySet(session, target, 0, data, &writtenHandle),
-          table.tableDefaultEntryReset(session, target),
-          table.tableAttributesSet(session, target, *attributes),
-          table.tableEntryDel(session, target, handle)};
+ private:
+  SimTesting::StateDirectory dir_;
+  U32 device_;
+};
+
+// Throws for a call that a test needs to succeed on the way to what it checks.
+void mustSucceed(bf_status_t status, const char* call) {
+  if (status) throw std::runtime_error(std::string(call) + " failed: " + std::to_string(status));
 }
 
-class BfRtTableTest : public BfRtTest {
+// The program's ingress table on an attached device; targetSet, the one call that is not const,
+// needs it mutable.
+bfrt::ZorvikBfRtTable& tableOf(U32 device) {
+  const bfrt::BfRtTable* table = nullptr;
+  mustSucceed(
+      SimBfRt::programInfo(device)->bfrtTableFromNameGet(Program::ingressTrafficClassTable, &table),
+      "bfrtTableFromNameGet");
+  return const_cast<bfrt::ZorvikBfRtTable&>(dynamic_cast<const bfrt::ZorvikBfRtTable&>(*table));
+}
+
+// Key and data objects of `table` that hold an entry with tc 0x15 and qid 0x2A.
+std::pair<std::unique_ptr<bfrt::BfRtTableKey>, std::unique_ptr<bfrt::BfRtTableData>> entryOf(
+    const bfrt::BfRtTable& table) {
+  std::unique_ptr<bfrt::BfRtTableKey> key;
+  std::unique_ptr<bfrt::BfRtTableData> data;
+  mustSucceed(table.keyAllocate(&key), "keyAllocate");
+  mustSucceed(key->setValueandMask(dscpId, 0x2E, 0xFF), "setValueandMask");
+  mustSucceed(key->setValue(priorityId, 7), "setValue");
+  mustSucceed(table.dataAllocate(&data), "dataAllocate");
+  mustSucceed(table.dataReset(actionId, &*data), "dataReset");
+  mustSucceed(data->setValue(tcId, 0x15), "setValue");
+  mustSucceed(data->setValue(qidId, 0x2A), "setValue");
+  return {std::move(key), std::move(data)};
+}
+
+// A device attached from a state directory of its own, a driver session, the ingress table and an
+// entry programmed in it, and data bound to no action.
+class BfRtTableTest : public testing::Test {
  protected:
+  static constexpr U32 device = 2;
+
   BfRtTableTest() {
+    std::tie(key_, data_) = entryOf(table_);
     mustSucceed(table_.dataAllocate(&unbound_), "dataAllocate");
     mustSucceed(table_.tableEntryAdd(*session_, target_, *key_, *data_, &handle_), "add");
   }
-  std::vector<bf_status_t> entryCallsWith(const bfrt::BfRtSession& session,
-                                          const bfrt::bf_rt_target_t& target) {
-    return entryCalls(table_, session, target, *key_, *data_, handle_);
+
+  // Makes each call on entries once, with the key and data and on the entry programmed.
+  std::vector<bf_status_t> entryCalls(const bfrt::BfRtSession& session,
+                                      const bfrt::bf_rt_target_t& target) {
+    std::unique_ptr<bfrt::BfRtTableAttributes> attributes;
+    mustSucceed(table_.attributeAllocate(bfrt::TableAttributesType::ENTRY_SCOPE, &attributes),
+                "attributeAllocate");
+    return {table_.tableEntryAdd(session, target, *key_, *data_, &writtenHandle),
+            table_.tableEntryMod(session, target, 0, handle_, *data_),
+            table_.tableEntryGet(session, target, 0, handle_, &*key_, &*data_),
+            table_.tableDefaultEntrySet(session, target, 0, *data_, &writtenHandle),
+            table_.tableDefaultEntryReset(session, target),
+            table_.tableAttributesSet(session, target, *attributes),
+            table_.tableEntryDel(session, target, handle_)};
   }
   // The chip holds the entry programmed at the start, unchanged, and no default action.
   void expectChipUnchanged() const {
     SimChip::Entry entry;
-    ASSERT_EQ(chip().entry(handle_, &entry), StatusCode::success);
-    EXPECT_EQ(std::tie(entry.action.tc, entry.action.qid),
-              std::tie(entry_.action.tc, entry_.action.qid));
-    EXPECT_EQ(chip().entryCount(), 1u);
-    EXPECT_FALSE(chip().defaultAction());
+    ASSERT_EQ(attached_.chip().entry(handle_, &entry), StatusCode::success);
+    EXPECT_EQ(std::tie(entry.action.tc, entry.action.qid), std::make_tuple(U8{0x15}, U8{0x2A}));
+    EXPECT_EQ(attached_.chip().entryCount(), 1u);
+    EXPECT_FALSE(attached_.chip().defaultAction());
+  }
+  BfPdIngressTrafficClass::BfPdIngressTrafficClassIntf::Ptr pdLibOf(
+      const SimTesting::DriverLibrary& library, U32 onDevice = device) const {
+    return Kiv::newObject<BfPdIngressTrafficClass::BfPdIngressTrafficClassIntf>(
+        static_cast<U8>(onDevice), "driver", library.handle(), 0);
   }
 
-  SimChip::Entry entry_ = distinctEntry();
-  std::unique_ptr<bfrt::BfRtTableKey> key_ = keyOf(table_, entry_);
-  std::unique_ptr<bfrt::BfRtTableData> data_ = dataOf(table_, entry_.action);
-  std::unique_ptr<bfrt::BfRtTableData> unbound_;  // bound to no action
+  AttachedDevice attached_{device};
+  std::shared_ptr<bfrt::BfRtSession> session_ = bfrt::BfRtSession::sessionCreate();
+  bfrt::bf_rt_target_t target_{device, bfrt::BF_DEV_PIPE_ALL};
+  bfrt::ZorvikBfRtTable& table_ = tableOf(device);
+  std::unique_ptr<bfrt::BfRtTableKey> key_;
+  std::unique_ptr<bfrt::BfRtTableData> data_, unbound_;
   bfrt::bf_rt_handle_t handle_ = 0;
 };
 
@@ -96,9 +151,7 @@ TEST_F(BfRtTableTest, KeyAndDataRefuseWhatTheirFieldsCannotHold) {
 
 TEST_F(BfRtTableTest, EntryCallsRefuseObjectsOfAnotherTableAndDataOfNoAction) {
   AttachedDevice otherDevice(device + 1);
-  const bfrt::ZorvikBfRtTable& other = tableOf(device + 1);
-  auto otherKey = keyOf(other, entry_);
-  auto otherData = dataOf(other, entry_.action);
+  auto [otherKey, otherData] = entryOf(tableOf(device + 1));
   for (const auto& [what, status] : Refusals{
            {"keyReset of another table's key", table_.keyReset(&*otherKey)},
            {"dataReset of another table's data", table_.dataReset(actionId, &*otherData)},
@@ -122,65 +175,38 @@ TEST_F(BfRtTableTest, EntryCallsRefuseObjectsOfAnotherTableAndDataOfNoAction) {
 TEST_F(BfRtTableTest, EveryTargetNeedsAKnownDeviceAndPipeAndEveryEntryCallAnOpenSession) {
   auto closed = bfrt::BfRtSession::sessionCreate();
   SimChip::sessionClose(closed->sessHandleGet());
-  EXPECT_THAT(entryCallsWith(*closed, target_), Each(StatusCode::sessionNotFound));
+  EXPECT_THAT(entryCalls(*closed, target_), testing::Each(StatusCode::sessionNotFound));
   for (bfrt::bf_rt_target_t unknown :
        {bfrt::bf_rt_target_t{device + 1, bfrt::BF_DEV_PIPE_ALL}, bfrt::bf_rt_target_t{device, 4}}) {
     SCOPED_TRACE(testing::Message() << "device " << unknown.dev_id << ", pipe " << unknown.pipe_id);
-    EXPECT_THAT(entryCallsWith(*session_, unknown), Each(StatusCode::invalidArguments));
+    EXPECT_THAT(entryCalls(*session_, unknown), testing::Each(StatusCode::invalidArguments));
     EXPECT_EQ(table_.targetSet(unknown), StatusCode::invalidArguments) << "targetSet";
   }
   expectChipUnchanged();
 }
 
-TEST_F(BfRtTableTest, ActionProfileAndSelectorTablesRefuseEntryCallsAsNotSupported) {
-  SimBfRt::schemaIs({.actionProfileTable = true, .selectorTable = true});
-  for (const char* name : {Program::actionProfileTable, Program::selectorTable}) {
-    const bfrt::ZorvikBfRtTable& member = tableOf(device, name);
-    std::unique_ptr<bfrt::BfRtTableKey> key;
-    std::unique_ptr<bfrt::BfRtTableData> data;
-    ASSERT_EQ(member.keyAllocate(&key), StatusCode::success);
-    ASSERT_EQ(member.dataAllocate(&data), StatusCode::success);
-    EXPECT_THAT(entryCalls(member, *session_, target_, *key, *data, handle_),
-                Each(StatusCode::notSupported))
-        << name;
-  }
-  expectChipUnchanged();
+TEST_F(BfRtTableTest, ALibraryOrDeviceWithoutBfRtTablesIsBoundToNone) {
+  const SimTesting::DriverLibrary pdOnly(SIM_PD_DRIVER), bfRtDriver(SIM_BFRT_DRIVER);
+  const auto pdLib = pdLibOf(pdOnly);
+  EXPECT_FALSE(pdLib->bfRtBinding().tables[0] || pdLib->bfRtBinding().tableIntf);
+  EXPECT_FALSE(pdLibOf(bfRtDriver, device + 1)->bfRtBinding().tables[0]);
+  pdLib->dlHandleIs(bfRtDriver.handle());  // another handle is bound anew
+  EXPECT_TRUE(pdLib->bfRtBinding().tables[0]);
 }
 
-TEST_F(BfRtTableTest, FaultFailsTheNthOrEveryCallOfTheOperationItNames) {
-  for (std::size_t call = 0; call < std::size(entryCallNames); ++call) {
-    SCOPED_TRACE(entryCallNames[call]);
-    SimChip::Faults::faultIs(entryCallNames[call], StatusCode::notReady, 2);
-    EXPECT_NE(entryCallsWith(*session_, target_)[call], StatusCode::notReady);
-    EXPECT_EQ(entryCallsWith(*session_, target_)[call], StatusCode::notReady);
-    SimChip::Faults::faultIs(entryCallNames[call], StatusCode::notReady, 0);
-    std::vector<bf_status_t> statuses = entryCallsWith(*session_, target_);
-    EXPECT_EQ(statuses[call], StatusCode::notReady);  // and no other call
-    EXPECT_EQ(std::count(statuses.begin(), statuses.end(), StatusCode::notReady), 1);
-    SimChip::Faults::clear();
+TEST_F(BfRtTableTest, AnIngressTableWithoutARequiredFieldRaisesInternalExceptionNamingIt) {
+  const SimTesting::DriverLibrary missingField(SIM_MISSING_FIELD_DRIVER);
+  auto omit = missingField.function<void (*)(const char*)>("missing_field_driver_omit");
+  omit("");
+  EXPECT_TRUE(pdLibOf(missingField)->bfRtBinding().tables[0]);
+  std::vector<const char*> required(std::begin(Program::keyFields), std::end(Program::keyFields));
+  required.insert(required.end(),
+                  {Program::action, Program::trafficClassField, Program::queueField});
+  for (const char* name : required) {
+    omit(name);
+    EXPECT_THAT([&] { pdLibOf(missingField); }, testing::ThrowsMessage<Kiv::InternalException>(
+                                                    testing::EndsWith(std::string(" ") + name)));
   }
-  SimChip::Faults::faultIs("keySetValueandMask", StatusCode::notReady, 0);
-  EXPECT_EQ(key_->setValueandMask(dscpId, 1, 1), StatusCode::notReady);
-  EXPECT_EQ(key_->setValue(priorityId, 1), StatusCode::success);
-}
-
-TEST_F(BfRtTableTest, CallLogHoldsEachCallWithItsArguments) {
-  SimSupport::CallLog::enabledIs(true);
-  ASSERT_EQ(key_->setValueandMask(dscpId, 0x2E, 0x3F), StatusCode::success);
-  ASSERT_EQ(key_->setValue(priorityId, 20), StatusCode::success);
-  ASSERT_EQ(table_.dataReset(actionId, &*data_), StatusCode::success);
-  ASSERT_EQ(
-      table_.tableEntryMod(*session_, target_, bfrt::BfRtEntryFlag::readFromHw, handle_, *data_),
-      StatusCode::success);
-  SimSupport::CallLog::enabledIs(false);
-  ASSERT_EQ(table_.tableEntryDel(*session_, target_, handle_), StatusCode::success);
-  EXPECT_THAT(
-      SimSupport::CallLog::calls(),
-      testing::ElementsAre(
-          "bfrt.keySetValueandMask(field 4, value 0x2e, mask 0x3f)",
-          "bfrt.keySetValue(field 9, value 0x14)",
-          "bfrt.dataResetWithAction(ingressTrafficClass, action 10)",
-          Kiv::_fmt("bfrt.tableEntryMod(ingressTrafficClass, flags 0x1, handle %#x)", handle_)));
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 // The chip model's table: state that survives a reattach and is refused when damaged or held by
-// another process, handles that never name a later entry, duplicates and capacity, the default
-// entry and classification.
+// another process, handles that never name a later entry, and classification.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -53,18 +52,6 @@ U32 added(TernaryTable& table, const Key& key, U32 priority, U8 tc = 1) {
   return handle;
 }
 
-// Every entry, as the walk by handle meets it.
-using EntryRow = std::tuple<U32, KeyFields, KeyFields, U32, U8, U8>;
-std::vector<EntryRow> rows(const TernaryTable& table) {
-  std::vector<EntryRow> result;
-  Entry e;
-  for (U32 handle = table.firstHandle(); handle; handle = table.nextHandle(handle)) {
-    EXPECT_EQ(table.entry(handle, &e), StatusCode::success);
-    result.emplace_back(e.handle, e.key.value, e.key.mask, e.priority, e.action.tc, e.action.qid);
-  }
-  return result;
-}
-
 class TernaryTableTest : public testing::Test {
  protected:
   static constexpr U32 device = 1;
@@ -77,28 +64,18 @@ class TernaryTableTest : public testing::Test {
   SimTesting::StateDirectory dir_;
 };
 
-TEST_F(TernaryTableTest, ReattachKeepsEntriesHandlesDefaultScopeAndOrderOfAdding) {
+// The end-to-end restart tests check that the entries and the default entry survive too.
+TEST_F(TernaryTableTest, ReattachKeepsCapacityScopeAndOrderOfAdding) {
   auto table = open(3);
   ASSERT_EQ(table->entryScopeIs(1), StatusCode::success);
-  U32 removed = added(*table, Key{}, 5);
-  U32 trusted = added(*table, fieldKey(trustModeField, 1), 5);
+  const U32 removed = added(*table, Key{}, 5);
+  const U32 trusted = added(*table, fieldKey(trustModeField, 1), 5);
   ASSERT_EQ(table->remove(removed), StatusCode::success);
-  added(*table, fieldKey(dscpField, 0x2E), 9);
-  U32 wildcard = added(*table, Key{}, 5);  // in the first slot, yet added after `trusted`
-  U32 defaultHandle = 0;
-  ASSERT_EQ(table->defaultActionIs({6, 7}, &defaultHandle), StatusCode::success);
-  std::vector<EntryRow> before = rows(*table);
-  ASSERT_EQ(before.size(), 3u);
-
+  const U32 wildcard = added(*table, Key{}, 5);  // in the first slot, yet added after `trusted`
   table.reset();
   table = open(64);
-  EXPECT_EQ(table->capacity(), 3u);
-  EXPECT_EQ(rows(*table), before);
-  EXPECT_EQ(table->entryScope(), 1u);
-  Entry entry;
-  EXPECT_EQ(table->entry(removed, &entry), StatusCode::objectNotFound);
-  ASSERT_EQ(table->entry(defaultHandle, &entry), StatusCode::success);
-  EXPECT_EQ(entry.action.qid, 7);
+  EXPECT_EQ(std::tuple(table->capacity(), table->entryScope(), table->entryCount()),
+            std::tuple(3u, 1u, 2u));
   // Equal priorities: the entry added first wins, whatever its slot; adding goes on in order.
   EXPECT_EQ(table->classify(packetOf(1, 0)).handle, trusted);
   ASSERT_EQ(table->remove(trusted), StatusCode::success);
@@ -114,56 +91,38 @@ TEST_F(TernaryTableTest, StateIsAttachedOncePerProcessAndRefusedToAnother) {
   deviceDetach(device);
 }
 
-// A change that damages the state file, and what the refusal says.
-struct Damage {
-  const char* name;
-  std::function<void(const std::string& path)> apply;
-  const char* message;
-};
-void PrintTo(const Damage& damage, std::ostream* out) {
-  *out << damage.name;
-}
-
-template <class T>
-std::function<void(const std::string&)> written(std::size_t offset, T value) {
-  return [=](const std::string& path) { fileBytesAre(path, offset, value); };
-}
-void secondSlotCopiesFirst(const std::string& path) {
-  std::array<char, slotBytes> first;
-  std::vector<char> bytes = fileBytes(path);
-  std::copy_n(bytes.begin() + slotAt(0), slotBytes, first.begin());
-  fileBytesAre(path, slotAt(1), first);
-}
-void cutAfterTwoSlots(const std::string& path) {
-  std::filesystem::resize_file(path, slotAt(2));
-}
-
-const Damage damages[] = {
-    {"WrongMagic", written(0, 'X'), "not a chip state file"},
-    {"WrongVersion", written(versionAt, U32{2}), "chip state of another version"},
-    {"CapacityBeyondFile", written(capacityAt, U32{5}), "capacity 5 does not fit the file"},
-    {"ZeroCapacity", written(capacityAt, U32{0}), "capacity 0 does not fit the file"},
-    {"FileCutShort", cutAfterTwoSlots, "capacity 4 does not fit the file"},
-    {"ImpossibleSlotState", written(slotAt(0), U64{3}), "slot 0 state"},
-    {"RepeatedKey", secondSlotCopiesFirst, "slot 1 repeats the key of another entry"},
-    {"AnotherDevice", written(deviceAt, U32{2}), "holds the state of device 2"},
-};
-
-class DamagedStateTest : public TernaryTableTest, public testing::WithParamInterface<Damage> {};
-
-TEST_P(DamagedStateTest, IsRefusedWithItsReason) {
-  {
-    auto table = open(4);
-    added(*table, fieldKey(dscpField, 1), 1);
-    added(*table, fieldKey(dscpField, 2), 1);
+TEST_F(TernaryTableTest, DamagedStateIsRefusedWithItsReason) {
+  auto written = [this](std::size_t offset, auto value) {
+    return [=, this] { fileBytesAre(statePath(), offset, value); };
+  };
+  auto firstSlotCopied = [this] {
+    std::array<char, slotBytes> first;
+    std::copy_n(fileBytes(statePath()).begin() + slotAt(0), slotBytes, first.begin());
+    fileBytesAre(statePath(), slotAt(1), first);
+  };
+  // What the refusal says, and the damage.
+  const std::pair<const char*, std::function<void()>> damages[] = {
+      {"not a chip state file", written(0, 'X')},
+      {"chip state of another version", written(versionAt, U32{2})},
+      {"capacity 5 does not fit the file", written(capacityAt, U32{5})},
+      {"capacity 0 does not fit the file", written(capacityAt, U32{0})},
+      {"slot 0 state", written(slotAt(0), U64{3})},
+      {"slot 1 repeats the key of another entry", firstSlotCopied},
+      {"holds the state of device 2", written(deviceAt, U32{2})},
+  };
+  for (const auto& [message, damage] : damages) {
+    SCOPED_TRACE(message);
+    std::filesystem::remove(statePath());
+    {
+      auto table = open(4);
+      added(*table, fieldKey(dscpField, 1), 1);
+      added(*table, fieldKey(dscpField, 2), 1);
+    }
+    damage();
+    EXPECT_THAT([this] { open(4); },
+                testing::ThrowsMessage<std::runtime_error>(testing::HasSubstr(message)));
   }
-  GetParam().apply(statePath());
-  EXPECT_THAT([this] { open(4); },
-              testing::ThrowsMessage<std::runtime_error>(testing::HasSubstr(GetParam().message)));
 }
-
-INSTANTIATE_TEST_SUITE_P(TernaryTable, DamagedStateTest, testing::ValuesIn(damages),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TernaryTableTest, StateWhoseMakingWasCutShortIsMadeAfresh) {
   for (std::size_t size : {std::size_t{0}, slotAt(4)}) {
@@ -223,47 +182,17 @@ TEST_F(TernaryTableTest, SlotWhoseGenerationsAreSpentIsRetiredForGood) {
     EXPECT_EQ(table->entry(spent, &entry), StatusCode::objectNotFound);
 }
 
-TEST_F(TernaryTableTest, DuplicateKeyAndPriorityAndFullTableAreRefused) {
-  auto table = open(2);
-  added(*table, fieldKey(dscpField, 0x2E, 0xF0), 5);
-  U32 handle = 0;
-  // Value bits outside the mask make no other key.
-  EXPECT_EQ(table->add(fieldKey(dscpField, 0x2F, 0xF0), 5, {}, &handle), StatusCode::alreadyExists);
-  U32 otherPriority = added(*table, fieldKey(dscpField, 0x2E, 0xF0), 6);
-  EXPECT_EQ(table->add(fieldKey(dscpField, 0x2E), 5, {}, &handle), StatusCode::notEnoughSpace);
-  EXPECT_EQ(table->entryCount(), 2u);
-  ASSERT_EQ(table->remove(otherPriority), StatusCode::success);
-  added(*table, fieldKey(dscpField, 0x2E), 5);
-}
-
-TEST_F(TernaryTableTest, DefaultEntryKeepsItsHandleUntilReset) {
-  auto table = open(2);
-  U32 first = 0, again = 0;
-  ASSERT_EQ(table->defaultActionIs({1, 2}, &first), StatusCode::success);
-  ASSERT_EQ(table->defaultActionIs({3, 4}, &again), StatusCode::success);
-  EXPECT_EQ(again, first);
-  Entry entry;
-  ASSERT_EQ(table->entry(first, &entry), StatusCode::success);
-  EXPECT_EQ(std::tie(entry.handle, entry.action.tc, entry.action.qid),
-            std::make_tuple(first, U8{3}, U8{4}));
-  EXPECT_EQ(table->classify(packetOf(0, 0)).handle, first);
-  EXPECT_EQ(table->firstHandle(), 0u);  // the walk meets entries only
-
-  ASSERT_EQ(table->defaultActionReset(), StatusCode::success);
-  EXPECT_EQ(table->entry(first, &entry), StatusCode::objectNotFound);
-  Classification miss = table->classify(packetOf(0, 0));
-  EXPECT_EQ(std::tie(miss.hit, miss.handle), std::make_tuple(false, 0u));
-  EXPECT_FALSE(miss.action);
-  ASSERT_EQ(table->defaultActionIs({1, 2}, &again), StatusCode::success);
-  EXPECT_NE(again, first);
-}
-
-TEST_F(TernaryTableTest, ClassifyPicksLowestPriorityThenEntryAddedFirstElseDefault) {
+// The end-to-end tests check the refusals of a duplicate entry and of a full table, and that the
+// default entry keeps its handle until it is reset.
+TEST_F(TernaryTableTest, ClassifyPicksLowestPriorityThenEntryAddedFirstElseTheDefault) {
   auto table = open(8);
   added(*table, fieldKey(dscpField, 0x2E), 10, 1);
   added(*table, fieldKey(dscpField, 0x20, 0xF0), 20, 2);
+  U32 handle = 0;  // value bits outside the mask make no other key
+  EXPECT_EQ(table->add(fieldKey(dscpField, 0x2F, 0xF0), 20, {}, &handle),
+            StatusCode::alreadyExists);
   added(*table, fieldKey(trustModeField, 1), 10, 3);
-  U32 defaultHandle = 0;
+  U32 defaultHandle = 0, again = 0;
   ASSERT_EQ(table->defaultActionIs({7, 0}, &defaultHandle), StatusCode::success);
   // Trust mode, DSCP, and the traffic class given.
   const std::tuple<U8, U8, U8> packets[] = {
@@ -275,11 +204,18 @@ TEST_F(TernaryTableTest, ClassifyPicksLowestPriorityThenEntryAddedFirstElseDefau
   };
   for (auto [trustMode, dscp, tc] : packets) {
     SCOPED_TRACE(testing::Message() << int{trustMode} << "/" << int{dscp});
-    Classification result = table->classify(packetOf(trustMode, dscp));
+    const Classification result = table->classify(packetOf(trustMode, dscp));
     ASSERT_TRUE(result.action);
-    EXPECT_EQ(result.action->tc, tc);
-    EXPECT_EQ(result.hit, tc != 7);
+    EXPECT_EQ(std::tuple(result.action->tc, result.hit), std::tuple(tc, tc != 7));
   }
+  EXPECT_EQ(table->classify(packetOf(0, 0x10)).handle, defaultHandle);
+  ASSERT_EQ(table->defaultActionReset(), StatusCode::success);
+  const Classification miss = table->classify(packetOf(0, 0x10));
+  EXPECT_EQ(std::tie(miss.hit, miss.handle), std::make_tuple(false, 0u));
+  EXPECT_FALSE(miss.action);
+  ASSERT_EQ(table->defaultActionIs({1, 2}, &again), StatusCode::success);
+  EXPECT_NE(again, defaultHandle);
+  EXPECT_EQ(table->entryCount(), 3u);  // the default entry is none of them
 }
 
 }  // namespace

@@ -1,0 +1,63 @@
+// A bad policy line is refused before anything is programmed: exit status 2, the file, the line
+// number and why, on standard error; the table stays as it was.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "TcAgentTest.h"
+
+namespace TcAgentTesting {
+namespace {
+
+struct BadLine {
+  const char* name;
+  const char* line;
+  const char* reason;
+  friend void PrintTo(const BadLine& value, std::ostream* out) { *out << value.name; }
+};
+
+// Each is line 4 of a file whose lines 2 and 3 are good and new to the table.
+const BadLine badLines[] = {
+    {"UnknownField", "prio=3 colour=3 -> tc=1 qid=1", "unknown field 'colour'"},
+    {"ValueOver255", "prio=3 dscp=256 -> tc=1 qid=1", "dscp value 256 is over 255"},
+    {"MaskOver255", "prio=3 cos=1/256 -> tc=1 qid=1", "cos mask 256 is over 255"},
+    {"HexMaskOver255", "prio=3 dscp=1/0x100 -> tc=1 qid=1", "dscp mask 0x100 is over 255"},
+    {"ActionOver255", "prio=3 dscp=3 -> tc=256 qid=1", "tc 256 is over 255"},
+    {"ValueBitsOutsideMask", "prio=3 dscp=3/0x1 -> tc=1 qid=1",
+     "dscp value 0x3 has bits outside its mask 0x1"},
+    {"SameKeyAndPriority", "prio=2 dscp=2 -> tc=3 qid=3", "same key and priority as line 2"},
+    {"MissingAction", "prio=3 dscp=3 tc=1 qid=1", "missing action: expected '-> tc=N qid=N'"},
+    {"MissingTc", "prio=3 dscp=3 -> qid=1", "missing action parameter tc"},
+    {"MissingQid", "prio=3 dscp=3 -> tc=1", "missing action parameter qid"},
+    {"SecondDefault", "default -> tc=1 qid=1", "a second default action (the first is on line 3)"},
+    {"BadNumber", "prio=3 dscp=4x -> tc=1 qid=1", "bad number '4x' for dscp value"},
+    {"NegativePriority", "prio=-1 dscp=3 -> tc=1 qid=1", "bad number '-1' for priority"},
+    {"EntryFormThatDoesNotParse",
+     "Value('BfIngressTrafficClass::IngressTrafficClassTableEntry', ** {'match': 3})",
+     "cannot read attribute 'match': parse error"},
+};
+
+class PolicyErrorTest : public TcAgentTest, public ::testing::WithParamInterface<BadLine> {};
+
+TEST_P(PolicyErrorTest, IsRefusedWithItsPlaceAndReasonAndNothingIsProgrammed) {
+  outputOf({"apply", policyWritten({"prio=1 dscp=1 -> tc=1 qid=1", "default -> tc=0 qid=0"})});
+  const std::string before = outputOf({"show"});
+  const std::string bad = policyWritten({"# two good lines first", "prio=2 dscp=2 -> tc=2 qid=2",
+                                         "default -> tc=7 qid=7", GetParam().line},
+                                        "bad-policy.txt");
+
+  const Outcome refused = tcagent({"apply", bad});
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_EQ(refused.out, "");
+  EXPECT_THAT(refused.err, ::testing::StartsWith("tcagent: " + bad + ":4: "));
+  EXPECT_THAT(refused.err, ::testing::HasSubstr(GetParam().reason));
+  EXPECT_EQ(std::count(refused.err.begin(), refused.err.end(), '\n'), 1) << refused.err;
+  EXPECT_EQ(outputOf({"show"}), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, PolicyErrorTest, ::testing::ValuesIn(badLines),
+                         ::testing::PrintToStringParamName());
+
+}  // namespace
+}  // namespace TcAgentTesting

@@ -1,0 +1,36 @@
+// tcagent run as a separate process, the way a user runs it.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace TcAgentTesting {
+
+// How a run ended: its exit status (128 and the signal's number if a signal ended it), and its
+// standard output and standard error, each on its own.
+struct Outcome {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+// Starts tcagent with `arguments`, its standard output and error going to files in `directory`;
+// a process still running when this ends is killed and reaped.
+class TcAgentProcess {
+ public:
+  TcAgentProcess(const std::vector<std::string>& arguments, const std::string& directory);
+  ~TcAgentProcess();
+  TcAgentProcess(const TcAgentProcess&) = delete;
+  TcAgentProcess& operator=(const TcAgentProcess&) = delete;
+
+  void kill() const;
+  Outcome finished();  // waits for the end
+
+ private:
+  pid_t pid_ = -1;
+  std::string outPath_, errPath_;
+};
+
+}  // namespace TcAgentTesting

@@ -1,0 +1,53 @@
+// The fixture of the tcagent tests: a fresh directory of the test's own that holds the state
+// directory, the policy files and the output of each run; tcagent runs in it as a user runs it.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ShownEntries.h"
+#include "TcAgentProcess.h"
+
+namespace TcAgentTesting {
+
+class TcAgentTest : public ::testing::Test {
+ protected:
+  TcAgentTest();
+  ~TcAgentTest() override;
+
+  // Writes `lines` to the file `name` in the test's directory; gives its path.
+  std::string policyWritten(const std::vector<std::string>& lines,
+                            const std::string& name = "policy.txt") const;
+
+  // "--state DIR --driver D" and then `arguments`.
+  std::vector<std::string> withOptions(const std::string& stateDirectory,
+                                       const std::vector<std::string>& arguments) const;
+  Outcome tcagentOn(const std::string& stateDirectory,
+                    const std::vector<std::string>& arguments) const;
+  Outcome tcagent(const std::vector<std::string>& arguments) const {
+    return tcagentOn(state, arguments);
+  }
+  // The standard output of a run that is to succeed without a word on standard error.
+  std::string outputOf(const std::vector<std::string>& arguments) const;
+
+  ShownTable shownTable() const { return tableOf(outputOf({"show"})); }
+  std::vector<std::string> shownLines() const { return sortedLines(shownTable().entries); }
+  std::vector<std::string> jsonLines() const {
+    return sortedLines(jsonEntriesOf(outputOf({"show", "--format", "json"})));
+  }
+
+  const std::string directory;
+  const std::string state = directory + "/state";
+  std::string driver = "pd";
+};
+
+// A test of cases that each name the driver library they run on.
+template <class Case>
+class DriverCaseTest : public TcAgentTest, public ::testing::WithParamInterface<Case> {
+ protected:
+  DriverCaseTest() { driver = this->GetParam().driver; }
+};
+
+}  // namespace TcAgentTesting

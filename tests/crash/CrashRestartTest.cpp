@@ -1,0 +1,160 @@
+// Crash restart across processes, on each driver library: tcagent applies a policy of a few
+// hundred entries and a default action, then a policy of a tenth of them without one, in turn,
+// and is killed with SIGKILL at a random point of each apply. After each kill the next apply of
+// the same file converges: it exits 0, the table then shows exactly what a clean apply of the
+// file shows, and the chip's entries and the records name the same handles. A step is one killed
+// apply and its recovery.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <random>
+#include <regex>
+#include <set>
+#include <thread>
+
+#include "support/AgentState.h"
+#include "tests/sim/StateDirectory.h"
+#include "tests/soak/RunFlags.h"
+
+namespace BfIngressTrafficClass::Testing {
+namespace {
+
+constexpr U32 shortRunKills = 20;
+constexpr U32 largePolicyEntries = 300;
+
+// The text of a policy of `entries` entries, each tenth of the large policy's from the second
+// on, with a new action for one in three; the large one has a default action.
+std::string policyText(U32 entries, std::mt19937& random) {
+  std::string text = entries == largePolicyEntries ? "default -> tc=1 qid=1\n" : "";
+  const U32 spacing = largePolicyEntries / entries;
+  for (U32 entry = 0; entry < entries; ++entry) {
+    const U32 number = entry * spacing;
+    const U32 action = spacing > 1 && random() % 3 ? number : random();
+    text += Kiv::_fmt("prio=%u dscp=%u cos=%u/0x7 -> tc=%u qid=%u\n", number + 1, number % 64,
+                      number / 64, action % 8, action % 32);
+  }
+  return text;
+}
+
+// tcagent's command line over the state in `state`, with `arguments`.
+std::vector<std::string> agentCommand(const std::string& state,
+                                      std::vector<std::string> arguments) {
+  arguments.insert(arguments.begin(), {BFITC_TCAGENT, "--state", state, "--driver"});
+  return arguments;
+}
+
+// Starts the command with its standard output into `output`.
+pid_t started(const std::vector<std::string>& command, const char* output) {
+  std::vector<char*> argv;
+  for (const std::string& argument : command)
+    argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output, O_WRONLY | O_CREAT | O_TRUNC,
+                                   0600);
+  pid_t child = -1;
+  EXPECT_EQ(::posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ), 0);
+  posix_spawn_file_actions_destroy(&actions);
+  return child;
+}
+
+int waited(pid_t child) {
+  int status = -1;
+  ::waitpid(child, &status, 0);
+  return status;
+}
+
+class CrashRestartTest : public ::testing::TestWithParam<const char*> {
+ protected:
+  int applied(const std::string& state, const std::string& policy) const {
+    return waited(started(agentCommand(state, {GetParam(), "apply", policy}), "/dev/null"));
+  }
+  // The table as JSON, without the handles, which differ from one state to another.
+  std::string shown(const std::string& state) const {
+    const std::string output = scratch_.path() + "/shown.json";
+    EXPECT_EQ(waited(started(agentCommand(state, {GetParam(), "show", "--format", "json"}),
+                             output.c_str())),
+              0);
+    const std::vector<char> bytes = SimTesting::fileBytes(output);
+    return std::regex_replace(std::string(bytes.begin(), bytes.end()),
+                              std::regex("\"handle\": [0-9]+, "), "");
+  }
+  // Starts an apply of `policy` and kills it after `delay`; true when the kill found it running.
+  bool killedApply(const std::string& policy, std::chrono::microseconds delay) const {
+    const pid_t agent =
+        started(agentCommand(state_.path(), {GetParam(), "apply", policy}), "/dev/null");
+    std::this_thread::sleep_for(delay);
+    ::kill(agent, SIGKILL);
+    const int status = waited(agent);
+    return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+  }
+  // Every chip entry, the default entry included, has a record of its handle. Gives how many
+  // records name no chip entry: a kill between an entry's removal and the erasure of its record
+  // leaves one, with its key, and nothing erases it later.
+  U32 recordsOfNoEntry() const {
+    SimChip::TernaryTable chip(state_.path(), 0, SimChip::TernaryTable::defaultCapacity);
+    Vrell::EntryConfigMap records(state_.path(), 0, TcAgent::tableName, chip.capacity() + 1);
+    std::set<U32> chipEntries, recorded;
+    for (U32 handle : chipHandles(chip))
+      chipEntries.insert(handle);
+    if (chip.defaultHandle()) chipEntries.insert(chip.defaultHandle());
+    for (const Vrell::EntryConfig& record : recordsOf(records))
+      recorded.insert(record.sdkEntryHandle());
+    EXPECT_TRUE(
+        std::includes(recorded.begin(), recorded.end(), chipEntries.begin(), chipEntries.end()));
+    return static_cast<U32>(recorded.size() - chipEntries.size());
+  }
+
+  SimTesting::StateDirectory state_, reference_, scratch_;
+};
+
+TEST_P(CrashRestartTest, AfterEveryKillTheNextApplyConvergesWithEveryEntryRecorded) {
+  const U32 seed = runSeed(), kills = runFlags.steps.value_or(shortRunKills);
+  std::mt19937 random(seed);
+  // Each policy, what a clean apply of it after the other shows, and how long that apply takes.
+  struct Policy {
+    std::string path, shown;
+    std::chrono::microseconds applyTime;
+  } policies[2];
+  for (U32 index = 0; index < 2; ++index) {
+    Policy& policy = policies[index];
+    policy.path = scratch_.path() + "/policy" + std::to_string(index) + ".txt";
+    std::ofstream(policy.path) << policyText(largePolicyEntries / (index ? 10 : 1), random);
+    const auto before = std::chrono::steady_clock::now();
+    ASSERT_EQ(applied(reference_.path(), policy.path), 0);
+    policy.applyTime = std::chrono::duration_cast<std::chrono::microseconds>(
+        std::chrono::steady_clock::now() - before);
+    policy.shown = shown(reference_.path());
+  }
+  ASSERT_FALSE(HasFailure());
+  U32 step = 0, landed = 0, stale = 0;
+  for (; step < kills && !HasFailure(); ++step) {
+    const Policy& policy = policies[step % 2];
+    landed += killedApply(policy.path, policy.applyTime * (random() % 1000) / 1000);
+    EXPECT_EQ(applied(state_.path(), policy.path), 0);
+    EXPECT_EQ(shown(state_.path()), policy.shown);
+    stale = recordsOfNoEntry();
+  }
+  if (HasFailure()) {
+    ADD_FAILURE() << "seed " << seed << " failed at step " << step - 1
+                  << "; replay: " << replayCommand(seed, step);
+  }
+  std::printf("%s, seed %u: %u kills, %u of them while the agent ran; %u records name no entry\n",
+              GetParam(), seed, step, landed, stale);
+}
+
+INSTANTIATE_TEST_SUITE_P(Drivers, CrashRestartTest, ::testing::Values("pd", "bfrt"),
+                         [](const auto& info) { return std::string(info.param); });
+
+}  // namespace
+}  // namespace BfIngressTrafficClass::Testing

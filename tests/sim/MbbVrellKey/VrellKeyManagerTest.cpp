@@ -1,5 +1,5 @@
-// The key manager: keys above the high-water mark, the mark lowered by keys given back at the
-// top, and keys populated from persisted records. The library never recycles gaps.
+// The key manager: keys above the high-water mark, and the mark lowered by keys given back at the
+// top; the library never recycles gaps. Keys populated from records are tested end to end.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -46,19 +46,6 @@ TEST_F(VrellKeyManagerTest, FreeingTheTopKeyLowersTheMarkPastEveryKeyGivenBack) 
   EXPECT_EQ(alloc(0), 1u);
   keys_->keyHighWater = 10;  // as after reading back records up to key 10
   EXPECT_EQ(alloc(1), 11u);
-}
-
-TEST_F(VrellKeyManagerTest, PopulateAssociatesKeysWithMatchesOrWithNone) {
-  keys_->populate(7, matches_[5]);
-  keys_->populate(9, nullptr);  // an entry that could not be read back
-  EXPECT_EQ(keys_->match(7), matches_[5]);
-  EXPECT_EQ(keys_->key(matches_[5].ptr()), 7u);
-  EXPECT_EQ(keys_->match(9), nullptr);
-  EXPECT_EQ(keys_->keys(), 7u);
-  keys_->free(9);
-  keys_->free(7);
-  EXPECT_EQ(keys_->keys(), 5u);
-  EXPECT_EQ(keys_->key(matches_[5].ptr()), 0u);
 }
 
 }  // namespace

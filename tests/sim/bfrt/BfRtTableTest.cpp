@@ -87,20 +87,6 @@ class BfRtTableTest : public testing::Test {
     mustSucceed(table_.tableEntryAdd(*session_, target_, *key_, *data_, &handle_), "add");
   }
 
-  // Makes each call on entries once, with the key and data and on the entry programmed.
-  std::vector<bf_status_t> entryCalls(const bfrt::BfRtSession& session,
-                                      const bfrt::bf_rt_target_t& target) {
-    std::unique_ptr<bfrt::BfRtTableAttributes> attributes;
-    mustSucceed(table_.attributeAllocate(bfrt::TableAttributesType::ENTRY_SCOPE, &attributes),
-                "attributeAllocate");
-    return {table_.tableEntryAdd(session, target, *key_, *data_, &writtenHandle),
-            table_.tableEntryMod(session, target, 0, handle_, *data_),
-            table_.tableEntryGet(session, target, 0, handle_, &*key_, &*data_),
-            table_.tableDefaultEntrySet(session, target, 0, *data_, &writtenHandle),
-            table_.tableDefaultEntryReset(session, target),
-            table_.tableAttributesSet(session, target, *attributes),
-            table_.tableEntryDel(session, target, handle_)};
-  }
   // The chip holds the entry programmed at the start, unchanged, and no default action.
   void expectChipUnchanged() const {
     SimChip::Entry entry;
@@ -170,19 +156,6 @@ TEST_F(BfRtTableTest, EntryCallsRefuseObjectsOfAnotherTableAndDataOfNoAction) {
   }
   expectChipUnchanged();
   EXPECT_EQ(otherDevice.chip().entryCount(), 0u);
-}
-
-TEST_F(BfRtTableTest, EveryTargetNeedsAKnownDeviceAndPipeAndEveryEntryCallAnOpenSession) {
-  auto closed = bfrt::BfRtSession::sessionCreate();
-  SimChip::sessionClose(closed->sessHandleGet());
-  EXPECT_THAT(entryCalls(*closed, target_), testing::Each(StatusCode::sessionNotFound));
-  for (bfrt::bf_rt_target_t unknown :
-       {bfrt::bf_rt_target_t{device + 1, bfrt::BF_DEV_PIPE_ALL}, bfrt::bf_rt_target_t{device, 4}}) {
-    SCOPED_TRACE(testing::Message() << "device " << unknown.dev_id << ", pipe " << unknown.pipe_id);
-    EXPECT_THAT(entryCalls(*session_, unknown), testing::Each(StatusCode::invalidArguments));
-    EXPECT_EQ(table_.targetSet(unknown), StatusCode::invalidArguments) << "targetSet";
-  }
-  expectChipUnchanged();
 }
 
 TEST_F(BfRtTableTest, ALibraryOrDeviceWithoutBfRtTablesIsBoundToNone) {

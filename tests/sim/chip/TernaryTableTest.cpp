@@ -1,5 +1,6 @@
-// The chip model's table: state that survives a reattach and is refused when damaged or held by
-// another process, handles that never name a later entry, and classification.
+// The chip model's table: state that is refused when damaged or held by another process, and
+// handles that never name a later entry. Restarts, refusals and classification are tested end to
+// end through the library and tcagent.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -10,7 +11,6 @@
 #include <fstream>
 #include <functional>
 #include <memory>
-#include <tuple>
 #include <vector>
 
 #include "sim/chip/Devices.h"
@@ -29,7 +29,7 @@ constexpr std::size_t versionAt = 8, capacityAt = 20, deviceAt = 24, slotBytes =
 constexpr std::size_t slotAt(std::size_t index) {
   return 48 + slotBytes * index;
 }
-constexpr std::size_t trustModeField = 0, dscpField = 3;
+constexpr std::size_t dscpField = 3;
 
 // A key that matches `value` in the bits of `mask` of one field, and anything in the others.
 Key fieldKey(std::size_t field, U8 value, U8 mask = 0xFF) {
@@ -37,13 +37,6 @@ Key fieldKey(std::size_t field, U8 value, U8 mask = 0xFF) {
   key.value[field] = value;
   key.mask[field] = mask;
   return key;
-}
-
-KeyFields packetOf(U8 trustMode, U8 dscp) {
-  KeyFields packet{};
-  packet[trustModeField] = trustMode;
-  packet[dscpField] = dscp;
-  return packet;
 }
 
 U32 added(TernaryTable& table, const Key& key, U32 priority, U8 tc = 1) {
@@ -63,25 +56,6 @@ class TernaryTableTest : public testing::Test {
 
   SimTesting::StateDirectory dir_;
 };
-
-// The end-to-end restart tests check that the entries and the default entry survive too.
-TEST_F(TernaryTableTest, ReattachKeepsCapacityScopeAndOrderOfAdding) {
-  auto table = open(3);
-  ASSERT_EQ(table->entryScopeIs(1), StatusCode::success);
-  const U32 removed = added(*table, Key{}, 5);
-  const U32 trusted = added(*table, fieldKey(trustModeField, 1), 5);
-  ASSERT_EQ(table->remove(removed), StatusCode::success);
-  const U32 wildcard = added(*table, Key{}, 5);  // in the first slot, yet added after `trusted`
-  table.reset();
-  table = open(64);
-  EXPECT_EQ(std::tuple(table->capacity(), table->entryScope(), table->entryCount()),
-            std::tuple(3u, 1u, 2u));
-  // Equal priorities: the entry added first wins, whatever its slot; adding goes on in order.
-  EXPECT_EQ(table->classify(packetOf(1, 0)).handle, trusted);
-  ASSERT_EQ(table->remove(trusted), StatusCode::success);
-  added(*table, fieldKey(trustModeField, 1), 5);
-  EXPECT_EQ(table->classify(packetOf(1, 0)).handle, wildcard);
-}
 
 TEST_F(TernaryTableTest, StateIsAttachedOncePerProcessAndRefusedToAnother) {
   TernaryTable& attached = deviceAttach(device, dir_.path(), 4);
@@ -180,42 +154,6 @@ TEST_F(TernaryTableTest, SlotWhoseGenerationsAreSpentIsRetiredForGood) {
   Entry entry;
   for (U32 spent : handles)
     EXPECT_EQ(table->entry(spent, &entry), StatusCode::objectNotFound);
-}
-
-// The end-to-end tests check the refusals of a duplicate entry and of a full table, and that the
-// default entry keeps its handle until it is reset.
-TEST_F(TernaryTableTest, ClassifyPicksLowestPriorityThenEntryAddedFirstElseTheDefault) {
-  auto table = open(8);
-  added(*table, fieldKey(dscpField, 0x2E), 10, 1);
-  added(*table, fieldKey(dscpField, 0x20, 0xF0), 20, 2);
-  U32 handle = 0;  // value bits outside the mask make no other key
-  EXPECT_EQ(table->add(fieldKey(dscpField, 0x2F, 0xF0), 20, {}, &handle),
-            StatusCode::alreadyExists);
-  added(*table, fieldKey(trustModeField, 1), 10, 3);
-  U32 defaultHandle = 0, again = 0;
-  ASSERT_EQ(table->defaultActionIs({7, 0}, &defaultHandle), StatusCode::success);
-  // Trust mode, DSCP, and the traffic class given.
-  const std::tuple<U8, U8, U8> packets[] = {
-      {0, 0x2E, 1},  // lowest priority value
-      {0, 0x21, 2},  // masked field
-      {1, 0x2E, 1},  // equal priorities: the entry added first
-      {1, 0x21, 3},  // another field
-      {0, 0x10, 7},  // no entry: the default action
-  };
-  for (auto [trustMode, dscp, tc] : packets) {
-    SCOPED_TRACE(testing::Message() << int{trustMode} << "/" << int{dscp});
-    const Classification result = table->classify(packetOf(trustMode, dscp));
-    ASSERT_TRUE(result.action);
-    EXPECT_EQ(std::tuple(result.action->tc, result.hit), std::tuple(tc, tc != 7));
-  }
-  EXPECT_EQ(table->classify(packetOf(0, 0x10)).handle, defaultHandle);
-  ASSERT_EQ(table->defaultActionReset(), StatusCode::success);
-  const Classification miss = table->classify(packetOf(0, 0x10));
-  EXPECT_EQ(std::tie(miss.hit, miss.handle), std::make_tuple(false, 0u));
-  EXPECT_FALSE(miss.action);
-  ASSERT_EQ(table->defaultActionIs({1, 2}, &again), StatusCode::success);
-  EXPECT_NE(again, defaultHandle);
-  EXPECT_EQ(table->entryCount(), 3u);  // the default entry is none of them
 }
 
 }  // namespace

@@ -4,13 +4,13 @@
 
 #include <vector>
 
+#include "BfIngressTrafficClass/BfIngressTrafficClass"
 #include "platform/MbbVrellKey/VrellKeyManager.h"
-#include "tests/sim/CountedMatch.h"
 #include "tests/sim/StateDirectory.h"
 
 namespace {
 
-using SimTesting::CountedMatch;
+using Match = BfIngressTrafficClass::IngressTrafficClassMatchSpec;
 using Vrell::EntryKey;
 
 class VrellKeyManagerTest : public testing::Test {
@@ -18,7 +18,7 @@ class VrellKeyManagerTest : public testing::Test {
   // Keys 1 to 5 for the first five of eight matches.
   VrellKeyManagerTest() {
     for (int made = 0; made < 8; ++made)
-      matches_.emplace_back(new CountedMatch);
+      matches_.push_back(BfIngressTrafficClass::ingressTrafficClassMatchSpecFactory());
     for (EntryKey key = 1; key <= 5; ++key)
       EXPECT_EQ(alloc(key - 1), key);
   }
@@ -28,7 +28,7 @@ class VrellKeyManagerTest : public testing::Test {
   SimTesting::StateDirectory dir_;
   MbbVrellKey::VrellKeyManager::Ptr keys_ =
       MbbVrellKey::VrellKeyManager::VrellKeyManagerIs(dir_.path(), 0, "ingressTrafficClass", 16);
-  std::vector<CountedMatch::Ptr> matches_;
+  std::vector<Match::Ptr> matches_;
 };
 
 TEST_F(VrellKeyManagerTest, FreeingTheTopKeyLowersTheMarkPastEveryKeyGivenBack) {

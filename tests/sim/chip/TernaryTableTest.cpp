@@ -1,17 +1,14 @@
 // The chip model's table: state that is refused when damaged or held by another process, and
-// handles that never name a later entry. Restarts, refusals and classification are tested end to
-// end through the library and tcagent.
+// handles of removed entries that name nothing when their slot is reused. Restarts, refusals and
+// classification are tested end to end through the library and tcagent.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
-#include <vector>
 
 #include "sim/chip/Devices.h"
 #include "sim/chip/TernaryTable.h"
@@ -98,18 +95,6 @@ TEST_F(TernaryTableTest, DamagedStateIsRefusedWithItsReason) {
   }
 }
 
-TEST_F(TernaryTableTest, StateWhoseMakingWasCutShortIsMadeAfresh) {
-  for (std::size_t size : {std::size_t{0}, slotAt(4)}) {
-    SCOPED_TRACE(size);
-    std::ofstream(statePath()).close();
-    std::filesystem::resize_file(statePath(), size);
-    auto table = open(4);
-    EXPECT_EQ(table->capacity(), 4u);
-    EXPECT_EQ(table->entryCount(), 0u);
-    added(*table, Key{}, 1);
-  }
-}
-
 TEST_F(TernaryTableTest, HandleOfRemovedEntryNamesNothingWhenItsSlotIsReused) {
   auto table = open(1);
   U32 removed = added(*table, fieldKey(dscpField, 1), 1);
@@ -124,36 +109,6 @@ TEST_F(TernaryTableTest, HandleOfRemovedEntryNamesNothingWhenItsSlotIsReused) {
   }
   ASSERT_EQ(table->entry(reuser, &entry), StatusCode::success);
   EXPECT_EQ(entry.action.tc, 2);
-}
-
-TEST_F(TernaryTableTest, SlotWhoseGenerationsAreSpentIsRetiredForGood) {
-  auto table = open(1);
-  std::vector<U32> handles;
-  auto cycle = [&] {
-    handles.push_back(added(*table, Key{}, 1));
-    ASSERT_EQ(table->remove(handles.back()), StatusCode::success);
-  };
-  cycle();
-  cycle();
-  // Handles of one slot differ by whole generations. Spending 2^30 of them would take long, so
-  // the state file moves the slot to its second last generation.
-  const auto indexBits = static_cast<unsigned>(std::countr_zero(handles[1] - handles[0]));
-  const U64 lastGeneration = (U64{1} << (32 - indexBits)) - 1;
-  table.reset();
-  fileBytesAre(statePath(), slotAt(0), (lastGeneration - 1) << 32);
-  table = open(1);
-  cycle();
-  cycle();
-  EXPECT_EQ(handles.back(), static_cast<U32>(lastGeneration << indexBits | 1));
-
-  U32 handle = 0;
-  EXPECT_EQ(table->add(Key{}, 1, {}, &handle), StatusCode::notEnoughSpace);
-  table.reset();
-  table = open(1);
-  EXPECT_EQ(table->add(Key{}, 1, {}, &handle), StatusCode::notEnoughSpace);
-  Entry entry;
-  for (U32 spent : handles)
-    EXPECT_EQ(table->entry(spent, &entry), StatusCode::objectNotFound);
 }
 
 }  // namespace

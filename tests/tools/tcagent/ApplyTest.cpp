@@ -133,15 +133,6 @@ TEST_P(ApplyTest, ClassifyGivesTheLowestPriorityMatchOrTheDefaultAction) {
   EXPECT_EQ(outputOf({"classify", "dscp=7", "--format", "json"}), "{\"hit\": false}\n");
 }
 
-TEST_P(ApplyTest, TheOtherDriverShowsTheSameTableAndHasNothingToChange) {
-  const std::string policy = policyWritten(dscpPolicy);
-  outputOf({"apply", policy});
-  const std::string shown = outputOf({"show"});
-  driver = driver == std::string("pd") ? "bfrt" : "pd";
-  EXPECT_EQ(outputOf({"show"}), shown);
-  EXPECT_THAT(outputOf({"apply", policy}), HasSubstr("(the table already holds the policy)"));
-}
-
 // A chip too small for the policy refuses an add part-way through: tcagent exits 1 with the
 // driver's message, and what it programmed before stays recorded for the next apply.
 TEST_P(ApplyTest, ARefusalStopsTheApplyAndTheNextApplyConverges) {

@@ -1,9 +1,8 @@
-// The reflection module: its types under their names and indices, objects made by type, the
-// match's and the actions' attributes as reflection reaches them by id, and the action kinds.
+// The reflection module: its types under their names and indices, registered once, objects made
+// by type, and the match's and the actions' attributes as reflection reaches them by id.
 #include <gtest/gtest.h>
 
 #include <iterator>
-#include <sstream>
 #include <string>
 
 #include "BfIngressTrafficClass/BfIngressTrafficClass"
@@ -21,7 +20,7 @@ using Match = IngressTrafficClassMatchSpec;
 
 class KivModuleTest : public Testing::LeakCheckedTest {};
 
-TEST_F(KivModuleTest, EveryTypeIsRegisteredUnderItsNameAndIndexAndMakesObjectsOfItsOwn) {
+TEST_F(KivModuleTest, EveryTypeIsRegisteredOnceUnderItsNameAndIndexAndMakesObjectsOfItsOwn) {
   const Kiv::ModuleDescriptor& module = _BfIngressTrafficClass_564461bd6efba167_kivModule;
   EXPECT_EQ(Kiv::moduleNamed("_BfIngressTrafficClass_564461bd6efba167_kivModule"), &module);
   for (const Kiv::TypeDescriptor* type : module.types) {
@@ -33,6 +32,13 @@ TEST_F(KivModuleTest, EveryTypeIsRegisteredUnderItsNameAndIndexAndMakesObjectsOf
     EXPECT_EQ(&Kiv::typeOf(*object), type);
     EXPECT_TRUE(object->references() == 1 && object->hasNotificationActive());
   }
+  // Registering the module again changes nothing; a module with its name or its types is refused.
+  EXPECT_NO_THROW(Kiv::kivModuleIs(module));
+  static const Kiv::ModuleDescriptor sameName = {module.name, {}};
+  static const Kiv::ModuleDescriptor takenTypes = {"KivModuleTestAgain", module.types};
+  EXPECT_THROW(Kiv::kivModuleIs(sameName), Kiv::InternalException);
+  EXPECT_THROW(Kiv::kivModuleIs(takenTypes), Kiv::InternalException);
+  EXPECT_EQ(Kiv::moduleNamed("KivModuleTestAgain"), nullptr);
 }
 
 // The attribute id of each field of matchFields; the names are pinned by the entry's string form.
@@ -70,21 +76,6 @@ TEST_F(KivModuleTest, BothActionClassesStartEmptyAndAnswerTheBaseAttributes) {
     EXPECT_THROW(Kiv::attributeOp(*action, 130, Kiv::AttributeCode::write, in, nullptr),
                  Kiv::RangeException);
   }
-}
-
-TEST(ActionKindTest, TheOneKindIsFoundByNumberOrNameAndEveryTextFormIsItsName) {
-  constexpr auto kind = IngressTrafficClassActionSpecType::setTrafficClassAndEgressQidActionSpec;
-  const std::string name = "setTrafficClassAndEgressQidActionSpec", text = name + ", next";
-  EXPECT_EQ(IngressTrafficClassActionSpecTypeInstance(U32{0}), kind);
-  EXPECT_EQ(IngressTrafficClassActionSpecTypeInstance(name), kind);
-  EXPECT_THROW(IngressTrafficClassActionSpecTypeInstance(256u), Kiv::RangeException);  // 0 in U8
-  std::ostringstream streamed;
-  streamed << kind;
-  EXPECT_EQ(stringValue(kind) + valueToStrep(kind) + streamed.str(), name + name + name);
-  Kiv::CharRange range(text);
-  auto parsed = static_cast<IngressTrafficClassActionSpecType>(7);
-  sequenceToValue(range, &parsed);
-  EXPECT_EQ(std::pair(parsed, range.rest()), std::pair(kind, std::string_view(", next")));
 }
 
 }  // namespace

@@ -32,11 +32,6 @@ class LeakCheckedTest : public ::testing::Test {
   // Runs after the derived fixture's members, and the test's own objects, are gone.
   ~LeakCheckedTest() override { EXPECT_EQ(liveCounts(), baseline_); }
 
-  // Objects of the tracker's class made since the test started and still alive.
-  U64 madeSinceStart(const Kiv::MemAllocationTracker& tracker) const {
-    return tracker.liveObjects() - baseline_.at(tracker.typeName());
-  }
-
  private:
   const std::map<std::string, U64> baseline_ = liveCounts();
 };

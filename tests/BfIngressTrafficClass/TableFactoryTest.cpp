@@ -1,12 +1,10 @@
 // The entry point on each backend: the table's entry scope, the reconciliation with the records
 // that an earlier agent lifetime left (through either backend, whole, with records of entries
-// the chip lacks and with a damaged record), and binding the driver library again.
-#include <dlfcn.h>
+// the chip lacks and with a damaged record).
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <filesystem>
 
 #include "platform/Kiv/Exception.h"
 #include "support/AgentState.h"
@@ -163,28 +161,6 @@ TEST_P(TableFactoryTest, ADamagedRecordIsReportedOnceAndEndsTheReconciliation) {
   EXPECT_EQ(agent().keys()->key(added[0].ptr()), 3u);
   EXPECT_EQ(agent().keys()->key(added[1].ptr()), 5u);
   EXPECT_EQ(agent().records().record(4)->sdkEntryHandle(), records[3].sdkEntryHandle());
-}
-
-TEST_P(TableFactoryTest, BindingAnotherLibraryNameLeavesTheObjectHeldBeforeUntouched) {
-  start();
-  // A copy of the driver library loads as a library of its own, fronting the same chip.
-  const std::string copyPath = state_.path() + "/copy-of-driver.so";
-  std::filesystem::copy_file(backend.driverPath, copyPath);
-  void* const copy = ::dlopen(copyPath.c_str(), RTLD_NOW | RTLD_LOCAL);
-  ASSERT_TRUE(copy && copy != agent().driver());
-  {
-    IngressTrafficClassTableHelper& helper = *table().helper();
-    const auto first = helper.pdLib();
-    EXPECT_EQ(helper.pdLibIs(backend.driverPath, copy, 41), first);
-    const auto second = helper.pdLibIs(copyPath, agent().driver(), 42);
-    EXPECT_TRUE(second != first && helper.pdLib() == second);
-    EXPECT_EQ(std::tuple(first->pdLibName(), first->dlHandle(), first->sessionId()),
-              std::tuple(Kiv::String(backend.driverPath), copy, 41u));
-    EXPECT_EQ(std::tuple(second->dlHandle(), second->sessionId()),
-              std::tuple(agent().driver(), 42u));
-  }
-  stop();
-  ::dlclose(copy);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, TableFactoryTest, ::testing::ValuesIn(backends), backendName);

@@ -2,14 +2,12 @@
 // hundred entries and a default action, then a policy of a tenth of them without one, in turn,
 // and is killed with SIGKILL at a random point of each apply. After each kill the next apply of
 // the same file converges: it exits 0, the table then shows exactly what a clean apply of the
-// file shows, and the chip's entries and the records name the same handles. A step is one killed
+// file shows, a further apply has nothing to change, and the chip's entries and the records name
+// the same handles. A step is one killed
 // apply and its recovery.
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -21,12 +19,16 @@
 #include <set>
 #include <thread>
 
+#include "TcAgentProcess.h"
 #include "support/AgentState.h"
 #include "tests/sim/StateDirectory.h"
 #include "tests/soak/RunFlags.h"
 
 namespace BfIngressTrafficClass::Testing {
 namespace {
+
+using TcAgentTesting::Outcome;
+using TcAgentTesting::TcAgentProcess;
 
 constexpr U32 shortRunKills = 20;
 constexpr U32 largePolicyEntries = 300;
@@ -45,58 +47,26 @@ std::string policyText(U32 entries, std::mt19937& random) {
   return text;
 }
 
-// tcagent's command line over the state in `state`, with `arguments`.
-std::vector<std::string> agentCommand(const std::string& state,
-                                      std::vector<std::string> arguments) {
-  arguments.insert(arguments.begin(), {BFITC_TCAGENT, "--state", state, "--driver"});
-  return arguments;
-}
-
-// Starts the command with its standard output into `output`.
-pid_t started(const std::vector<std::string>& command, const char* output) {
-  std::vector<char*> argv;
-  for (const std::string& argument : command)
-    argv.push_back(const_cast<char*>(argument.c_str()));
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output, O_WRONLY | O_CREAT | O_TRUNC,
-                                   0600);
-  pid_t child = -1;
-  EXPECT_EQ(::posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ), 0);
-  posix_spawn_file_actions_destroy(&actions);
-  return child;
-}
-
-int waited(pid_t child) {
-  int status = -1;
-  ::waitpid(child, &status, 0);
-  return status;
-}
-
 class CrashRestartTest : public ::testing::TestWithParam<const char*> {
  protected:
-  int applied(const std::string& state, const std::string& policy) const {
-    return waited(started(agentCommand(state, {GetParam(), "apply", policy}), "/dev/null"));
+  // tcagent with `arguments` over the state in `state`, run to its end.
+  Outcome run(const std::string& state, std::vector<std::string> arguments) const {
+    arguments.insert(arguments.begin(), {"--state", state, "--driver", GetParam()});
+    return TcAgentProcess(arguments, scratch_.path()).finished();
   }
   // The table as JSON, without the handles, which differ from one state to another.
   std::string shown(const std::string& state) const {
-    const std::string output = scratch_.path() + "/shown.json";
-    EXPECT_EQ(waited(started(agentCommand(state, {GetParam(), "show", "--format", "json"}),
-                             output.c_str())),
-              0);
-    const std::vector<char> bytes = SimTesting::fileBytes(output);
-    return std::regex_replace(std::string(bytes.begin(), bytes.end()),
-                              std::regex("\"handle\": [0-9]+, "), "");
+    const Outcome show = run(state, {"show", "--format", "json"});
+    EXPECT_EQ(show.status, 0) << show.err;
+    return std::regex_replace(show.out, std::regex("\"handle\": [0-9]+, "), "");
   }
   // Starts an apply of `policy` and kills it after `delay`; true when the kill found it running.
   bool killedApply(const std::string& policy, std::chrono::microseconds delay) const {
-    const pid_t agent =
-        started(agentCommand(state_.path(), {GetParam(), "apply", policy}), "/dev/null");
+    TcAgentProcess apply({"--state", state_.path(), "--driver", GetParam(), "apply", policy},
+                         scratch_.path());
     std::this_thread::sleep_for(delay);
-    ::kill(agent, SIGKILL);
-    const int status = waited(agent);
-    return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+    apply.kill();
+    return apply.finished().status == 128 + SIGKILL;
   }
   // Every chip entry, the default entry included, has a record of its handle. Gives how many
   // records name no chip entry: a kill between an entry's removal and the erasure of its record
@@ -131,7 +101,7 @@ TEST_P(CrashRestartTest, AfterEveryKillTheNextApplyConvergesWithEveryEntryRecord
     policy.path = scratch_.path() + "/policy" + std::to_string(index) + ".txt";
     std::ofstream(policy.path) << policyText(largePolicyEntries / (index ? 10 : 1), random);
     const auto before = std::chrono::steady_clock::now();
-    ASSERT_EQ(applied(reference_.path(), policy.path), 0);
+    ASSERT_EQ(run(reference_.path(), {"apply", policy.path}).status, 0);
     policy.applyTime = std::chrono::duration_cast<std::chrono::microseconds>(
         std::chrono::steady_clock::now() - before);
     policy.shown = shown(reference_.path());
@@ -141,8 +111,10 @@ TEST_P(CrashRestartTest, AfterEveryKillTheNextApplyConvergesWithEveryEntryRecord
   for (; step < kills && !HasFailure(); ++step) {
     const Policy& policy = policies[step % 2];
     landed += killedApply(policy.path, policy.applyTime * (random() % 1000) / 1000);
-    EXPECT_EQ(applied(state_.path(), policy.path), 0);
+    EXPECT_EQ(run(state_.path(), {"apply", policy.path}).status, 0);
     EXPECT_EQ(shown(state_.path()), policy.shown);
+    EXPECT_THAT(run(state_.path(), {"apply", policy.path}).out,
+                ::testing::HasSubstr("(the table already holds"));
     stale = recordsOfNoEntry();
   }
   if (HasFailure()) {

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <random>
 #include <set>
+#include <sstream>
 
 #include "sim/chip/Devices.h"
 #include "sim/chip/Faults.h"
@@ -32,40 +33,32 @@ struct FaultSites {
   std::vector<std::string> names;
   std::size_t startOnly;
 };
+// The names in `text`, separated by spaces.
+std::vector<std::string> named(const std::string& text) {
+  std::vector<std::string> names;
+  std::istringstream words(text);
+  for (std::string word; words >> word;)
+    names.push_back(word);
+  return names;
+}
+const std::string walkSites =
+    " pd.get_first_entry_handle pd.get_next_entry_handles pd.table_get_default_entry_handle";
 const FaultSites pdSites = {
-    {"pd.table_add_with_setTrafficClassAndEgressQid",
-     "pd.table_modify_with_setTrafficClassAndEgressQid",
-     "pd.set_default_action_setTrafficClassAndEgressQid", "pd.table_delete",
-     "pd.table_reset_default_entry", "pd.get_entry", "pd.set_property", "pd.get_first_entry_handle",
-     "pd.get_next_entry_handles", "pd.table_get_default_entry_handle"},
+    named("pd.table_add_with_setTrafficClassAndEgressQid"
+          " pd.table_modify_with_setTrafficClassAndEgressQid"
+          " pd.set_default_action_setTrafficClassAndEgressQid pd.table_delete"
+          " pd.table_reset_default_entry pd.get_entry pd.set_property" +
+          walkSites),
     6};
-const FaultSites bfrtSites = {{"bfrt.tableEntryAdd",
-                               "bfrt.tableEntryMod",
-                               "bfrt.tableDefaultEntrySet",
-                               "bfrt.tableEntryDel",
-                               "bfrt.tableDefaultEntryReset",
-                               "bfrt.tableEntryGet",
-                               "bfrt.keyReset",
-                               "bfrt.keySetValue",
-                               "bfrt.keySetValueandMask",
-                               "bfrt.keyGetValue",
-                               "bfrt.keyGetValueandMask",
-                               "bfrt.dataAllocate",
-                               "bfrt.dataReset",
-                               "bfrt.dataResetWithAction",
-                               "bfrt.dataSetValue",
-                               "bfrt.dataGetValue",
-                               "bfrt.dataActionIdGet",
-                               "bfrt.keyAllocate",
-                               "bfrt.tableTypeGet",
-                               "bfrt.targetSet",
-                               "bfrt.attributeAllocate",
-                               "bfrt.entryScopeParamsSet",
-                               "bfrt.tableAttributesSet",
-                               "pd.get_first_entry_handle",
-                               "pd.get_next_entry_handles",
-                               "pd.table_get_default_entry_handle"},
-                              17};
+const FaultSites bfrtSites = {
+    named("bfrt.tableEntryAdd bfrt.tableEntryMod bfrt.tableDefaultEntrySet bfrt.tableEntryDel"
+          " bfrt.tableDefaultEntryReset bfrt.tableEntryGet bfrt.keyReset bfrt.keySetValue"
+          " bfrt.keySetValueandMask bfrt.keyGetValue bfrt.keyGetValueandMask bfrt.dataAllocate"
+          " bfrt.dataReset bfrt.dataResetWithAction bfrt.dataSetValue bfrt.dataGetValue"
+          " bfrt.dataActionIdGet bfrt.keyAllocate bfrt.tableTypeGet bfrt.targetSet"
+          " bfrt.attributeAllocate bfrt.entryScopeParamsSet bfrt.tableAttributesSet" +
+          walkSites),
+    17};
 constexpr DriverStatus statuses[] = {9, 2, 17, 10, 4, 6, 30, -1};
 
 using Actions = std::map<U32, std::pair<U8, U8>>;  // tc and qid by entry id, which is the priority

@@ -1,12 +1,10 @@
 // The BF Runtime backend's initialisation: the action data made and bound to the action once
-// after each initialisation, by whichever path needs it first; and action-profile and selector
-// tables, which get their key and data objects but no entry scope and leave the action data be.
+// after each initialisation, by whichever path needs it first.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "BfIngressTrafficClass/bfrt/IngressTrafficClassTableBfrt.h"
 #include "bfrt/BfrtTest.h"
-#include "sim/bfrt/Schema.h"
 #include "sim/chip/Faults.h"
 #include "support/AgentState.h"
 
@@ -49,38 +47,6 @@ TEST_F(TableBfrtInitTest, TheFirstEntryOperationAfterEachInitialisationMakesTheA
   EXPECT_ANY_THROW(table().initializeTable(table().helper()));
   SimChip::Faults::clear();
   EXPECT_THAT(dataCalls(paths[1]), written);
-  EXPECT_TRUE(agreement(agent()));
-}
-
-TEST_F(TableBfrtInitTest, ActionProfileAndSelectorTablesGetKeyAndDataButNoEntryScope) {
-  SimBfRt::schemaIs({.actionProfileTable = true, .selectorTable = true});
-  // What the tables answer to the hand-over of the target does not matter.
-  SimChip::Faults::faultIs("targetSet", 6, 0);
-  const char* const target = "bfrt.targetSet(device 0, pipe 65535)";
-  EXPECT_THAT(callsNamed(callsOf([&] { start(); }), {"bfrt."}),
-              ::testing::ElementsAreArray<std::string>({
-                  "bfrt.tableTypeGet(ingressTrafficClass)",
-                  "bfrt.keyAllocate(ingressTrafficClass)",
-                  "bfrt.keyReset(ingressTrafficClass)",
-                  "bfrt.keyAllocate(ingressTrafficClass)",
-                  "bfrt.dataAllocate(ingressTrafficClass)",
-                  target,
-                  "bfrt.attributeAllocate(ingressTrafficClass, type 0)",
-                  "bfrt.entryScopeParamsSet(scope 0)",
-                  "bfrt.tableAttributesSet(ingressTrafficClass, scope 0)",
-                  "bfrt.tableTypeGet(ingressTrafficClass_action_profile)",
-                  "bfrt.keyAllocate(ingressTrafficClass_action_profile)",
-                  "bfrt.dataAllocate(ingressTrafficClass_action_profile)",
-                  target,
-                  "bfrt.tableTypeGet(ingressTrafficClass_selector)",
-                  "bfrt.keyAllocate(ingressTrafficClass_selector)",
-                  "bfrt.dataAllocate(ingressTrafficClass_selector)",
-                  target,
-              }));
-  program(numberedMatch(1), 1, 1);
-  for (BfRt::BfRtTablePtr other : {binding().tables[1], binding().tables[2]})
-    initBfRtTable(table().helper(), other);
-  EXPECT_THAT(dataCalls([&] { program(numberedMatch(2), 1, 1); }), written);
   EXPECT_TRUE(agreement(agent()));
 }
 

@@ -1,6 +1,5 @@
-// The persisted entry records: key order, next with and without a valid hint, replace and
-// delete, records that survive reopening, a full store, and damaged records that a lookup
-// reports and the corruption handler drops.
+// The persisted entry records: key order, replace and delete, records that survive reopening, a
+// full store, and damaged records that a lookup reports and the corruption handler drops.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -15,7 +14,6 @@
 
 #include "platform/Kiv/Exception.h"
 #include "platform/MbbVrellKey/Vrell.h"
-#include "tests/sim/ChildProcess.h"
 #include "tests/sim/StateDirectory.h"
 
 namespace {
@@ -83,27 +81,6 @@ TEST_F(EntryConfigMapTest, RecordsComeInKeyOrderAndSurviveReopeningReplacedOrDel
   EXPECT_FALSE(map->record(5));
 }
 
-TEST_F(EntryConfigMapTest, NextFindsTheFollowingKeyWithOrWithoutAValidHint) {
-  auto map = open();
-  for (EntryKey key : {1, 3, 5, 7})
-    map->recordIs(recordOf(key));
-  EntryConfig record(0, 0, 0, 0, 0);
-  auto nextKey = [&](EntryKey after, IterHint& hint) {
-    return map->nextRecord(after, &record, hint) ? record.key() : 0;
-  };
-  IterHint fresh, hint;
-  EXPECT_EQ(nextKey(4, fresh), 5u);
-  EXPECT_EQ(nextKey(7, fresh), 0u);
-  ASSERT_EQ(nextKey(1, hint), 3u);
-  EXPECT_EQ(nextKey(5, hint), 7u);  // a hint at another key
-  ASSERT_EQ(nextKey(1, hint), 3u);
-  map->recordDel(5);
-  EXPECT_EQ(nextKey(3, hint), 7u);  // a hint from before a delete
-  ASSERT_EQ(nextKey(1, hint), 3u);
-  map->recordIs(recordOf(4));
-  EXPECT_EQ(nextKey(3, hint), 4u);  // a hint from before an insert
-}
-
 TEST_F(EntryConfigMapTest, FullStoreRefusesANewKeyButTakesAReplacement) {
   auto map = open(2);
   map->recordIs(recordOf(1));
@@ -111,12 +88,6 @@ TEST_F(EntryConfigMapTest, FullStoreRefusesANewKeyButTakesAReplacement) {
   EXPECT_THROW(map->recordIs(recordOf(3)), std::runtime_error);
   map->recordIs(recordOf(2, 99));
   EXPECT_EQ(walk(*map), rowsOf({recordOf(1), recordOf(2, 99)}));
-  map.reset();
-  std::filesystem::resize_file(storePath(), 0);
-  std::filesystem::resize_file(storePath(), headerBytes + 2 * recordBytes);
-  // An all-zero store too small for its capacity is made afresh or refused, never written past
-  // its end: the process lives.
-  EXPECT_EXIT(SimTesting::attemptAndExit([this] { open(1024); }), testing::ExitedWithCode(0), "");
 }
 
 // The offset of the first record that holds `key` and `used`.

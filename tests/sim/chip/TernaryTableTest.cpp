@@ -1,17 +1,14 @@
-// The chip model's table: state that survives a reattach and is refused when damaged or held by
-// another process, handles that never name a later entry, and classification.
+// The chip model's table: state that is refused when damaged or held by another process, and
+// handles of removed entries that name nothing when their slot is reused. Restarts, refusals and
+// classification are tested end to end through the library and tcagent.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
-#include <tuple>
-#include <vector>
 
 #include "sim/chip/Devices.h"
 #include "sim/chip/TernaryTable.h"
@@ -29,7 +26,7 @@ constexpr std::size_t versionAt = 8, capacityAt = 20, deviceAt = 24, slotBytes =
 constexpr std::size_t slotAt(std::size_t index) {
   return 48 + slotBytes * index;
 }
-constexpr std::size_t trustModeField = 0, dscpField = 3;
+constexpr std::size_t dscpField = 3;
 
 // A key that matches `value` in the bits of `mask` of one field, and anything in the others.
 Key fieldKey(std::size_t field, U8 value, U8 mask = 0xFF) {
@@ -37,13 +34,6 @@ Key fieldKey(std::size_t field, U8 value, U8 mask = 0xFF) {
   key.value[field] = value;
   key.mask[field] = mask;
   return key;
-}
-
-KeyFields packetOf(U8 trustMode, U8 dscp) {
-  KeyFields packet{};
-  packet[trustModeField] = trustMode;
-  packet[dscpField] = dscp;
-  return packet;
 }
 
 U32 added(TernaryTable& table, const Key& key, U32 priority, U8 tc = 1) {
@@ -63,25 +53,6 @@ class TernaryTableTest : public testing::Test {
 
   SimTesting::StateDirectory dir_;
 };
-
-// The end-to-end restart tests check that the entries and the default entry survive too.
-TEST_F(TernaryTableTest, ReattachKeepsCapacityScopeAndOrderOfAdding) {
-  auto table = open(3);
-  ASSERT_EQ(table->entryScopeIs(1), StatusCode::success);
-  const U32 removed = added(*table, Key{}, 5);
-  const U32 trusted = added(*table, fieldKey(trustModeField, 1), 5);
-  ASSERT_EQ(table->remove(removed), StatusCode::success);
-  const U32 wildcard = added(*table, Key{}, 5);  // in the first slot, yet added after `trusted`
-  table.reset();
-  table = open(64);
-  EXPECT_EQ(std::tuple(table->capacity(), table->entryScope(), table->entryCount()),
-            std::tuple(3u, 1u, 2u));
-  // Equal priorities: the entry added first wins, whatever its slot; adding goes on in order.
-  EXPECT_EQ(table->classify(packetOf(1, 0)).handle, trusted);
-  ASSERT_EQ(table->remove(trusted), StatusCode::success);
-  added(*table, fieldKey(trustModeField, 1), 5);
-  EXPECT_EQ(table->classify(packetOf(1, 0)).handle, wildcard);
-}
 
 TEST_F(TernaryTableTest, StateIsAttachedOncePerProcessAndRefusedToAnother) {
   TernaryTable& attached = deviceAttach(device, dir_.path(), 4);
@@ -124,18 +95,6 @@ TEST_F(TernaryTableTest, DamagedStateIsRefusedWithItsReason) {
   }
 }
 
-TEST_F(TernaryTableTest, StateWhoseMakingWasCutShortIsMadeAfresh) {
-  for (std::size_t size : {std::size_t{0}, slotAt(4)}) {
-    SCOPED_TRACE(size);
-    std::ofstream(statePath()).close();
-    std::filesystem::resize_file(statePath(), size);
-    auto table = open(4);
-    EXPECT_EQ(table->capacity(), 4u);
-    EXPECT_EQ(table->entryCount(), 0u);
-    added(*table, Key{}, 1);
-  }
-}
-
 TEST_F(TernaryTableTest, HandleOfRemovedEntryNamesNothingWhenItsSlotIsReused) {
   auto table = open(1);
   U32 removed = added(*table, fieldKey(dscpField, 1), 1);
@@ -150,72 +109,6 @@ TEST_F(TernaryTableTest, HandleOfRemovedEntryNamesNothingWhenItsSlotIsReused) {
   }
   ASSERT_EQ(table->entry(reuser, &entry), StatusCode::success);
   EXPECT_EQ(entry.action.tc, 2);
-}
-
-TEST_F(TernaryTableTest, SlotWhoseGenerationsAreSpentIsRetiredForGood) {
-  auto table = open(1);
-  std::vector<U32> handles;
-  auto cycle = [&] {
-    handles.push_back(added(*table, Key{}, 1));
-    ASSERT_EQ(table->remove(handles.back()), StatusCode::success);
-  };
-  cycle();
-  cycle();
-  // Handles of one slot differ by whole generations. Spending 2^30 of them would take long, so
-  // the state file moves the slot to its second last generation.
-  const auto indexBits = static_cast<unsigned>(std::countr_zero(handles[1] - handles[0]));
-  const U64 lastGeneration = (U64{1} << (32 - indexBits)) - 1;
-  table.reset();
-  fileBytesAre(statePath(), slotAt(0), (lastGeneration - 1) << 32);
-  table = open(1);
-  cycle();
-  cycle();
-  EXPECT_EQ(handles.back(), static_cast<U32>(lastGeneration << indexBits | 1));
-
-  U32 handle = 0;
-  EXPECT_EQ(table->add(Key{}, 1, {}, &handle), StatusCode::notEnoughSpace);
-  table.reset();
-  table = open(1);
-  EXPECT_EQ(table->add(Key{}, 1, {}, &handle), StatusCode::notEnoughSpace);
-  Entry entry;
-  for (U32 spent : handles)
-    EXPECT_EQ(table->entry(spent, &entry), StatusCode::objectNotFound);
-}
-
-// The end-to-end tests check the refusals of a duplicate entry and of a full table, and that the
-// default entry keeps its handle until it is reset.
-TEST_F(TernaryTableTest, ClassifyPicksLowestPriorityThenEntryAddedFirstElseTheDefault) {
-  auto table = open(8);
-  added(*table, fieldKey(dscpField, 0x2E), 10, 1);
-  added(*table, fieldKey(dscpField, 0x20, 0xF0), 20, 2);
-  U32 handle = 0;  // value bits outside the mask make no other key
-  EXPECT_EQ(table->add(fieldKey(dscpField, 0x2F, 0xF0), 20, {}, &handle),
-            StatusCode::alreadyExists);
-  added(*table, fieldKey(trustModeField, 1), 10, 3);
-  U32 defaultHandle = 0, again = 0;
-  ASSERT_EQ(table->defaultActionIs({7, 0}, &defaultHandle), StatusCode::success);
-  // Trust mode, DSCP, and the traffic class given.
-  const std::tuple<U8, U8, U8> packets[] = {
-      {0, 0x2E, 1},  // lowest priority value
-      {0, 0x21, 2},  // masked field
-      {1, 0x2E, 1},  // equal priorities: the entry added first
-      {1, 0x21, 3},  // another field
-      {0, 0x10, 7},  // no entry: the default action
-  };
-  for (auto [trustMode, dscp, tc] : packets) {
-    SCOPED_TRACE(testing::Message() << int{trustMode} << "/" << int{dscp});
-    const Classification result = table->classify(packetOf(trustMode, dscp));
-    ASSERT_TRUE(result.action);
-    EXPECT_EQ(std::tuple(result.action->tc, result.hit), std::tuple(tc, tc != 7));
-  }
-  EXPECT_EQ(table->classify(packetOf(0, 0x10)).handle, defaultHandle);
-  ASSERT_EQ(table->defaultActionReset(), StatusCode::success);
-  const Classification miss = table->classify(packetOf(0, 0x10));
-  EXPECT_EQ(std::tie(miss.hit, miss.handle), std::make_tuple(false, 0u));
-  EXPECT_FALSE(miss.action);
-  ASSERT_EQ(table->defaultActionIs({1, 2}, &again), StatusCode::success);
-  EXPECT_NE(again, defaultHandle);
-  EXPECT_EQ(table->entryCount(), 3u);  // the default entry is none of them
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// Applying policies, showing the table in each format and classifying packets, each command a
-// run of its own over one state directory, on each driver library.
+// Applying policies, showing the table in each format, classifying packets and an apply that the
+// chip refuses part-way, each command a run of its own over one state directory, on each driver
+// library.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -132,13 +133,28 @@ TEST_P(ApplyTest, ClassifyGivesTheLowestPriorityMatchOrTheDefaultAction) {
   EXPECT_EQ(outputOf({"classify", "dscp=7", "--format", "json"}), "{\"hit\": false}\n");
 }
 
-TEST_P(ApplyTest, TheOtherDriverShowsTheSameTableAndHasNothingToChange) {
-  const std::string policy = policyWritten(dscpPolicy);
-  outputOf({"apply", policy});
-  const std::string shown = outputOf({"show"});
-  driver = driver == std::string("pd") ? "bfrt" : "pd";
-  EXPECT_EQ(outputOf({"show"}), shown);
-  EXPECT_THAT(outputOf({"apply", policy}), HasSubstr("(the table already holds the policy)"));
+// A chip too small for the policy refuses an add part-way through: tcagent exits 1 with the
+// driver's message, and what it programmed before stays recorded for the next apply.
+TEST_P(ApplyTest, ARefusalStopsTheApplyAndTheNextApplyConverges) {
+  auto entriesAtDscp = [](unsigned first, unsigned last) {
+    std::vector<std::string> lines;
+    for (unsigned dscp = first; dscp <= last; ++dscp)
+      lines.push_back("prio=" + std::to_string(dscp) + " dscp=" + std::to_string(dscp) +
+                      " -> tc=1 qid=1");
+    return lines;
+  };
+  const Outcome full = tcagent({"--capacity", "4", "apply", policyWritten(entriesAtDscp(1, 6))});
+  EXPECT_EQ(full.status, 1);
+  EXPECT_THAT(full.err, ::testing::AllOf(StartsWith("tcagent: "),
+                                         ::testing::EndsWith("() failed: Not enough space\n")));
+  EXPECT_EQ(full.out, "stopped after 4 added, 0 modified, 0 removed, default unchanged\n");
+  const ShownTable kept = shownTable();
+  EXPECT_EQ(sortedLines(kept.entries), sorted(entriesAtDscp(1, 4)));
+  EXPECT_THAT(kept.footer, HasSubstr("at start 4 read back from records, 0 adopted"));
+
+  const std::string fits = policyWritten(entriesAtDscp(3, 6), "fits.txt");
+  EXPECT_EQ(outputOf({"apply", fits}), "2 added, 0 modified, 2 removed, default unchanged\n");
+  EXPECT_EQ(shownLines(), sorted(entriesAtDscp(3, 6)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, ApplyTest, ::testing::Values("pd", "bfrt"),

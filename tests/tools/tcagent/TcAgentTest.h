@@ -43,11 +43,4 @@ class TcAgentTest : public ::testing::Test {
   std::string driver = "pd";
 };
 
-// A test of cases that each name the driver library they run on.
-template <class Case>
-class DriverCaseTest : public TcAgentTest, public ::testing::WithParamInterface<Case> {
- protected:
-  DriverCaseTest() { driver = this->GetParam().driver; }
-};
-
 }  // namespace TcAgentTesting

@@ -39,6 +39,8 @@ class VrellKeyManager : public Kiv::PtrInterface {
   // The key of `match`, or 0; the match of `key`, or null.
   Vrell::EntryKey key(const BfnTable::MatchSpecBase* match) const noexcept;
   MatchPtrConst match(const Vrell::EntryKey& key) const noexcept;
+  // Whether `key` is reserved or populated.
+  bool held(const Vrell::EntryKey& key) const noexcept { return matches_.contains(key); }
   U32 keys() const noexcept { return static_cast<U32>(matches_.size()); }
 
   Kiv::FwkType fwkType() const noexcept override;

@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 
 #include <stdexcept>
+#include <vector>
 
 #include "sim/chip/Devices.h"
 #include "tools/tcagent/Adoption.h"
@@ -40,6 +41,7 @@ AgentTable::AgentTable(const AgentOptions& options)
                              options.driverPath);
     start_.reconciled = table_->helper()->sdkHandles()->entries();
     defaultEntryRestored();
+    start_.dropped = recordsOfRemovedEntriesDropped();
     if (options.adoptUntracked) start_.adopted = untrackedEntriesAdopted(*this);
     start_.programmed = chip_->changes() - changesBefore;
   } catch (...) {
@@ -90,6 +92,24 @@ void AgentTable::defaultEntryRestored() {
   } catch (const Kiv::CorruptionDetectedException&) {
     // The entry point has reported the damage already; what follows it stays unread.
   }
+}
+
+// The entry point populates the key of a record whose entry the chip no longer holds with no
+// match: nothing would give that key back. Records after a damaged one are not learnt at all;
+// their keys stay taken.
+U32 AgentTable::recordsOfRemovedEntriesDropped() {
+  std::vector<Vrell::EntryKey> removed;
+  Vrell::IterHint hint;
+  Vrell::EntryConfig record(0, 0, 0, 0, 0);
+  for (bool found = records().firstRecord(&record, hint); found;
+       found = records().nextRecord(record.key(), &record, hint)) {
+    if (keys_->held(record.key()) && !keys_->match(record.key())) removed.push_back(record.key());
+  }
+  for (const Vrell::EntryKey& key : removed) {
+    records().recordDel(key);
+    keys_->free(key);
+  }
+  return static_cast<U32>(removed.size());
 }
 
 void AgentTable::entryIs(const IngressTrafficClassTableEntry& entry) {

@@ -2,7 +2,8 @@
 // directory, the driver library loaded by path with a session open, the key and status
 // managers, and the table that the plug-in's entry point made (reconciling with what the chip
 // holds). Like the real agent, it keeps a persisted record of every entry it programmed: written
-// after the driver accepted the entry, erased after its removal.
+// after the driver accepted the entry, erased after its removal. An agent killed between a
+// removal and the erasure leaves a record of no entry; the next start drops it and its key.
 #pragma once
 
 #include <string>
@@ -33,6 +34,7 @@ struct AgentOptions {
 // What the start of an agent lifetime found.
 struct StartReport {
   U32 reconciled = 0;  // entries the entry point learnt from the records
+  U32 dropped = 0;     // records of entries the chip no longer holds, erased with their keys
   U32 adopted = 0;     // entries taken into keeping that no record named
   U64 programmed = 0;  // changes to the chip while starting: none, unless something is wrong
 };
@@ -74,6 +76,7 @@ class AgentTable {
  private:
   void* driverSymbol(const char* name) const;
   void defaultEntryRestored();
+  U32 recordsOfRemovedEntriesDropped();
   void release() noexcept;
 
   AgentOptions options_;

@@ -62,7 +62,12 @@ void asTable(const std::vector<TableRow>& rows, const StartReport& start, std::o
   bool hasDefault = !rows.empty() && rows.back().isDefault;
   out << entries << (entries == 1 ? " entry" : " entries")
       << (hasDefault ? " and the default action" : ", no default action") << "; at start "
-      << start.reconciled << " read back from records, " << start.adopted << " adopted, "
+      << start.reconciled << " read back from records, "
+      << (start.dropped
+              ? std::to_string(start.dropped) + (start.dropped == 1 ? " record" : " records") +
+                    " of removed entries dropped, "
+              : std::string())
+      << start.adopted << " adopted, "
       << (start.programmed ? std::to_string(start.programmed) + " programmed (unexpected)"
                            : std::string("nothing programmed"))
       << "\n";

@@ -27,30 +27,23 @@ KIV_SMALL_OBJECT_DEFINITIONS(SetTrafficClassAndEgressQidActionSpec,
                              "BfIngressTrafficClass::SetTrafficClassAndEgressQidActionSpec")
 
 constinit const Kiv::TypeDescriptor kivTypeBaseActionSpec = {
-    "BfIngressTrafficClass::IngressTrafficClassBaseActionSpec",
-    Kiv::TypeKind::object,
-    1,
-    &Kiv::ptrInterfaceType,
-    {},
-    baseAttributes,
-    Kiv::describedAttributeOp,
-    nullptr,
-    Kiv::Binding::objectCreator<&Base::IngressTrafficClassBaseActionSpecIs>,
-    nullptr,
-    {}};
+    .name = "BfIngressTrafficClass::IngressTrafficClassBaseActionSpec",
+    .kind = Kiv::TypeKind::object,
+    .index = 1,
+    .base = &Kiv::ptrInterfaceType,
+    .attributes = baseAttributes,
+    .attributeOp = Kiv::describedAttributeOp,
+    .newObject = Kiv::Binding::objectCreator<&Base::IngressTrafficClassBaseActionSpecIs>,
+};
 
 constinit const Kiv::TypeDescriptor kivTypeSetTrafficClassAndEgressQidActionSpec = {
-    "BfIngressTrafficClass::SetTrafficClassAndEgressQidActionSpec",
-    Kiv::TypeKind::object,
-    2,
-    &kivTypeBaseActionSpec,
-    {},
-    {},
-    Kiv::describedAttributeOp,
-    nullptr,
-    Kiv::Binding::objectCreator<&SetAction::SetTrafficClassAndEgressQidActionSpecIs>,
-    nullptr,
-    {}};
+    .name = "BfIngressTrafficClass::SetTrafficClassAndEgressQidActionSpec",
+    .kind = Kiv::TypeKind::object,
+    .index = 2,
+    .base = &kivTypeBaseActionSpec,
+    .attributeOp = Kiv::describedAttributeOp,
+    .newObject = Kiv::Binding::objectCreator<&SetAction::SetTrafficClassAndEgressQidActionSpecIs>,
+};
 
 Base::Ptr Base::IngressTrafficClassBaseActionSpecIs() {
   return Kiv::newObject<Base>();

@@ -17,17 +17,12 @@ constexpr Kiv::Enumerator enumerators[] = {
 }  // namespace
 
 constinit const Kiv::TypeDescriptor kivTypeActionSpecType = {
-    "BfIngressTrafficClass::IngressTrafficClassActionSpecType",
-    Kiv::TypeKind::enumeration,
-    0,
-    nullptr,
-    {},
-    {},
-    nullptr,
-    &Kiv::enum8ValueOps,
-    nullptr,
-    nullptr,
-    enumerators};
+    .name = "BfIngressTrafficClass::IngressTrafficClassActionSpecType",
+    .kind = Kiv::TypeKind::enumeration,
+    .index = 0,
+    .valueOps = &Kiv::enum8ValueOps,
+    .enumerators = enumerators,
+};
 
 Type IngressTrafficClassActionSpecTypeInstance(U32 number) {
   return static_cast<Type>(Kiv::enum8Value(kivTypeActionSpecType, number));

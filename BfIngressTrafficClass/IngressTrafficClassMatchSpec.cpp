@@ -51,17 +51,14 @@ KIV_SMALL_OBJECT_DEFINITIONS(IngressTrafficClassMatchSpec,
                              "BfIngressTrafficClass::IngressTrafficClassMatchSpec")
 
 constinit const Kiv::TypeDescriptor kivTypeMatchSpec = {
-    "BfIngressTrafficClass::IngressTrafficClassMatchSpec",
-    Kiv::TypeKind::object,
-    3,
-    &BfnTable::matchSpecBaseType,
-    {},
-    attributes,
-    Kiv::describedAttributeOp,
-    nullptr,
-    Kiv::Binding::objectCreator<&MatchSpec::IngressTrafficClassMatchSpecIs>,
-    nullptr,
-    {}};
+    .name = "BfIngressTrafficClass::IngressTrafficClassMatchSpec",
+    .kind = Kiv::TypeKind::object,
+    .index = 3,
+    .base = &BfnTable::matchSpecBaseType,
+    .attributes = attributes,
+    .attributeOp = Kiv::describedAttributeOp,
+    .newObject = Kiv::Binding::objectCreator<&MatchSpec::IngressTrafficClassMatchSpecIs>,
+};
 
 MatchSpec::Ptr MatchSpec::IngressTrafficClassMatchSpecIs() {
   return Kiv::newObject<MatchSpec>();

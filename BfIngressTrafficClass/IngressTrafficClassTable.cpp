@@ -54,17 +54,15 @@ constinit const Kiv::Parameter kivTableConstructorParameters[3] = {
     {"statusManager", &BfnTableStatusManager::statusManagerType}};
 
 constinit const Kiv::TypeDescriptor kivTypeTable = {
-    "BfIngressTrafficClass::IngressTrafficClassTable",
-    Kiv::TypeKind::entity,
-    7,
-    &Kiv::entityType,
-    kivTableConstructorParameters,
-    attributes,
-    Kiv::describedAttributeOp,
-    nullptr,
-    Kiv::Binding::objectCreator<&Table::IngressTrafficClassTableIs>,
-    nullptr,
-    {}};
+    .name = "BfIngressTrafficClass::IngressTrafficClassTable",
+    .kind = Kiv::TypeKind::entity,
+    .index = 7,
+    .base = &Kiv::entityType,
+    .constructorParameters = kivTableConstructorParameters,
+    .attributes = attributes,
+    .attributeOp = Kiv::describedAttributeOp,
+    .newObject = Kiv::Binding::objectCreator<&Table::IngressTrafficClassTableIs>,
+};
 
 Table::Ptr Table::IngressTrafficClassTableIs(
     const IngressTrafficClassTableHelper::Ptr& helper,

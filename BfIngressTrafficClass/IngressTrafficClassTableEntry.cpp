@@ -54,17 +54,15 @@ constexpr Kiv::ValueOps valueOps = {
 }  // namespace
 
 constinit const Kiv::TypeDescriptor kivTypeTableEntry = {
-    "BfIngressTrafficClass::IngressTrafficClassTableEntry",
-    Kiv::TypeKind::value,
-    6,
-    nullptr,
-    constructorParameters,
-    attributes,
-    Kiv::describedAttributeOp,
-    &valueOps,
-    nullptr,
-    Kiv::Binding::valueConstructor<Entry, IngressTrafficClassMatchSpec::PtrConst>,
-    {}};
+    .name = "BfIngressTrafficClass::IngressTrafficClassTableEntry",
+    .kind = Kiv::TypeKind::value,
+    .index = 6,
+    .constructorParameters = constructorParameters,
+    .attributes = attributes,
+    .attributeOp = Kiv::describedAttributeOp,
+    .valueOps = &valueOps,
+    .newValue = Kiv::Binding::valueConstructor<Entry, IngressTrafficClassMatchSpec::PtrConst>,
+};
 
 Entry::IngressTrafficClassTableEntry(Kiv::CharRange& text) {
   text.matchExact(stringFormStart);

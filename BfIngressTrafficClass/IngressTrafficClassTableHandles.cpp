@@ -25,17 +25,14 @@ KIV_SMALL_OBJECT_DEFINITIONS(IngressTrafficClassTableHandles::HN_Entry,
                              "BfIngressTrafficClass::IngressTrafficClassTableHandles::HN_Entry")
 
 constinit const Kiv::TypeDescriptor kivTypeTableHandles = {
-    "BfIngressTrafficClass::IngressTrafficClassTableHandles",
-    Kiv::TypeKind::entity,
-    4,
-    &Kiv::entityType,
-    {},
-    attributes,
-    Kiv::describedAttributeOp,
-    nullptr,
-    Kiv::Binding::objectCreator<&Handles::IngressTrafficClassTableHandlesIs>,
-    nullptr,
-    {}};
+    .name = "BfIngressTrafficClass::IngressTrafficClassTableHandles",
+    .kind = Kiv::TypeKind::entity,
+    .index = 4,
+    .base = &Kiv::entityType,
+    .attributes = attributes,
+    .attributeOp = Kiv::describedAttributeOp,
+    .newObject = Kiv::Binding::objectCreator<&Handles::IngressTrafficClassTableHandlesIs>,
+};
 
 Handles::Ptr Handles::IngressTrafficClassTableHandlesIs() {
   return Kiv::newObject<Handles>();

@@ -34,17 +34,15 @@ KIV_SMALL_OBJECT_DEFINITIONS(IngressTrafficClassTableHelper,
                              "BfIngressTrafficClass::IngressTrafficClassTableHelper")
 
 constinit const Kiv::TypeDescriptor kivTypeTableHelper = {
-    "BfIngressTrafficClass::IngressTrafficClassTableHelper",
-    Kiv::TypeKind::object,
-    5,
-    &Kiv::ptrInterfaceType,
-    constructorParameters,
-    attributes,
-    Kiv::describedAttributeOp,
-    nullptr,
-    Kiv::Binding::objectCreator<&Helper::IngressTrafficClassTableHelperIs>,
-    nullptr,
-    {}};
+    .name = "BfIngressTrafficClass::IngressTrafficClassTableHelper",
+    .kind = Kiv::TypeKind::object,
+    .index = 5,
+    .base = &Kiv::ptrInterfaceType,
+    .constructorParameters = constructorParameters,
+    .attributes = attributes,
+    .attributeOp = Kiv::describedAttributeOp,
+    .newObject = Kiv::Binding::objectCreator<&Helper::IngressTrafficClassTableHelperIs>,
+};
 
 Helper::Ptr Helper::IngressTrafficClassTableHelperIs(U8 deviceId, U16 devPipeId) {
   return Kiv::newObject<Helper>(deviceId, devPipeId);

@@ -80,17 +80,14 @@ KIV_SMALL_OBJECT_DEFINITIONS(IngressTrafficClassTableBfrt,
                              "BfIngressTrafficClass::IngressTrafficClassTableBfrt")
 
 constinit const Kiv::TypeDescriptor kivTypeTableBfrt = {
-    "BfIngressTrafficClass::IngressTrafficClassTableBfrt",
-    Kiv::TypeKind::entity,
-    9,
-    &kivTypeTable,
-    kivTableConstructorParameters,
-    {},
-    Kiv::describedAttributeOp,
-    nullptr,
-    Kiv::Binding::objectCreator<&TableBfrt::IngressTrafficClassTableBfrtIs>,
-    nullptr,
-    {}};
+    .name = "BfIngressTrafficClass::IngressTrafficClassTableBfrt",
+    .kind = Kiv::TypeKind::entity,
+    .index = 9,
+    .base = &kivTypeTable,
+    .constructorParameters = kivTableConstructorParameters,
+    .attributeOp = Kiv::describedAttributeOp,
+    .newObject = Kiv::Binding::objectCreator<&TableBfrt::IngressTrafficClassTableBfrtIs>,
+};
 
 TableBfrt::Ptr TableBfrt::IngressTrafficClassTableBfrtIs(
     const IngressTrafficClassTableHelper::Ptr& helper,

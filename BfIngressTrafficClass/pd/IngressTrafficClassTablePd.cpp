@@ -29,17 +29,14 @@ KIV_SMALL_OBJECT_DEFINITIONS(IngressTrafficClassTablePd,
                              "BfIngressTrafficClass::IngressTrafficClassTablePd")
 
 constinit const Kiv::TypeDescriptor kivTypeTablePd = {
-    "BfIngressTrafficClass::IngressTrafficClassTablePd",
-    Kiv::TypeKind::entity,
-    8,
-    &kivTypeTable,
-    kivTableConstructorParameters,
-    {},
-    Kiv::describedAttributeOp,
-    nullptr,
-    Kiv::Binding::objectCreator<&TablePd::IngressTrafficClassTablePdIs>,
-    nullptr,
-    {}};
+    .name = "BfIngressTrafficClass::IngressTrafficClassTablePd",
+    .kind = Kiv::TypeKind::entity,
+    .index = 8,
+    .base = &kivTypeTable,
+    .constructorParameters = kivTableConstructorParameters,
+    .attributeOp = Kiv::describedAttributeOp,
+    .newObject = Kiv::Binding::objectCreator<&TablePd::IngressTrafficClassTablePdIs>,
+};
 
 TablePd::Ptr TablePd::IngressTrafficClassTablePdIs(
     const IngressTrafficClassTableHelper::Ptr& helper,

@@ -126,20 +126,21 @@ struct Enumerator {
 using AttributeOp = AttributeAnswer (*)(const TypeDescriptor& type, void* object, U32 id, U32 code,
                                         const void* const* in, void* out);
 
+// Written with designated initializers; what a type lacks stays null or empty.
 struct TypeDescriptor {
   const char* name;
   TypeKind kind;
   U32 index;  // in its module
-  const TypeDescriptor* base;
-  std::span<const Parameter> constructorParameters;
-  std::span<const AttributeDescriptor> attributes;  // its own, not its base's
-  AttributeOp attributeOp;
-  const ValueOps* valueOps;  // primitive, enumeration, value
+  const TypeDescriptor* base = nullptr;
+  std::span<const Parameter> constructorParameters = {};
+  std::span<const AttributeDescriptor> attributes = {};  // its own, not its base's
+  AttributeOp attributeOp = nullptr;
+  const ValueOps* valueOps = nullptr;  // primitive, enumeration, value
   // object, entity: a new object from the constructor parameters
-  Ptr<PtrInterface> (*newObject)(const TypeDescriptor& type, const void* const* in);
+  Ptr<PtrInterface> (*newObject)(const TypeDescriptor& type, const void* const* in) = nullptr;
   // value: a new value, into raw memory, from the constructor parameters
-  void (*newValue)(const TypeDescriptor& type, void* raw, const void* const* in);
-  std::span<const Enumerator> enumerators;  // enumeration
+  void (*newValue)(const TypeDescriptor& type, void* raw, const void* const* in) = nullptr;
+  std::span<const Enumerator> enumerators = {};  // enumeration
 };
 
 struct ModuleDescriptor {

@@ -92,17 +92,12 @@ KIV_HEAP_OBJECT_DEFINITIONS(BfPdIngressTrafficClassIntf,
                             "BfPdIngressTrafficClass::BfPdIngressTrafficClassIntf")
 
 constinit const Kiv::TypeDescriptor bfPdIngressTrafficClassIntfType = {
-    "BfPdIngressTrafficClass::BfPdIngressTrafficClassIntf",
-    Kiv::TypeKind::object,
-    0,
-    &Kiv::ptrInterfaceType,
-    {},
-    {},
-    Kiv::describedAttributeOp,
-    nullptr,
-    nullptr,
-    nullptr,
-    {}};
+    .name = "BfPdIngressTrafficClass::BfPdIngressTrafficClassIntf",
+    .kind = Kiv::TypeKind::object,
+    .index = 0,
+    .base = &Kiv::ptrInterfaceType,
+    .attributeOp = Kiv::describedAttributeOp,
+};
 
 BfPdIngressTrafficClassIntf::BfPdIngressTrafficClassIntf(U8 deviceId, const Kiv::String& pdLibName,
                                                          Kiv::VoidPtr dlHandle, U32 sessionId)

@@ -6,17 +6,13 @@ namespace BfRt {
 
 namespace {
 
-constinit const Kiv::TypeDescriptor bfRtTableIntfType = {"BfRt::BfRtTableIntf",
-                                                         Kiv::TypeKind::object,
-                                                         0,
-                                                         &Kiv::ptrInterfaceType,
-                                                         {},
-                                                         {},
-                                                         Kiv::describedAttributeOp,
-                                                         nullptr,
-                                                         nullptr,
-                                                         nullptr,
-                                                         {}};
+constinit const Kiv::TypeDescriptor bfRtTableIntfType = {
+    .name = "BfRt::BfRtTableIntf",
+    .kind = Kiv::TypeKind::object,
+    .index = 0,
+    .base = &Kiv::ptrInterfaceType,
+    .attributeOp = Kiv::describedAttributeOp,
+};
 const Kiv::TypeDescriptor* const types[] = {&bfRtTableIntfType};
 constinit const Kiv::ModuleDescriptor module = {"BfRt", types};
 [[maybe_unused]] const bool registered = (Kiv::kivModuleIs(module), true);

@@ -12,28 +12,19 @@ const Kiv::TypeDescriptor* const types[] = {&bfnSdkEntryHandleType, &matchSpecBa
 
 }  // namespace
 
-constinit const Kiv::TypeDescriptor bfnSdkEntryHandleType = {"BfnTable::BfnSdkEntryHandle",
-                                                             Kiv::TypeKind::primitive,
-                                                             0,
-                                                             nullptr,
-                                                             {},
-                                                             {},
-                                                             nullptr,
-                                                             &Kiv::u32ValueOps,
-                                                             nullptr,
-                                                             nullptr,
-                                                             {}};
-constinit const Kiv::TypeDescriptor matchSpecBaseType = {"BfnTable::MatchSpecBase",
-                                                         Kiv::TypeKind::object,
-                                                         1,
-                                                         &Kiv::ptrInterfaceType,
-                                                         {},
-                                                         {},
-                                                         Kiv::describedAttributeOp,
-                                                         nullptr,
-                                                         nullptr,
-                                                         nullptr,
-                                                         {}};
+constinit const Kiv::TypeDescriptor bfnSdkEntryHandleType = {
+    .name = "BfnTable::BfnSdkEntryHandle",
+    .kind = Kiv::TypeKind::primitive,
+    .index = 0,
+    .valueOps = &Kiv::u32ValueOps,
+};
+constinit const Kiv::TypeDescriptor matchSpecBaseType = {
+    .name = "BfnTable::MatchSpecBase",
+    .kind = Kiv::TypeKind::object,
+    .index = 1,
+    .base = &Kiv::ptrInterfaceType,
+    .attributeOp = Kiv::describedAttributeOp,
+};
 constinit const Kiv::ModuleDescriptor bfnTableModule = {"BfnTable", types};
 
 Kiv::FwkType MatchSpecBase::fwkType() const noexcept {

@@ -19,17 +19,13 @@ constinit const Kiv::ModuleDescriptor module = {"BfnTableStatusManager", types};
 KIV_SMALL_OBJECT_DEFINITIONS(StatusManager, "BfnTableStatusManager::StatusManager")
 
 constinit const Kiv::TypeDescriptor statusManagerType = {
-    "BfnTableStatusManager::StatusManager",
-    Kiv::TypeKind::object,
-    0,
-    &Kiv::ptrInterfaceType,
-    {},
-    {},
-    Kiv::describedAttributeOp,
-    nullptr,
-    Kiv::Binding::objectCreator<&StatusManager::StatusManagerIs>,
-    nullptr,
-    {}};
+    .name = "BfnTableStatusManager::StatusManager",
+    .kind = Kiv::TypeKind::object,
+    .index = 0,
+    .base = &Kiv::ptrInterfaceType,
+    .attributeOp = Kiv::describedAttributeOp,
+    .newObject = Kiv::Binding::objectCreator<&StatusManager::StatusManagerIs>,
+};
 
 StatusManager::Ptr StatusManager::StatusManagerIs() {
   return Kiv::newObject<StatusManager>();

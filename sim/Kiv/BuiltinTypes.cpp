@@ -104,7 +104,7 @@ const ValueOps voidPtrValueOps = {
 };
 
 constexpr TypeDescriptor primitive(const char* name, U32 index, const ValueOps* ops) {
-  return {name, TypeKind::primitive, index, nullptr, {}, {}, nullptr, ops, nullptr, nullptr, {}};
+  return {.name = name, .kind = TypeKind::primitive, .index = index, .valueOps = ops};
 }
 
 const TypeDescriptor* const kivTypes[] = {
@@ -129,11 +129,18 @@ constinit const TypeDescriptor boolType = primitive("bool", 4, &boolValueOps);
 constinit const TypeDescriptor stringType = primitive("Kiv::String", 5, &stringValueOps);
 constinit const TypeDescriptor voidPtrType = primitive("Kiv::VoidPtr", 6, &voidPtrValueOps);
 constinit const TypeDescriptor ptrInterfaceType = {
-    "Kiv::PtrInterface",  TypeKind::object, 7,       nullptr, {}, {},
-    describedAttributeOp, nullptr,          nullptr, nullptr, {}};
+    .name = "Kiv::PtrInterface",
+    .kind = TypeKind::object,
+    .index = 7,
+    .attributeOp = describedAttributeOp,
+};
 constinit const TypeDescriptor entityType = {
-    "Kiv::Entity",        TypeKind::entity, 8,       &ptrInterfaceType, {}, {},
-    describedAttributeOp, nullptr,          nullptr, nullptr,           {}};
+    .name = "Kiv::Entity",
+    .kind = TypeKind::entity,
+    .index = 8,
+    .base = &ptrInterfaceType,
+    .attributeOp = describedAttributeOp,
+};
 
 constinit const ModuleDescriptor kivModule = {"Kiv", kivTypes};
 

@@ -22,17 +22,13 @@ void logCall(const char* operation, Vrell::EntryKey key) {
 
 KIV_SMALL_OBJECT_DEFINITIONS(VrellKeyManager, "MbbVrellKey::VrellKeyManager")
 
-constinit const Kiv::TypeDescriptor vrellKeyManagerType = {"MbbVrellKey::VrellKeyManager",
-                                                           Kiv::TypeKind::object,
-                                                           0,
-                                                           &Kiv::ptrInterfaceType,
-                                                           {},
-                                                           {},
-                                                           Kiv::describedAttributeOp,
-                                                           nullptr,
-                                                           nullptr,
-                                                           nullptr,
-                                                           {}};
+constinit const Kiv::TypeDescriptor vrellKeyManagerType = {
+    .name = "MbbVrellKey::VrellKeyManager",
+    .kind = Kiv::TypeKind::object,
+    .index = 0,
+    .base = &Kiv::ptrInterfaceType,
+    .attributeOp = Kiv::describedAttributeOp,
+};
 
 VrellKeyManager::Ptr VrellKeyManager::VrellKeyManagerIs(const std::string& stateDirectory,
                                                         U32 device, const std::string& table,

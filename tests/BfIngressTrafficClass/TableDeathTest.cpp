@@ -1,8 +1,9 @@
 // Broken preconditions, on each backend: each aborts through the standard assertion facility with
-// the library's source file and the expression, before any outside call.
+// the library's source file, the line, the function and the expression, before any outside call.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <functional>
@@ -14,12 +15,13 @@
 namespace BfIngressTrafficClass::Testing {
 namespace {
 
-// The end of the assertion message that glibc prints, with the library's source file, followed
-// by the count of outside calls that runUntilAbort reports.
-::testing::Matcher<const std::string&> abortMessage(const std::string& expression) {
-  return ::testing::AllOf(
-      ::testing::HasSubstr("bf_zorvik_switch/kiv/BfIngressTrafficClass/BfIngressTrafficClass:"),
-      ::testing::HasSubstr("Assertion `" + expression + "' failed.\noutside calls: 0\n"));
+// The assertion message that glibc prints, followed by the count of outside calls that
+// runUntilAbort reports.
+std::string abortMessage(unsigned line, const std::string& function, const char* expression) {
+  return Kiv::_fmt(
+      "%s: bf_zorvik_switch/kiv/BfIngressTrafficClass/BfIngressTrafficClass:%u: %s: "
+      "Assertion `%s' failed.\noutside calls: 0\n",
+      program_invocation_short_name, line, function.c_str(), expression);
 }
 
 // Runs `operation` with the call log on; when it aborts, reports the outside calls made so far.
@@ -47,22 +49,45 @@ class TableDeathTest : public BackendTest {
 };
 
 TEST_P(TableDeathTest, EveryBrokenPreconditionAbortsWithItsMessageBeforeAnyOutsideCall) {
-  const std::pair<const char*, std::function<void()>> cases[] = {
-      {"entry.action() != NULL", [&] { table().entryIs(IngressTrafficClassTableEntry(fresh)); }},
-      {"entry.match() != NULL", [&] { table().entryIs(entryOf(nullptr, 1, 1)); }},
+  const std::string entryIs = Kiv::_fmt(
+      "virtual void %s::entryIs(const BfIngressTrafficClass::IngressTrafficClassTableEntry&)",
+      backend.tableType->name);
+  const unsigned* lines = backend.checkLines;
+  const struct {
+    unsigned line;
+    std::string function;
+    const char* expression;
+    std::function<void()> operation;
+  } cases[] = {
+      {lines[0], entryIs, "entry.action() != NULL",
+       [&] { table().entryIs(IngressTrafficClassTableEntry(fresh)); }},
+      {lines[1], entryIs, "entry.match() != NULL",
+       [&] { table().entryIs(entryOf(nullptr, 1, 1)); }},
       // An action of the base class fails the check of its path even with the action's type.
-      {"0", [&] { table().entryIs(baseActionEntry(programmed)); }},
-      {"helper()->sdkHandles()->entryHas( match )", [&] { table().entryDel(fresh); }},
-      {"match != NULL", [&] { table().entry(nullptr); }},
-      {"pdLibPath",
+      {lines[2], entryIs, "0", [&] { table().entryIs(baseActionEntry(defaultMatch())); }},
+      {lines[3], entryIs, "0", [&] { table().entryIs(baseActionEntry(programmed)); }},
+      {lines[4], entryIs, "0", [&] { table().entryIs(baseActionEntry(fresh)); }},
+      {lines[5], Kiv::_fmt("virtual void %s::entryDel(const PtrConst&)", backend.tableType->name),
+       "helper()->sdkHandles()->entryHas( match )", [&] { table().entryDel(fresh); }},
+      {203,
+       "BfIngressTrafficClass::IngressTrafficClassTableEntry "
+       "BfIngressTrafficClass::IngressTrafficClassTable::entry(const PtrConst&) const",
+       "match != NULL", [&] { table().entry(nullptr); }},
+      {135,
+       "BfIngressTrafficClass::IngressTrafficClassTable::Ptr "
+       "ingressTrafficClassTableFactory(MbbVrellKey::VrellKeyManager::Ptr, "
+       "BfnTableStatusManager::StatusManager::Ptr, Kiv::VoidPtr, U32, U8, U16, Kiv::String)",
+       "pdLibPath",
        [&] {
          ::ingressTrafficClassTableFactory(agent().keys(), agent().statuses(), agent().driver(),
                                            agent().session(), 0,
                                            BfPdIngressTrafficClass::pdAllPipes, "");
        }},
   };
-  for (const auto& [expression, operation] : cases)
-    EXPECT_DEATH(runUntilAbort(operation), abortMessage(expression)) << expression;
+  for (const auto& [line, function, expression, operation] : cases) {
+    EXPECT_DEATH(runUntilAbort(operation),
+                 ::testing::HasSubstr(abortMessage(line, function, expression)));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, TableDeathTest, ::testing::ValuesIn(backends), backendName);

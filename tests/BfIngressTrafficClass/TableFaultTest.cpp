@@ -1,7 +1,7 @@
-// Refused driver calls, on each backend: every entry operation, and on the BF Runtime backend a
-// call of each other path, failing with every kind of status raises the exception of that status
-// and changes nothing, so that it can be retried. The soak injects the same faults at random
-// and checks the agreement of every holder; this test checks what each refusal reports.
+// Refused driver calls, on each backend: every entry operation, and on the BF Runtime backend
+// every other kind of call, failing with every kind of status raises the exception of that status
+// and changes nothing, so that it can be retried; a refused read-back gives the empty entry; and
+// the chip's own refusals of a duplicate key and of an entry beyond its capacity.
 #include <gtest/gtest.h>
 
 #include <ostream>
@@ -90,11 +90,17 @@ const FaultSite entryOperationSites[] = {
      true},
 };
 // One site of each path of the BF Runtime backend's other calls: initialisation, the key and
-// data writes of an entry operation, and the read-back.
+// data writes of each entry operation, and the read-back. The other calls on a path are checked
+// the same way.
 const FaultSite bfRtCallSites[] = {
     {"typeGet", nullptr, "tableTypeGet", 1, &T::programMatch, &T::restart},
+    {"tableAttributesSet", nullptr, "tableAttributesSet", 1, &T::programMatch, &T::restart},
     {"lastFieldWrite", nullptr, "keySetValueandMask", 8, &T::nothing, &T::programMatch},
     {"addDataAllocate", nullptr, "dataAllocate", 1, &T::restart, &T::programMatch},
+    {"addQidWrite", nullptr, "dataSetValue", 2, &T::nothing, &T::programMatch},
+    {"defaultQidWrite", nullptr, "dataSetValue", 2, &T::nothing, &T::programDefault},
+    {"modifyTcWrite", nullptr, "dataSetValue", 1, &T::programMatch, &T::programMatch},
+    {"readBackKeyReset", nullptr, "keyReset", 1, &T::programMatch, &T::readBack},
     {"qidRead", nullptr, "dataGetValue", 2, &T::programMatch, &T::readBack},
 };
 
@@ -109,6 +115,49 @@ INSTANTIATE_TEST_SUITE_P(BfRtCalls, FaultTest,
                          ::testing::Combine(::testing::Values(&bfrtBackend),
                                             ::testing::ValuesIn(bfRtCallSites)),
                          siteName);
+
+class TableRefusalTest : public BackendTest {
+ protected:
+  const Match::Ptr match = numberedMatch(1);
+};
+
+// The read-back reports no failure: the table answers with the empty entry.
+TEST_P(TableRefusalTest, ARefusedReadBackGivesTheEmptyEntryWhateverTheStatus) {
+  start();
+  program(match, 1, 2);
+  const std::string before = stateOf(agent());
+  for (DriverStatus status : {9, 10, 6, -1}) {
+    SimChip::Faults::faultIs(backend.readBack, status, 1);
+    EXPECT_EQ(table().entry(match), IngressTrafficClassTableEntry()) << status;
+  }
+  EXPECT_EQ(stateOf(agent()), before);
+  EXPECT_TRUE(table().entry(match).action());
+}
+
+TEST_P(TableRefusalTest, TheChipRefusesADuplicateKeyAndAFullTableAndNothingChanges) {
+  TcAgent::AgentOptions small = options();
+  small.capacity = 2;
+  start(small);
+  const Match::Ptr first = numberedMatch(2);
+  program(first, 1, 1);
+  program(numberedMatch(3), 1, 1);
+  const std::string before = stateOf(agent());
+  const std::string addFailed = std::string(backend.labelPrefix) + backend.add + "() failed: ";
+  // An equal-valued match is another object: a new entry, with the key of one in the chip.
+  const Match::Ptr twin = numberedMatch(2);
+  EXPECT_EQ(raisedBy([&] { program(twin, 2, 2); }),
+            std::string(backend.duplicateClass) + " 4: " + addFailed + "Already exists");
+  EXPECT_EQ(raisedBy([&] { program(match, 1, 1); }),
+            "BfTableFull 9: " + addFailed + "Not enough space");
+  EXPECT_EQ(stateOf(agent()), before);
+  EXPECT_FALSE(handles().entryHas(twin) || handles().entryHas(match));
+  EXPECT_FALSE(agent().statuses()->statusHas(twin.ptr()));
+  agent().entryDel(first);
+  program(match, 1, 1);
+  EXPECT_TRUE(agreement(agent()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, TableRefusalTest, ::testing::ValuesIn(backends), backendName);
 
 }  // namespace
 }  // namespace BfIngressTrafficClass::Testing

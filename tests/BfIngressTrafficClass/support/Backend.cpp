@@ -13,15 +13,27 @@ const Backend pdBackend = {"Pd",
                            "set_default_action_setTrafficClassAndEgressQid",
                            "table_delete",
                            "table_reset_default_entry",
+                           "get_entry",
                            "pd.",
                            "p4_pd_zorvik_switch_ingressTrafficClass_",
                            "BfTableException",
-                           ""};
+                           "",
+                           {616, 617, 661, 686, 737, 750}};
 
-const Backend bfrtBackend = {
-    "Bfrt",          BFITC_BFRT_DRIVER,      &kivTypeTableBfrt,  "tableEntryAdd",
-    "tableEntryMod", "tableDefaultEntrySet", "tableEntryDel",    "tableDefaultEntryReset",
-    "bfrt.",         "ingressTrafficClass_", "BfDuplicateEntry", "flags 0x20"};
+const Backend bfrtBackend = {"Bfrt",
+                             BFITC_BFRT_DRIVER,
+                             &kivTypeTableBfrt,
+                             "tableEntryAdd",
+                             "tableEntryMod",
+                             "tableDefaultEntrySet",
+                             "tableEntryDel",
+                             "tableDefaultEntryReset",
+                             "tableEntryGet",
+                             "bfrt.",
+                             "ingressTrafficClass_",
+                             "BfDuplicateEntry",
+                             "flags 0x20",
+                             {328, 329, 385, 422, 504, 517}};
 
 std::string Backend::refusal(const char* operation, DriverStatus status) const {
   const char* exceptionClass = status == 9    ? "BfTableFull"

@@ -1,6 +1,6 @@
 // What differs between the table's two backends as the end-to-end tests see them: the driver
-// library that offers the backend, and the names of its driver operations in faults, call-log
-// lines and exception messages.
+// library that offers the backend, the names of its driver operations in faults, call-log lines
+// and exception messages, and the lines of its precondition checks.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -23,10 +23,14 @@ struct Backend {
   const char* setDefault;
   const char* remove;
   const char* resetDefault;
+  const char* readBack;
   const char* logPrefix;       // of a call-log line, before the operation's name
   const char* labelPrefix;     // of a refusal's message, before the operation's name
   const char* duplicateClass;  // the exception of a refused duplicate entry
   const char* entryFlags;      // in the call-log lines of a modify and a default set
+  // Lines of the precondition checks: entryIs's action and match, the action on the default,
+  // modify and add paths, and entryDel's match.
+  unsigned checkLines[6];
 
   // The beginning of the call-log line of `operation`.
   std::string call(const char* operation) const { return std::string(logPrefix) + operation + "("; }

@@ -129,7 +129,7 @@ bool wholeEntryAnswer(U32 code, Entry entry, const Entry& other = {}) {
   return answer;
 }
 
-// Entries are equal when they hold the same objects, whatever their values.
+// Entries are equal when they hold the same objects, whatever their values, and cannot be hashed.
 TEST_F(TableEntryTest, ReflectionMakesReadsWritesAndComparesEntries) {
   Entry entry = parsed(fullText);
   const Entry same = entry, twin = parsed(fullText);
@@ -144,6 +144,8 @@ TEST_F(TableEntryTest, ReflectionMakesReadsWritesAndComparesEntries) {
       wholeEntryAnswer(Kiv::AttributeCode::equal, entry, Entry(same.match(), twin.action())));
   EXPECT_FALSE(wholeEntryAnswer(Kiv::AttributeCode::nonEmpty, Entry()));
   EXPECT_TRUE(wholeEntryAnswer(Kiv::AttributeCode::nonEmpty, Entry(nullptr, entry.action())));
+  EXPECT_THROW(kivTypeTableEntry.valueOps->hash(kivTypeTableEntry, &entry),
+               Kiv::UnhashableTypeException);
 
   using Testing::readAttribute;
   EXPECT_EQ(entryText(readAttribute(kivTypeTableEntry, &entry, 2).text,

@@ -133,8 +133,9 @@ TEST_P(ApplyTest, ClassifyGivesTheLowestPriorityMatchOrTheDefaultAction) {
   EXPECT_EQ(outputOf({"classify", "dscp=7", "--format", "json"}), "{\"hit\": false}\n");
 }
 
-// A chip too small for the policy refuses an add part-way through: tcagent exits 1 with the
-// driver's message, and what it programmed before stays recorded for the next apply.
+// A chip too small for the policy, or a fault made with --fail, refuses an add part-way through:
+// tcagent exits 1 with the driver's message, and what it programmed before stays recorded for
+// the next apply.
 TEST_P(ApplyTest, ARefusalStopsTheApplyAndTheNextApplyConverges) {
   auto entriesAtDscp = [](unsigned first, unsigned last) {
     std::vector<std::string> lines;
@@ -155,6 +156,20 @@ TEST_P(ApplyTest, ARefusalStopsTheApplyAndTheNextApplyConverges) {
   const std::string fits = policyWritten(entriesAtDscp(3, 6), "fits.txt");
   EXPECT_EQ(outputOf({"apply", fits}), "2 added, 0 modified, 2 removed, default unchanged\n");
   EXPECT_EQ(shownLines(), sorted(entriesAtDscp(3, 6)));
+
+  // A fault made with --fail on the second modification of the next apply stops it the same way.
+  const std::string modify = driver == std::string("pd")
+                                 ? "table_modify_with_setTrafficClassAndEgressQid"
+                                 : "tableEntryMod";
+  std::vector<std::string> moved = entriesAtDscp(3, 6);
+  for (std::string& line : moved)
+    line.replace(line.find("tc=1 qid=1"), 10, "tc=2 qid=2");
+  const std::string changed = policyWritten(moved, "changed.txt");
+  const Outcome failed = tcagent({"--fail", modify + ":2:2", "apply", changed});
+  EXPECT_EQ(failed.status, 1);
+  EXPECT_THAT(failed.err, ::testing::EndsWith(modify + "() failed: No system resources\n"));
+  EXPECT_EQ(failed.out, "stopped after 0 added, 1 modified, 0 removed, default unchanged\n");
+  EXPECT_EQ(outputOf({"apply", changed}), "0 added, 3 modified, 0 removed, default unchanged\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, ApplyTest, ::testing::Values("pd", "bfrt"),

@@ -7,12 +7,11 @@
 #include <cstring>
 #include <memory>
 #include <string>
-#include <type_traits>
 
-#include "platform/BfPdIngressTrafficClass/PdDriverApi.h"
 #include "platform/bfrt/ZorvikBfRtTable.h"
 #include "platform/bfrt/ZorvikSwitchProgram.h"
 #include "sim/chip/ChipStatus.h"
+#include "sim/drivers/DriverExports.h"
 
 using namespace BfPdIngressTrafficClass;
 namespace Program = ZorvikSwitchProgram;
@@ -283,39 +282,3 @@ PdStatus p4_pd_zorvik_switch_ingressTrafficClass_table_get_default_entry_handle(
 }
 
 }  // extern "C"
-
-static_assert(std::is_same_v<decltype(&bf_rt_info_get), BfRtInfoGet>);
-static_assert(std::is_same_v<decltype(&p4_pd_client_init), PdClientInit>);
-static_assert(std::is_same_v<decltype(&p4_pd_client_cleanup), PdClientCleanup>);
-static_assert(
-    std::is_same_v<decltype(&p4_pd_zorvik_switch_ingressTrafficClass_set_property), PdSetProperty>);
-static_assert(
-    std::is_same_v<
-        decltype(&p4_pd_zorvik_switch_ingressTrafficClass_table_add_with_setTrafficClassAndEgressQid),
-        PdTableAdd>);
-static_assert(
-    std::is_same_v<
-        decltype(&p4_pd_zorvik_switch_ingressTrafficClass_table_modify_with_setTrafficClassAndEgressQid),
-        PdTableModify>);
-static_assert(
-    std::is_same_v<
-        decltype(&p4_pd_zorvik_switch_ingressTrafficClass_set_default_action_setTrafficClassAndEgressQid),
-        PdSetDefaultAction>);
-static_assert(
-    std::is_same_v<decltype(&p4_pd_zorvik_switch_ingressTrafficClass_table_delete), PdTableDelete>);
-static_assert(
-    std::is_same_v<decltype(&p4_pd_zorvik_switch_ingressTrafficClass_table_reset_default_entry),
-                   PdTableResetDefault>);
-static_assert(
-    std::is_same_v<decltype(&p4_pd_zorvik_switch_ingressTrafficClass_get_entry), PdTableGetEntry>);
-static_assert(
-    std::is_same_v<decltype(&p4_pd_zorvik_switch_ingressTrafficClass_get_first_entry_handle),
-                   PdGetFirstEntryHandle>);
-static_assert(
-    std::is_same_v<decltype(&p4_pd_zorvik_switch_ingressTrafficClass_get_next_entry_handles),
-                   PdGetNextEntryHandles>);
-static_assert(std::is_same_v<decltype(&p4_pd_zorvik_switch_ingressTrafficClass_get_entry_count),
-                             PdGetEntryCount>);
-static_assert(std::is_same_v<
-              decltype(&p4_pd_zorvik_switch_ingressTrafficClass_table_get_default_entry_handle),
-              PdGetDefaultEntryHandle>);

@@ -56,7 +56,7 @@ void policyApplied(AgentTable& agent, const Policy& policy, ApplyReport& report,
       removals.push_back(row);
       continue;
     }
-    if (row.action != wanted->second) modifications.emplace_back(row, wanted->second);
+    if (row.action() != wanted->second) modifications.emplace_back(row, wanted->second);
     additions.erase(wanted);
   }
 
@@ -81,7 +81,8 @@ void policyApplied(AgentTable& agent, const Policy& policy, ApplyReport& report,
   }
 
   const IngressTrafficClassMatchSpec::Ptr& defaultMatch = agent.table()->defaultMatchSpec();
-  if (policy.defaultAction && (!currentDefault || currentDefault->action != policy.defaultAction)) {
+  if (policy.defaultAction &&
+      (!currentDefault || currentDefault->action() != policy.defaultAction)) {
     agent.entryIs(entryOf(defaultMatch, *policy.defaultAction));
     report.defaultChange =
         currentDefault ? ApplyReport::DefaultChange::changed : ApplyReport::DefaultChange::set;

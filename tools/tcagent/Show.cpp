@@ -54,7 +54,8 @@ void asTable(const std::vector<TableRow>& rows, const StartReport& start, std::o
     for (std::size_t field = 0; field < 8; ++field) {
       line.push_back(row.isDefault ? "" : fieldText(row.key.value[field], row.key.mask[field]));
     }
-    line.insert(line.end(), {"->", actionText(row.action, false), actionText(row.action, true)});
+    line.insert(line.end(),
+                {"->", actionText(row.action(), false), actionText(row.action(), true)});
     cells.push_back(line);
     entries += !row.isDefault;
   }
@@ -102,8 +103,8 @@ void asJson(const std::vector<TableRow>& rows, std::ostream& out) {
       }
       out << "}";
     }
-    if (row.action) {
-      out << ", \"tc\": " << unsigned(row.action->tc) << ", \"qid\": " << unsigned(row.action->qid);
+    if (const std::optional<EntryAction> action = row.action()) {
+      out << ", \"tc\": " << unsigned(action->tc) << ", \"qid\": " << unsigned(action->qid);
     }
     out << "}";
     separator = ",\n  ";

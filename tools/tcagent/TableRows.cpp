@@ -11,14 +11,8 @@ std::vector<TableRow> tableRows(const AgentTable& agent) {
   std::vector<TableRow> rows;
   std::optional<TableRow> defaultRow;
   for (auto it = table.helper()->sdkHandles()->entryIter(); !it.atEnd(); ++it) {
-    TableRow row{it->key,
-                 it->value,
-                 entryKeyOf(*it->key),
-                 table.entry(it->key),
-                 std::nullopt,
+    TableRow row{it->key, it->value, entryKeyOf(*it->key), table.entry(it->key),
                  it->key == table.defaultMatchSpec()};
-    if (const auto& action = row.readBack.action())
-      row.action = EntryAction{action->tc(), action->qid()};
     if (row.isDefault) {
       defaultRow = row;
     } else {

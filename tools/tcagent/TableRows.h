@@ -14,9 +14,15 @@ struct TableRow {
   BfIngressTrafficClass::IngressTrafficClassMatchSpec::PtrConst match;  // the handle map's key
   U32 handle = 0;
   EntryKey key;
-  BfIngressTrafficClass::IngressTrafficClassTableEntry readBack;
-  std::optional<EntryAction> action;  // none when the chip refused the read-back
+  BfIngressTrafficClass::IngressTrafficClassTableEntry readBack;  // empty when the chip refused it
   bool isDefault = false;
+
+  // The read-back's traffic class and queue; none when the chip refused the read-back.
+  std::optional<EntryAction> action() const {
+    const auto& action = readBack.action();
+    if (!action) return std::nullopt;
+    return EntryAction{action->tc(), action->qid()};
+  }
 };
 
 // The entries in priority order (ties by handle), then the default entry if one is set.

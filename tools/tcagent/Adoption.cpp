@@ -4,6 +4,8 @@
 #include <set>
 #include <stdexcept>
 
+#include "tools/tcagent/Records.h"
+
 namespace TcAgent {
 
 namespace {
@@ -14,13 +16,11 @@ using namespace BfPdIngressTrafficClass;
 // The keys of the intact records, by the handle each names.
 std::map<U32, Vrell::EntryKey> recordKeysByHandle(Vrell::EntryConfigMap& records) {
   std::map<U32, Vrell::EntryKey> keys;
-  Vrell::IterHint hint;
-  Vrell::EntryConfig record(0, 0, 0, 0, 0);
   try {
-    for (bool found = records.firstRecord(&record, hint); found;
-         found = records.nextRecord(record.key(), &record, hint)) {
+    recordsVisited(records, [&keys](const Vrell::EntryConfig& record) {
       keys.emplace(record.sdkEntryHandle(), record.key());
-    }
+      return true;
+    });
   } catch (const Kiv::CorruptionDetectedException& corruption) {
     records.doCorruptionDetected(corruption.what());
   }

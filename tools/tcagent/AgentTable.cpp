@@ -7,6 +7,7 @@
 
 #include "sim/chip/Devices.h"
 #include "tools/tcagent/Adoption.h"
+#include "tools/tcagent/Records.h"
 
 namespace TcAgent {
 
@@ -74,21 +75,18 @@ void* AgentTable::driverSymbol(const char* name) const {
 // record says which entry is the default one: it goes back under the table's default match, so
 // that setting or resetting the default finds its handle.
 void AgentTable::defaultEntryRestored() {
-  Vrell::IterHint hint;
-  Vrell::EntryConfig record(0, 0, 0, 0, 0);
   try {
-    for (bool found = records().firstRecord(&record, hint); found;
-         found = records().nextRecord(record.key(), &record, hint)) {
-      if (record.kind() != Vrell::EntryKind::defaultEntry) continue;
+    recordsVisited(records(), [this](const Vrell::EntryConfig& record) {
+      if (record.kind() != Vrell::EntryKind::defaultEntry) return true;
       auto readBack =
           Kiv::ptrDynamicCast<const IngressTrafficClassMatchSpec>(keys_->match(record.key()));
-      if (!readBack) return;
+      if (!readBack) return false;
       IngressTrafficClassTableHandles& handles = *table_->helper()->sdkHandles();
       handles.entryDel(readBack);
       handles.entryIs(table_->defaultMatchSpec(), record.sdkEntryHandle());
       keys_->populate(record.key(), table_->defaultMatchSpec());
-      return;
-    }
+      return false;
+    });
   } catch (const Kiv::CorruptionDetectedException&) {
     // The entry point has reported the damage already; what follows it stays unread.
   }
@@ -99,12 +97,10 @@ void AgentTable::defaultEntryRestored() {
 // their keys stay taken.
 U32 AgentTable::recordsOfRemovedEntriesDropped() {
   std::vector<Vrell::EntryKey> removed;
-  Vrell::IterHint hint;
-  Vrell::EntryConfig record(0, 0, 0, 0, 0);
-  for (bool found = records().firstRecord(&record, hint); found;
-       found = records().nextRecord(record.key(), &record, hint)) {
+  recordsVisited(records(), [&](const Vrell::EntryConfig& record) {
     if (keys_->held(record.key()) && !keys_->match(record.key())) removed.push_back(record.key());
-  }
+    return true;
+  });
   for (const Vrell::EntryKey& key : removed) {
     records().recordDel(key);
     keys_->free(key);

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "support/Entries.h"
+#include "tools/tcagent/Records.h"
 
 namespace BfIngressTrafficClass::Testing {
 
@@ -18,12 +19,10 @@ std::vector<U32> chipHandles(const SimChip::TernaryTable& chip) {
 
 std::vector<Vrell::EntryConfig> recordsOf(const Vrell::EntryConfigMap& records) {
   std::vector<Vrell::EntryConfig> found;
-  Vrell::IterHint hint;
-  Vrell::EntryConfig record(0, 0, 0, 0, 0);
-  for (bool more = records.firstRecord(&record, hint); more;
-       more = records.nextRecord(record.key(), &record, hint)) {
+  TcAgent::recordsVisited(records, [&found](const Vrell::EntryConfig& record) {
     found.push_back(record);
-  }
+    return true;
+  });
   return found;
 }
 

@@ -2,8 +2,8 @@
 
 #include "BfIngressTrafficClass/Diagnostics.h"
 #include "BfIngressTrafficClass/EntryChecks.h"
+#include "BfIngressTrafficClass/KeyFields.h"
 #include "BfIngressTrafficClass/KivModule.h"
-#include "BfIngressTrafficClass/TernaryFields.h"
 #include "BfIngressTrafficClass/bfrt/BfRtObjects.h"
 #include "BfIngressTrafficClass/status/EntryServices.h"
 #include "BfIngressTrafficClass/status/ReportingRules.h"
@@ -42,10 +42,10 @@ void matchKeyWritten(const BfRtCall& call, const IngressTrafficClassMatchSpec& m
   if (call.binding.hasPriorityField) {
     bfRtCallChecked(bfRtMatchKey->setValue(call.binding.priorityFieldId, match.priority()));
   }
-  for (std::size_t field = 0; field < std::size(ternaryFields); ++field) {
-    const TernaryField& ternary = ternaryFields[field];
-    bfRtCallChecked(bfRtMatchKey->setValueandMask(
-        call.binding.keyFieldIds[field], (match.*ternary.value)(), (match.*ternary.mask)()));
+  for (std::size_t field = 0; field < keyFieldCount; ++field) {
+    const KeyField& key = keyFields[field];
+    bfRtCallChecked(bfRtMatchKey->setValueandMask(call.binding.keyFieldIds[field],
+                                                  (match.*key.value)(), (match.*key.mask)()));
   }
 }
 
@@ -57,13 +57,13 @@ IngressTrafficClassMatchSpec::Ptr matchRead(const BfRtCall& call) {
     bfRtCallChecked(bfRtReadBackKey->getValue(call.binding.priorityFieldId, &priority));
     match->priorityIs(static_cast<U32>(priority));
   }
-  for (std::size_t field = 0; field < std::size(ternaryFields); ++field) {
+  for (std::size_t field = 0; field < keyFieldCount; ++field) {
     U64 value = 0;
     U64 mask = 0;
     bfRtCallChecked(
         bfRtReadBackKey->getValueandMask(call.binding.keyFieldIds[field], &value, &mask));
-    ((*match).*ternaryFields[field].valueIs)(static_cast<U8>(value));
-    ((*match).*ternaryFields[field].maskIs)(static_cast<U8>(mask));
+    ((*match).*keyFields[field].valueIs)(static_cast<U8>(value));
+    ((*match).*keyFields[field].maskIs)(static_cast<U8>(mask));
   }
   return match;
 }

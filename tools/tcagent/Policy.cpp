@@ -7,7 +7,6 @@
 #include <string_view>
 #include <vector>
 
-#include "BfIngressTrafficClass/TernaryFields.h"
 #include "platform/Kiv/Exception.h"
 
 namespace TcAgent {
@@ -16,19 +15,14 @@ namespace {
 
 using namespace BfIngressTrafficClass;
 
-// The attribute names of the key fields, in the driver's field order.
-constexpr const char* fieldAttributes[8] = {
-    "qosMdTrustMode", "qosMdDefaultCos",       "qosMdCos",      "qosMdDscp", "qosMdHighPriority",
-    "egrMdDecapType", "zorvikCpuHdrTrustMode", "zorvikCpuHdrTc"};
-
 // Why a line is refused; its place is added where the line is known.
 struct LineError {
   std::string reason;
 };
 
 std::optional<std::size_t> fieldNamed(std::string_view name) {
-  for (std::size_t field = 0; field < 8; ++field) {
-    if (name == fieldAliases[field] || name == fieldAttributes[field]) return field;
+  for (std::size_t field = 0; field < keyFieldCount; ++field) {
+    if (name == keyFields[field].shortName || name == keyFields[field].attribute) return field;
   }
   return std::nullopt;
 }
@@ -53,10 +47,10 @@ U64 numberOf(std::string_view text, U64 max, const std::string& what) {
 }
 
 void checkMask(const EntryKey& key) {
-  for (std::size_t field = 0; field < 8; ++field) {
+  for (std::size_t field = 0; field < keyFieldCount; ++field) {
     if (key.value[field] & ~key.mask[field]) {
       std::ostringstream reason;
-      reason << fieldAliases[field] << " value 0x" << std::hex << unsigned(key.value[field])
+      reason << keyFields[field].shortName << " value 0x" << std::hex << unsigned(key.value[field])
              << " has bits outside its mask 0x" << unsigned(key.mask[field]);
       throw LineError{reason.str()};
     }
@@ -100,21 +94,22 @@ EntryAction actionOf(const std::vector<std::string_view>& words) {
 
 EntryKey keyOf(const std::vector<std::string_view>& words) {
   EntryKey key;
-  bool given[9] = {};
+  bool fieldGiven[keyFieldCount] = {};
+  bool priorityGiven = false;
   for (std::string_view word : words) {
     auto [name, text] = assignment(word);
     if (name == "prio" || name == "priority") {
-      if (given[8]) throw LineError{"priority given twice"};
-      given[8] = true;
+      if (priorityGiven) throw LineError{"priority given twice"};
+      priorityGiven = true;
       key.priority = static_cast<U32>(numberOf(text, 0xFFFFFFFFu, "priority"));
       continue;
     }
     std::optional<std::size_t> field = fieldNamed(name);
     if (!field) throw LineError{"unknown field '" + std::string(name) + "'"};
-    if (given[*field]) throw LineError{std::string(name) + " given twice"};
-    given[*field] = true;
+    if (fieldGiven[*field]) throw LineError{std::string(name) + " given twice"};
+    fieldGiven[*field] = true;
     std::size_t slash = text.find('/');
-    std::string what = fieldAliases[*field];
+    std::string what = keyFields[*field].shortName;
     key.value[*field] = static_cast<U8>(numberOf(text.substr(0, slash), 255, what + " value"));
     key.mask[*field] = slash == std::string_view::npos
                            ? 0xFF
@@ -160,9 +155,9 @@ PolicyLine compactLineOf(const std::vector<std::string_view>& words) {
 
 EntryKey entryKeyOf(const IngressTrafficClassMatchSpec& match) {
   EntryKey key;
-  for (std::size_t field = 0; field < 8; ++field) {
-    key.value[field] = (match.*ternaryFields[field].value)();
-    key.mask[field] = (match.*ternaryFields[field].mask)();
+  for (std::size_t field = 0; field < keyFieldCount; ++field) {
+    key.value[field] = (match.*keyFields[field].value)();
+    key.mask[field] = (match.*keyFields[field].mask)();
   }
   key.priority = match.priority();
   return key;
@@ -170,9 +165,9 @@ EntryKey entryKeyOf(const IngressTrafficClassMatchSpec& match) {
 
 IngressTrafficClassMatchSpec::Ptr matchOf(const EntryKey& key) {
   IngressTrafficClassMatchSpec::Ptr match = ingressTrafficClassMatchSpecFactory();
-  for (std::size_t field = 0; field < 8; ++field) {
-    ((*match).*ternaryFields[field].valueIs)(key.value[field]);
-    ((*match).*ternaryFields[field].maskIs)(key.mask[field]);
+  for (std::size_t field = 0; field < keyFieldCount; ++field) {
+    ((*match).*keyFields[field].valueIs)(key.value[field]);
+    ((*match).*keyFields[field].maskIs)(key.mask[field]);
   }
   match->priorityIs(key.priority);
   return match;

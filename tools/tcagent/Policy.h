@@ -14,14 +14,15 @@
 #include <string>
 
 #include "BfIngressTrafficClass/BfIngressTrafficClass"
+#include "BfIngressTrafficClass/KeyFields.h"
 
 namespace TcAgent {
 
 // What identifies an entry: its eight values and masks, in the driver's field order, and its
 // priority.
 struct EntryKey {
-  std::array<U8, 8> value{};
-  std::array<U8, 8> mask{};
+  std::array<U8, BfIngressTrafficClass::keyFieldCount> value{};
+  std::array<U8, BfIngressTrafficClass::keyFieldCount> mask{};
   U32 priority = 0;
   auto operator<=>(const EntryKey&) const = default;
 };
@@ -48,10 +49,5 @@ Policy policyParsed(std::istream& text, const std::string& name);
 
 EntryKey entryKeyOf(const BfIngressTrafficClass::IngressTrafficClassMatchSpec& match);
 BfIngressTrafficClass::IngressTrafficClassMatchSpec::Ptr matchOf(const EntryKey& key);
-
-// The key fields: their short names, in the driver's field order.
-inline constexpr const char* fieldAliases[8] = {"trust-mode",     "default-cos",   "cos",
-                                                "dscp",           "high-priority", "decap-type",
-                                                "cpu-trust-mode", "cpu-tc"};
 
 }  // namespace TcAgent

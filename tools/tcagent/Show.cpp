@@ -44,14 +44,15 @@ void tableWritten(const std::vector<std::vector<std::string>>& cells, std::ostre
 void asTable(const std::vector<TableRow>& rows, const StartReport& start, std::ostream& out) {
   std::vector<std::vector<std::string>> cells;
   std::vector<std::string> header = {"handle", "prio"};
-  header.insert(header.end(), std::begin(fieldAliases), std::end(fieldAliases));
+  for (const KeyField& field : keyFields)
+    header.push_back(field.shortName);
   header.insert(header.end(), {"->", "tc", "qid"});
   cells.push_back(header);
   std::size_t entries = 0;
   for (const TableRow& row : rows) {
     std::vector<std::string> line = {hex(row.handle),
                                      row.isDefault ? "default" : std::to_string(row.key.priority)};
-    for (std::size_t field = 0; field < 8; ++field) {
+    for (std::size_t field = 0; field < keyFieldCount; ++field) {
       line.push_back(row.isDefault ? "" : fieldText(row.key.value[field], row.key.mask[field]));
     }
     line.insert(line.end(),
@@ -94,9 +95,9 @@ void asJson(const std::vector<TableRow>& rows, std::ostream& out) {
     if (!row.isDefault) {
       out << ", \"priority\": " << row.key.priority << ", \"match\": {";
       const char* fieldSeparator = "";
-      for (std::size_t field = 0; field < 8; ++field) {
+      for (std::size_t field = 0; field < keyFieldCount; ++field) {
         if (!row.key.mask[field]) continue;
-        out << fieldSeparator << "\"" << fieldAliases[field]
+        out << fieldSeparator << "\"" << keyFields[field].shortName
             << "\": {\"value\": " << unsigned(row.key.value[field])
             << ", \"mask\": " << unsigned(row.key.mask[field]) << "}";
         fieldSeparator = ", ";

@@ -1,7 +1,7 @@
 // The catalogue of the eight ternary key fields of a match, in the order in which the driver
 // takes them: trust mode, default class of service, class of service, DSCP, high-priority flag,
-// decapsulation type, CPU trust mode, CPU traffic class. Each has its attribute name, the short
-// name by which operators write it, and the match's accessors of its value and mask.
+// decapsulation type, CPU trust mode, CPU traffic class. Each has the short name by which
+// operators write it, its attribute name and the match's accessors of its value and mask.
 #pragma once
 
 #include <cstddef>
@@ -12,8 +12,8 @@ namespace BfIngressTrafficClass {
 
 struct KeyField {
   using Match = IngressTrafficClassMatchSpec;
-  const char* attribute;  // "qosMdDscp"
   const char* shortName;  // "dscp"
+  const char* attribute;  // "qosMdDscp"
   U8 (Match::*value)() const noexcept;
   U8 (Match::*mask)() const noexcept;
   void (Match::*valueIs)(U8) noexcept;
@@ -22,21 +22,21 @@ struct KeyField {
 
 inline constexpr std::size_t keyFieldCount = 8;
 
-#define BF_ITC_KEY_FIELD(attribute, shortName)                                             \
-  KeyField {                                                                               \
-#attribute, shortName, &KeyField::Match::attribute, &KeyField::Match::attribute##Mask, \
+#define BF_ITC_KEY_FIELD(shortName, attribute)                                             \
+  {                                                                                        \
+    shortName, #attribute, &KeyField::Match::attribute, &KeyField::Match::attribute##Mask, \
         &KeyField::Match::attribute##Is, &KeyField::Match::attribute##MaskIs               \
   }
 
 inline constexpr KeyField keyFields[keyFieldCount] = {
-    BF_ITC_KEY_FIELD(qosMdTrustMode, "trust-mode"),
-    BF_ITC_KEY_FIELD(qosMdDefaultCos, "default-cos"),
-    BF_ITC_KEY_FIELD(qosMdCos, "cos"),
-    BF_ITC_KEY_FIELD(qosMdDscp, "dscp"),
-    BF_ITC_KEY_FIELD(qosMdHighPriority, "high-priority"),
-    BF_ITC_KEY_FIELD(egrMdDecapType, "decap-type"),
-    BF_ITC_KEY_FIELD(zorvikCpuHdrTrustMode, "cpu-trust-mode"),
-    BF_ITC_KEY_FIELD(zorvikCpuHdrTc, "cpu-tc"),
+    BF_ITC_KEY_FIELD("trust-mode", qosMdTrustMode),
+    BF_ITC_KEY_FIELD("default-cos", qosMdDefaultCos),
+    BF_ITC_KEY_FIELD("cos", qosMdCos),
+    BF_ITC_KEY_FIELD("dscp", qosMdDscp),
+    BF_ITC_KEY_FIELD("high-priority", qosMdHighPriority),
+    BF_ITC_KEY_FIELD("decap-type", egrMdDecapType),
+    BF_ITC_KEY_FIELD("cpu-trust-mode", zorvikCpuHdrTrustMode),
+    BF_ITC_KEY_FIELD("cpu-tc", zorvikCpuHdrTc),
 };
 
 #undef BF_ITC_KEY_FIELD

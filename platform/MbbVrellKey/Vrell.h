@@ -64,8 +64,9 @@ class IterHint {
 // Kiv::CorruptionDetectedException.
 class EntryConfigMap {
  public:
-  // Opens the records of `table` on `device`, making a store with room for `capacity` records
-  // if there is none. Raises std::runtime_error for a store that cannot be used.
+  // Opens the records of `table` on `device` with room for at least `capacity` records: makes
+  // the store if there is none, and grows one with less room, keeping every record. Raises
+  // std::runtime_error for a store that cannot be used, saying which file to remove.
   EntryConfigMap(const std::string& stateDirectory, U32 device, const std::string& table,
                  U32 capacity);
   ~EntryConfigMap();

@@ -19,8 +19,8 @@ class VrellKeyManager : public Kiv::PtrInterface {
   using Ptr = Kiv::Ptr<VrellKeyManager>;
   using MatchPtrConst = Kiv::Ptr<const BfnTable::MatchSpecBase>;
 
-  // The key manager of `table` on `device`, its records kept in `stateDirectory` (room for
-  // `capacity` records).
+  // The key manager of `table` on `device`, its records kept in `stateDirectory` with room for
+  // at least `capacity` records.
   static Ptr VrellKeyManagerIs(const std::string& stateDirectory, U32 device,
                                const std::string& table, U32 capacity);
   explicit VrellKeyManager(Vrell::TableConfig::Ptr tableConfig) noexcept

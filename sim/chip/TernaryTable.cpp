@@ -9,41 +9,12 @@
 
 namespace SimChip {
 
-// The state file: this header, then `capacity` slots. A change becomes visible through one
-// aligned 8-byte store (a slot's state, the default word) made after the data it publishes,
-// so that a process killed at any point leaves either the old state or the new one.
-struct TernaryTable::Header {
-  char magic[8];
-  U32 version;
-  U32 headerBytes;
-  U32 slotBytes;
-  U32 capacity;
-  U32 device;
-  U32 entryScope;
-  U64 nextSequence;  // order of adding, for entries of equal priority
-  U64 defaultWord;   // [31..0] default entry's handle, [39..32] tc, [47..40] qid, [48] set
-};
-
-struct TernaryTable::Slot {
-  U64 state;  // [63..32] generation, [1..0] free, used or retired
-  U64 sequence;
-  U8 value[keyFieldCount];
-  U8 mask[keyFieldCount];
-  U32 priority;
-  U32 action;  // [7..0] tc, [15..8] qid
-};
+using namespace StateLayout;
 
 namespace {
 
-constexpr char stateMagic[8] = {'T', 'C', 'C', 'H', 'I', 'P', '0', '1'};
-constexpr U32 stateVersion = 1;
-
-constexpr U64 slotFree = 0;
-constexpr U64 slotUsed = 1;
-constexpr U64 slotRetired = 2;
-constexpr U64 slotStateBits = 3;
-constexpr U64 defaultSetBit = 1ull << 48;
 constexpr U32 noIndex = std::numeric_limits<U32>::max();
+static_assert(sizeof(Slot::value) == keyFieldCount && sizeof(Slot::mask) == keyFieldCount);
 
 template <class T>
 void publish(T& field, T value) noexcept {
@@ -79,21 +50,13 @@ std::size_t TernaryTable::KeyIdHash::operator()(const KeyId& id) const noexcept 
 }
 
 TernaryTable::TernaryTable(const std::string& directory, U32 device, U32 capacityIfNew)
-    : file_(statePath(directory, device),
-            sizeof(Header) + std::size_t{checkedCapacity(capacityIfNew)} * sizeof(Slot)),
+    : file_(statePath(directory, device), format.kind(),
+            format.fileBytes(checkedCapacity(capacityIfNew)),
+            [=](void* data, std::size_t) { writeFresh(data, device, capacityIfNew); }),
       header_(static_cast<Header*>(file_.data())),
       slots_(reinterpret_cast<Slot*>(header_ + 1)) {
-  static_assert(sizeof(Header) % alignof(Slot) == 0);
-  // A file without its magic is new, or its making was cut short: it is made afresh.
-  if (std::all_of(std::begin(header_->magic), std::end(header_->magic),
-                  [](char c) { return c == 0; })) {
-    initialize(device, capacityIfNew);
-  }
-  validateAndIndex();
-  if (header_->device != device) {
-    throw std::runtime_error(file_.path() + ": holds the state of device " +
-                             std::to_string(header_->device));
-  }
+  validateHeader(device);
+  index();
 }
 
 TernaryTable::~TernaryTable() = default;
@@ -106,77 +69,66 @@ U32 TernaryTable::device() const noexcept {
   return header_->device;
 }
 U32 TernaryTable::capacity() const noexcept {
-  return header_->capacity;
+  return header_->file.capacity;
 }
 U32 TernaryTable::entryScope() const noexcept {
   return header_->entryScope;
 }
 
-void TernaryTable::initialize(U32 device, U32 capacity) {
-  if (file_.size() < sizeof(Header) + std::size_t{capacity} * sizeof(Slot)) {
-    throw std::runtime_error(file_.path() + ": incomplete chip state; remove it to start afresh");
-  }
-  std::memset(static_cast<void*>(slots_), 0, std::size_t{capacity} * sizeof(Slot));
-  header_->version = stateVersion;
-  header_->headerBytes = sizeof(Header);
-  header_->slotBytes = sizeof(Slot);
-  header_->capacity = capacity;
-  header_->device = device;
-  header_->entryScope = 0;
-  header_->nextSequence = 0;
-  indexBits_ = static_cast<unsigned>(std::bit_width(capacity + 1));
-  header_->defaultWord = handleOf(capacity, 0);
-  std::atomic_thread_fence(std::memory_order_release);
-  std::memcpy(header_->magic, stateMagic, sizeof stateMagic);
+void TernaryTable::writeFresh(void* data, U32 device, U32 capacity) noexcept {
+  auto& header = *static_cast<Header*>(data);
+  header.file = format.header(capacity);
+  header.device = device;
+  // The default entry's handle: generation 0 of the slot number after the last slot's.
+  header.defaultWord = U64{capacity} + 1;
 }
 
-void TernaryTable::validateAndIndex() {
-  const std::string& path = file_.path();
-  auto damaged = [&](const std::string& why) {
-    throw std::runtime_error(path + ": damaged chip state: " + why);
-  };
-  if (std::memcmp(header_->magic, stateMagic, sizeof stateMagic) != 0) {
-    throw std::runtime_error(path + ": not a chip state file");
+void TernaryTable::validateHeader(U32 device) const {
+  format.validHeader(file_);
+  const Header& header = *header_;
+  const U32 capacity = header.file.capacity;
+  if (header.device != device) {
+    file_.refuse("holds the state of device " + std::to_string(header.device));
   }
-  if (header_->version != stateVersion || header_->headerBytes != sizeof(Header) ||
-      header_->slotBytes != sizeof(Slot)) {
-    throw std::runtime_error(path + ": chip state of another version");
+  if (header.entryScope > 2) {
+    file_.refuseAsDamaged("entry scope " + std::to_string(header.entryScope));
   }
-  U32 capacity = header_->capacity;
-  if (capacity == 0 || capacity > maxCapacity ||
-      file_.size() < sizeof(Header) + std::size_t{capacity} * sizeof(Slot)) {
-    damaged("capacity " + std::to_string(capacity) + " does not fit the file");
+  if (header.nextSequence >= sequenceLimit) {
+    file_.refuseAsDamaged("sequence " + std::to_string(header.nextSequence));
   }
-  if (header_->entryScope > 2) damaged("entry scope " + std::to_string(header_->entryScope));
-  indexBits_ = static_cast<unsigned>(std::bit_width(capacity + 1));
+  const U32 defaultHandle = static_cast<U32>(header.defaultWord);
+  const U32 slotNumberMask = (U32{1} << indexBits(capacity)) - 1;
+  if ((defaultHandle & slotNumberMask) != capacity + 1 || (header.defaultWord >> 49) != 0) {
+    file_.refuseAsDamaged("default entry");
+  }
+}
+
+// Checks every slot, and indexes the entries by key and the free slots.
+void TernaryTable::index() {
+  const U32 capacity = header_->file.capacity;
+  indexBits_ = indexBits(capacity);
   maxGeneration_ = static_cast<U32>((U64{1} << (32 - indexBits_)) - 1);
-
-  U64 defaultWord = header_->defaultWord;
-  U32 defaultHandle = static_cast<U32>(defaultWord);
-  if (indexOf(defaultHandle) != capacity || (defaultWord >> 49) != 0) {
-    damaged("default entry");
-  }
-
-  keys_.clear();
-  freeSlots_.clear();
+  auto damagedSlot = [this](U32 index, const char* what) {
+    file_.refuseAsDamaged("slot " + std::to_string(index) + " " + what);
+  };
   keys_.reserve(capacity);
   for (U32 index = 0; index < capacity; ++index) {
     const Slot& slot = slots_[index];
     U64 state = slot.state & slotStateBits;
     if ((slot.state & 0xFFFFFFFFull & ~slotStateBits) != 0 || state > slotRetired ||
         (slot.state >> 32) > maxGeneration_) {
-      damaged("slot " + std::to_string(index) + " state");
+      damagedSlot(index, "state");
     }
     if (state == slotFree) freeSlots_.push_back(index);
     if (state != slotUsed) continue;
     if (slot.sequence >= header_->nextSequence || (slot.action >> 16) != 0) {
-      damaged("slot " + std::to_string(index) + " data");
+      damagedSlot(index, "data");
     }
     Key key;
     std::memcpy(key.value.data(), slot.value, keyFieldCount);
     std::memcpy(key.mask.data(), slot.mask, keyFieldCount);
     if (!keys_.emplace(keyId(key, slot.priority), index).second) {
-      damaged("slot " + std::to_string(index) + " repeats the key of another entry");
+      damagedSlot(index, "repeats the key of another entry");
     }
   }
 }
@@ -194,13 +146,13 @@ U32 TernaryTable::handleOf(U32 index, U32 generation) const noexcept {
 
 U32 TernaryTable::indexOf(U32 handle) const noexcept {
   U32 slotNumber = handle & ((U32{1} << indexBits_) - 1);
-  if (slotNumber == 0 || slotNumber > header_->capacity + 1) return noIndex;
+  if (slotNumber == 0 || slotNumber > header_->file.capacity + 1) return noIndex;
   return slotNumber - 1;
 }
 
 const TernaryTable::Slot* TernaryTable::usedSlot(U32 handle) const noexcept {
   U32 index = indexOf(handle);
-  if (index >= header_->capacity) return nullptr;
+  if (index >= header_->file.capacity) return nullptr;
   const Slot& slot = slots_[index];
   bool current =
       (slot.state & slotStateBits) == slotUsed && (slot.state >> 32) == generationOf(handle);
@@ -261,7 +213,7 @@ Status TernaryTable::remove(U32 handle) {
 }
 
 Status TernaryTable::entry(U32 handle, Entry* entry) const {
-  if (indexOf(handle) == header_->capacity) {
+  if (indexOf(handle) == header_->file.capacity) {
     U64 defaultWord = header_->defaultWord;
     if (!(defaultWord & defaultSetBit) || static_cast<U32>(defaultWord) != handle) {
       return StatusCode::objectNotFound;
@@ -292,7 +244,7 @@ Status TernaryTable::defaultActionReset() {
   if (!(defaultWord & defaultSetBit)) return StatusCode::success;
   U32 generation = generationOf(static_cast<U32>(defaultWord));
   publish(header_->defaultWord,
-          U64{handleOf(header_->capacity, generation == maxGeneration_ ? 0 : generation + 1)});
+          U64{handleOf(header_->file.capacity, generation == maxGeneration_ ? 0 : generation + 1)});
   ++changes_;
   return StatusCode::success;
 }
@@ -320,7 +272,7 @@ Classification TernaryTable::classify(const KeyFields& packet) const {
   U64 packetBits;
   std::memcpy(&packetBits, packet.data(), sizeof packetBits);
   const Slot* best = nullptr;
-  for (U32 index = 0; index < header_->capacity; ++index) {
+  for (U32 index = 0; index < header_->file.capacity; ++index) {
     const Slot& slot = slots_[index];
     if ((slot.state & slotStateBits) != slotUsed) continue;
     U64 mask = readAll(slot.mask);
@@ -344,11 +296,11 @@ U32 TernaryTable::firstHandle() const noexcept {
 
 U32 TernaryTable::nextHandle(U32 handle) const noexcept {
   U32 index = indexOf(handle);
-  return index < header_->capacity ? scanFrom(index + 1) : 0;
+  return index < header_->file.capacity ? scanFrom(index + 1) : 0;
 }
 
 U32 TernaryTable::scanFrom(U32 index) const noexcept {
-  for (; index < header_->capacity; ++index) {
+  for (; index < header_->file.capacity; ++index) {
     const Slot& slot = slots_[index];
     if ((slot.state & slotStateBits) == slotUsed) {
       return handleOf(index, static_cast<U32>(slot.state >> 32));

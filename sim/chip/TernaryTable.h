@@ -13,6 +13,7 @@
 
 #include "platform/Kiv/Types.h"
 #include "sim/chip/ChipStatus.h"
+#include "sim/chip/StateLayout.h"
 #include "sim/support/MappedFile.h"
 
 namespace SimChip {
@@ -52,11 +53,11 @@ struct Classification {
 class TernaryTable {
  public:
   static constexpr U32 defaultCapacity = 512;
-  static constexpr U32 maxCapacity = 1u << 20;
+  static constexpr U32 maxCapacity = StateLayout::maxCapacity;
 
   // Attaches the state of `device` in `directory`, making it with `capacityIfNew` entries if
-  // there is none. Raises std::runtime_error for a state file that is damaged or of another
-  // device, or that another process holds.
+  // there is none. Raises std::runtime_error for a state file that another process holds, or
+  // that is damaged or of another device, saying which file to remove.
   TernaryTable(const std::string& directory, U32 device, U32 capacityIfNew);
   ~TernaryTable();
   TernaryTable(const TernaryTable&) = delete;
@@ -99,8 +100,8 @@ class TernaryTable {
   U32 nextHandle(U32 handle) const noexcept;
 
  private:
-  struct Header;
-  struct Slot;
+  using Header = StateLayout::Header;
+  using Slot = StateLayout::Slot;
   struct KeyId {
     U64 maskedValues;
     U64 masks;
@@ -111,8 +112,9 @@ class TernaryTable {
     std::size_t operator()(const KeyId& id) const noexcept;
   };
 
-  void initialize(U32 device, U32 capacity);
-  void validateAndIndex();
+  static void writeFresh(void* data, U32 device, U32 capacity) noexcept;
+  void validateHeader(U32 device) const;
+  void index();
   static KeyId keyId(const Key& key, U32 priority) noexcept;
   U32 handleOf(U32 index, U32 generation) const noexcept;
   // The slot index of a handle, or the capacity when the handle cannot name a slot.

@@ -1,6 +1,7 @@
 #include "sim/support/MappedFile.h"
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -8,52 +9,181 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <stdexcept>
+#include <utility>
 
 namespace SimSupport {
 
 namespace {
 
+// How many times an open or a replacement starts again when the file it holds has meanwhile
+// been renamed away by another process.
+constexpr int attempts = 64;
+
 [[noreturn]] void fail(const std::string& path, const char* what) {
   throw std::runtime_error(path + ": cannot " + what + ": " + std::strerror(errno));
 }
 
-}  // namespace
-
-MappedFile::MappedFile(const std::string& path, std::size_t sizeIfNew) : path_(path) {
-  descriptor_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (descriptor_ >= 0) {
-    created_ = true;
-  } else if (errno == EEXIST) {
-    descriptor_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+// An open file, closed unless released.
+class Descriptor {
+ public:
+  explicit Descriptor(int descriptor) noexcept : descriptor_(descriptor) {}
+  ~Descriptor() {
+    if (descriptor_ >= 0) ::close(descriptor_);
   }
-  if (descriptor_ < 0) fail(path, "open");
-  try {
-    if (::flock(descriptor_, LOCK_EX | LOCK_NB) != 0) {
-      if (errno == EWOULDBLOCK) {
-        throw std::runtime_error(path + ": in use by another process");
-      }
-      fail(path, "lock");
-    }
-    struct stat status {};
-    if (::fstat(descriptor_, &status) != 0) fail(path, "stat");
-    // An empty file is one whose making was cut short: it is made again.
-    created_ = created_ || status.st_size == 0;
-    if (created_ && ::ftruncate(descriptor_, static_cast<off_t>(sizeIfNew)) != 0) {
-      fail(path, "size");
-    }
-    size_ = created_ ? sizeIfNew : static_cast<std::size_t>(status.st_size);
-    data_ = ::mmap(nullptr, size_, PROT_READ | PROT_WRITE, MAP_SHARED, descriptor_, 0);
-    if (data_ == MAP_FAILED) fail(path, "map");
-  } catch (...) {
-    ::close(descriptor_);
-    throw;
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+
+  int get() const noexcept { return descriptor_; }
+  int release() noexcept { return std::exchange(descriptor_, -1); }
+
+ private:
+  int descriptor_;
+};
+
+// Opens `path` for reading and writing without following a symbolic link; -1 when there is no
+// file and `flags` do not make one.
+int opened(const std::string& path, int flags) {
+  int descriptor =
+      ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | flags, 0600);
+  if (descriptor >= 0) return descriptor;
+  int error = errno;
+  if (error == ENOENT && !(flags & O_CREAT)) return -1;
+  struct stat status {};
+  if (::lstat(path.c_str(), &status) == 0) {
+    if (S_ISLNK(status.st_mode)) throw std::runtime_error(path + ": is a symbolic link");
+    if (!S_ISREG(status.st_mode)) throw std::runtime_error(path + ": not a regular file");
+  }
+  errno = error;
+  fail(path, "open");
+}
+
+// Locks the open file for this process once it is seen to be a regular file of this user.
+void hold(int descriptor, const std::string& path) {
+  struct stat status {};
+  if (::fstat(descriptor, &status) != 0) fail(path, "stat");
+  if (!S_ISREG(status.st_mode)) throw std::runtime_error(path + ": not a regular file");
+  if (status.st_uid != ::geteuid()) {
+    throw std::runtime_error(path + ": owned by another user (uid " +
+                             std::to_string(status.st_uid) + ")");
+  }
+  if (::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EWOULDBLOCK) throw std::runtime_error(path + ": in use by another process");
+    fail(path, "lock");
   }
 }
 
+// The size of the open file if `path` still names it; none once another process renamed it
+// away or put another file there.
+std::optional<std::size_t> sizeIfStillAt(int descriptor, const std::string& path) {
+  struct stat open {
+  }, named{};
+  if (::fstat(descriptor, &open) != 0) fail(path, "stat");
+  if (::lstat(path.c_str(), &named) != 0 || named.st_dev != open.st_dev ||
+      named.st_ino != open.st_ino) {
+    return std::nullopt;
+  }
+  return static_cast<std::size_t>(open.st_size);
+}
+
+void* mapped(int descriptor, std::size_t size, const std::string& path) {
+  void* data = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, descriptor, 0);
+  if (data == MAP_FAILED) fail(path, "map");
+  return data;
+}
+
+}  // namespace
+
+MappedFile::MappedFile(const std::string& path, const Kind& kind, std::size_t sizeIfNew,
+                       const Writer& initialize)
+    : path_(path), kind_(kind) {
+  for (int attempt = 0; attempt < attempts; ++attempt) {
+    Descriptor file(opened(path_, 0));
+    if (file.get() < 0) {
+      if (made(sizeIfNew, initialize, Placing::beside)) return;
+      continue;
+    }
+    hold(file.get(), path_);
+    std::optional<std::size_t> size = sizeIfStillAt(file.get(), path_);
+    if (!size) continue;
+    // An empty file holds nothing: it is made again in its place.
+    if (*size == 0) {
+      if (made(sizeIfNew, initialize, Placing::over)) return;
+      continue;
+    }
+    if (*size > kind_.maxSize) {
+      refuseAsDamaged("the file of " + std::to_string(*size) + " bytes is larger than any " +
+                      std::string(kind_.name) + " (" + std::to_string(kind_.maxSize) + " bytes)");
+    }
+    void* data = mapped(file.get(), *size, path_);
+    adopt(file.release(), data, *size);
+    return;
+  }
+  throw std::runtime_error(path_ + ": cannot open: replaced again and again by other processes");
+}
+
 MappedFile::~MappedFile() {
-  ::munmap(data_, size_);
-  ::close(descriptor_);
+  adopt(-1, nullptr, 0);
+}
+
+void MappedFile::replace(std::size_t size, const Writer& write) {
+  for (int attempt = 0; attempt < attempts; ++attempt) {
+    if (made(size, write, Placing::over)) return;
+  }
+  throw std::runtime_error(path_ +
+                           ".new: cannot replace: taken again and again by other processes");
+}
+
+bool MappedFile::made(std::size_t size, const Writer& write, Placing placing) {
+  const std::string newPath = path_ + ".new";
+  Descriptor file(opened(newPath, O_CREAT));
+  hold(file.get(), newPath);
+  // Another process may have placed this file at the path, or given up its making.
+  if (!sizeIfStillAt(file.get(), newPath)) return false;
+  if (::ftruncate(file.get(), 0) != 0 || ::ftruncate(file.get(), static_cast<off_t>(size)) != 0) {
+    fail(newPath, "size");
+  }
+  void* data = mapped(file.get(), size, newPath);
+  try {
+    write(data, size);
+  } catch (...) {
+    ::munmap(data, size);
+    throw;
+  }
+  int placed = placing == Placing::over ? ::rename(newPath.c_str(), path_.c_str())
+                                        : ::renameat2(AT_FDCWD, newPath.c_str(), AT_FDCWD,
+                                                      path_.c_str(), RENAME_NOREPLACE);
+  if (placed != 0) {
+    int error = errno;
+    ::munmap(data, size);
+    // Another process made the file first: this one opens it.
+    if (error == EEXIST && placing == Placing::beside) {
+      ::unlink(newPath.c_str());
+      return false;
+    }
+    errno = error;
+    fail(path_, "make");
+  }
+  adopt(file.release(), data, size);
+  return true;
+}
+
+void MappedFile::adopt(int descriptor, void* data, std::size_t size) noexcept {
+  if (data_) ::munmap(data_, size_);
+  if (descriptor_ >= 0) ::close(descriptor_);
+  descriptor_ = descriptor;
+  data_ = data;
+  size_ = size;
+}
+
+void MappedFile::refuse(std::string_view problem) const {
+  throw std::runtime_error(path_ + ": " + std::string(problem) + "; remove " + path_ +
+                           " to start afresh");
+}
+
+void MappedFile::refuseAsDamaged(std::string_view reason) const {
+  refuse("damaged " + std::string(kind_.name) + ": " + std::string(reason));
 }
 
 }  // namespace SimSupport

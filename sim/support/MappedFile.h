@@ -1,33 +1,67 @@
 // A file of the state directory mapped into memory and locked for this process, so that state
 // kept in it outlives the process and no second process works on it at the same time.
+//
+// Every file there is hostile input: it is opened without following a symbolic link and must be
+// a regular file of this process's effective user. A file appears at its path only whole: it is
+// written under a name of its own beside it (the path and ".new", locked while written) and then
+// renamed into place, so that a process killed at any point leaves the old file or the new one,
+// and two processes making the same file at once never both write it.
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
+#include <string_view>
 
 namespace SimSupport {
 
 class MappedFile {
  public:
-  // Opens `path`, making it with `sizeIfNew` zero bytes (mode 0600) if it does not exist.
-  // Raises std::runtime_error naming the file when it cannot be opened, mapped or locked.
-  MappedFile(const std::string& path, std::size_t sizeIfNew);
+  // A kind of state file: its name in messages, and the largest size that one has.
+  struct Kind {
+    std::string_view name;
+    std::size_t maxSize;
+  };
+  // Writes a file's contents into its mapping of `size` bytes, all zero before.
+  using Writer = std::function<void(void* data, std::size_t size)>;
+
+  // Opens the file at `path`. When there is none, or an empty one (left by an older program
+  // killed while making it), makes it of `sizeIfNew` bytes that `initialize` writes; a process
+  // that loses a race to make it opens the winner's file instead. Raises std::runtime_error
+  // naming the file when it is a link, not a regular file, another user's, larger than `kind`
+  // allows, held by another process, or cannot be opened, made or mapped.
+  MappedFile(const std::string& path, const Kind& kind, std::size_t sizeIfNew,
+             const Writer& initialize);
   ~MappedFile();
   MappedFile(const MappedFile&) = delete;
   MappedFile& operator=(const MappedFile&) = delete;
 
   void* data() const noexcept { return data_; }
   std::size_t size() const noexcept { return size_; }
-  // Whether this open made the file.
-  bool created() const noexcept { return created_; }
   const std::string& path() const noexcept { return path_; }
 
+  // Replaces the file by one of `size` bytes that `write` fills while the old contents are
+  // still mapped; data() then maps the new one.
+  void replace(std::size_t size, const Writer& write);
+
+  // Raise std::runtime_error "PATH: PROBLEM; remove PATH to start afresh", the second with
+  // "damaged KIND: REASON" as the problem.
+  [[noreturn]] void refuse(std::string_view problem) const;
+  [[noreturn]] void refuseAsDamaged(std::string_view reason) const;
+
  private:
+  enum class Placing { beside, over };
+
+  // Makes the file under its temporary name and renames it into place, beside nothing or over
+  // what is there; false when the temporary name or the path changed hands meanwhile.
+  bool made(std::size_t size, const Writer& write, Placing placing);
+  void adopt(int descriptor, void* data, std::size_t size) noexcept;
+
   std::string path_;
+  Kind kind_;
   int descriptor_ = -1;
   void* data_ = nullptr;
   std::size_t size_ = 0;
-  bool created_ = false;
 };
 
 }  // namespace SimSupport

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -39,6 +40,21 @@ void fileBytesAre(const std::string& path, std::size_t offset, const T& value) {
   file.seekp(static_cast<std::streamoff>(offset));
   file.write(reinterpret_cast<const char*>(&value), sizeof value);
   if (!file) throw std::runtime_error("cannot write " + path);
+}
+
+// Damages to a state file, done when called: the bytes at `offset` overwritten by those of
+// `value`, or the file's size changed.
+template <class T>
+std::function<void()> overwriting(const std::string& path, std::size_t offset, T value) {
+  return [=] { fileBytesAre(path, offset, value); };
+}
+inline std::function<void()> resizing(const std::string& path, std::uintmax_t size) {
+  return [=] { std::filesystem::resize_file(path, size); };
+}
+
+// How a damaged state file is refused: the file, the problem, and that removing it starts afresh.
+inline std::string refusalOf(const std::string& path, const std::string& problem) {
+  return path + ": " + problem + "; remove " + path + " to start afresh";
 }
 
 }  // namespace SimTesting

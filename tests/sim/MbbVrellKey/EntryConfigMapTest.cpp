@@ -1,19 +1,25 @@
 // The persisted entry records: key order, replace and delete, records that survive reopening, a
-// full store, and damaged records that a lookup reports and the corruption handler drops.
+// full store, a store that grows to the room asked even when killed part-way, a damaged header
+// refused, and damaged records that a lookup reports and the corruption handler drops.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <array>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <stdexcept>
+#include <thread>
 #include <tuple>
 #include <vector>
 
 #include "platform/Kiv/Exception.h"
 #include "platform/MbbVrellKey/Vrell.h"
+#include "tests/sim/ChildProcess.h"
 #include "tests/sim/StateDirectory.h"
 
 namespace {
@@ -21,10 +27,16 @@ namespace {
 using namespace Vrell;
 using SimTesting::fileBytes;
 using SimTesting::fileBytesAre;
+using SimTesting::overwriting;
+using SimTesting::resizing;
 
-// The store: a 32-byte header, then 32-byte records: key, op id, handle, priority, kind, used
-// flag, checksum.
+// The store: a 32-byte header (magic, version, header and record sizes, capacity, reserved), then
+// 32-byte records: key, op id, handle, priority, kind, used flag, checksum.
 constexpr std::size_t headerBytes = 32, recordBytes = 32, opIdAt = 8, usedAt = 22;
+constexpr std::size_t versionAt = 8, recordBytesAt = 16, capacityAt = 20, reservedAt = 24;
+constexpr std::uintmax_t storeBytes(std::uintmax_t capacity) {
+  return headerBytes + capacity * recordBytes;
+}
 
 // The record of a key, or with another handle.
 EntryConfig recordOf(EntryKey key, U32 handle = 0) {
@@ -59,10 +71,7 @@ class EntryConfigMapTest : public testing::Test {
   std::unique_ptr<EntryConfigMap> open(U32 capacityIfNew = capacity) const {
     return std::make_unique<EntryConfigMap>(dir_.path(), 0, "ingressTrafficClass", capacityIfNew);
   }
-  // The store: the only file of the state directory.
-  std::string storePath() const {
-    return std::filesystem::directory_iterator(dir_.path())->path().string();
-  }
+  std::string storePath() const { return dir_.path() + "/keys-dev0-ingressTrafficClass.state"; }
 
   SimTesting::StateDirectory dir_;
 };
@@ -88,6 +97,98 @@ TEST_F(EntryConfigMapTest, FullStoreRefusesANewKeyButTakesAReplacement) {
   EXPECT_THROW(map->recordIs(recordOf(3)), std::runtime_error);
   map->recordIs(recordOf(2, 99));
   EXPECT_EQ(walk(*map), rowsOf({recordOf(1), recordOf(2, 99)}));
+}
+
+TEST_F(EntryConfigMapTest, StoreGrowsToTheRoomAskedKeepingEveryRecordAndNeverShrinks) {
+  auto map = open(2);
+  map->recordIs(recordOf(1));
+  map->recordIs(recordOf(2));
+  map.reset();
+  map = open(5);
+  EXPECT_EQ(std::filesystem::file_size(storePath()), storeBytes(5));
+  for (EntryKey key : {3, 4, 5})
+    map->recordIs(recordOf(key));
+  EXPECT_THROW(map->recordIs(recordOf(6)), std::runtime_error);
+  map.reset();
+  map = open(2);
+  EXPECT_EQ(std::filesystem::file_size(storePath()), storeBytes(5));
+  EXPECT_EQ(walk(*map), rowsOf({recordOf(1), recordOf(2), recordOf(3), recordOf(4), recordOf(5)}));
+}
+
+// Killed at any point of growing, the store is the old one or the grown one, with every record,
+// and the next start grows it.
+TEST_F(EntryConfigMapTest, AProcessKilledWhileGrowingTheStoreLeavesTheOldOrTheNewWithEveryRecord) {
+  constexpr U32 small = 1000, large = 200000;
+  std::vector<EntryConfig> records;
+  for (EntryKey key = 1; key < small; ++key)
+    records.push_back(recordOf(key));
+  {
+    auto map = open(small);
+    for (const EntryConfig& record : records)
+      map->recordIs(record);
+  }
+  const std::vector<char> smallStore = fileBytes(storePath());
+  auto start = std::chrono::steady_clock::now();
+  open(large);
+  const auto growth = std::chrono::steady_clock::now() - start;
+
+  constexpr int rounds = 40;
+  int cutShort = 0;
+  for (int round = 0; round < rounds; ++round) {
+    SCOPED_TRACE(round);
+    std::ofstream(storePath(), std::ios::binary | std::ios::trunc)
+        .write(smallStore.data(), static_cast<std::streamsize>(smallStore.size()));
+    pid_t grower = SimTesting::childRunning([this] { open(large); });
+    std::this_thread::sleep_for(growth * 2 * round / rounds);
+    ::kill(grower, SIGKILL);
+    SimTesting::exitCodeOf(grower);
+    cutShort += std::filesystem::exists(storePath() + ".new");
+    EXPECT_THAT(std::filesystem::file_size(storePath()),
+                testing::AnyOf(storeBytes(small), storeBytes(large)));
+    EXPECT_EQ(walk(*open(small)), rowsOf(records));
+  }
+  EXPECT_GT(cutShort, 0) << "no kill came while the store grew";
+  auto map = open(large);
+  EXPECT_EQ(std::filesystem::file_size(storePath()), storeBytes(large));
+  EXPECT_EQ(walk(*map), rowsOf(records));
+}
+
+TEST_F(EntryConfigMapTest, DamagedHeaderIsRefusedWithItsReasonAndItsRemovalStartsAfresh) {
+  const std::string path = storePath();
+  auto written = [&](std::size_t offset, auto value) { return overwriting(path, offset, value); };
+  // What the refusal says, and the damage to a store of capacity 4.
+  const std::pair<const char*, std::function<void()>> damages[] = {
+      {"not a key store file", written(0, 'X')},
+      {"key store of unknown version 3", written(versionAt, U32{3})},
+      {"damaged key store: the file of 16 bytes is shorter than a header", resizing(path, 16)},
+      {"damaged key store: a header of 32 bytes and records of 33 bytes",
+       written(recordBytesAt, U32{33})},
+      {"damaged key store: capacity 5 does not fit the file of 160 bytes",
+       written(capacityAt, U32{5})},
+      {"damaged key store: capacity 0 does not fit the file of 160 bytes",
+       written(capacityAt, U32{0})},
+      {"damaged key store: capacity 4 does not fit the file of 161 bytes", resizing(path, 161)},
+      {"damaged key store: capacity 1048578 does not fit the file of 160 bytes",
+       written(capacityAt, U32{(1 << 20) + 2})},
+      {"damaged key store: reserved header field set", written(reservedAt, U64{1})},
+      {"damaged key store: the file of 137438953504 bytes is larger than any key store "
+       "(33554496 bytes)",
+       [&] {
+         written(capacityAt, ~U32{0})();
+         resizing(path, (std::uintmax_t{128} << 30) + headerBytes)();
+       }},
+  };
+  for (const auto& [message, damage] : damages) {
+    SCOPED_TRACE(message);
+    open()->recordIs(recordOf(1));
+    damage();
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_THAT([this] { open(); }, testing::ThrowsMessage<std::runtime_error>(
+                                        testing::StrEq(SimTesting::refusalOf(path, message))));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    std::filesystem::remove(path);
+    EXPECT_EQ(open()->records(), 0u);
+  }
 }
 
 // The offset of the first record that holds `key` and `used`.

@@ -1,14 +1,17 @@
-// The chip model's table: state that is refused when damaged or held by another process, and
-// handles of removed entries that name nothing when their slot is reused. Restarts, refusals and
+// The chip model's table: state that is refused when damaged or held by another process, made
+// whole by one of two processes that make it at once, and handles of removed entries that name
+// nothing when their slot is reused. Restarts, refusals and
 // classification are tested end to end through the library and tcagent.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <string_view>
 
 #include "sim/chip/Devices.h"
 #include "sim/chip/TernaryTable.h"
@@ -20,9 +23,12 @@ namespace {
 using namespace SimChip;
 using SimTesting::fileBytes;
 using SimTesting::fileBytesAre;
+using SimTesting::overwriting;
+using SimTesting::resizing;
 
 // The state file: a 48-byte header, then 40-byte slots, each starting with its state word.
-constexpr std::size_t versionAt = 8, capacityAt = 20, deviceAt = 24, slotBytes = 40;
+constexpr std::size_t versionAt = 8, headerBytesAt = 12, capacityAt = 20, deviceAt = 24,
+                      entryScopeAt = 28, sequenceAt = 32, defaultWordAt = 40, slotBytes = 40;
 constexpr std::size_t slotAt(std::size_t index) {
   return 48 + slotBytes * index;
 }
@@ -62,36 +68,83 @@ TEST_F(TernaryTableTest, StateIsAttachedOncePerProcessAndRefusedToAnother) {
   deviceDetach(device);
 }
 
-TEST_F(TernaryTableTest, DamagedStateIsRefusedWithItsReason) {
-  auto written = [this](std::size_t offset, auto value) {
-    return [=, this] { fileBytesAre(statePath(), offset, value); };
-  };
-  auto firstSlotCopied = [this] {
+TEST_F(TernaryTableTest, DamagedStateIsRefusedWithItsReasonAndItsRemovalStartsAfresh) {
+  const std::string path = statePath();
+  auto written = [&](std::size_t offset, auto value) { return overwriting(path, offset, value); };
+  auto firstSlotCopied = [&] {
     std::array<char, slotBytes> first;
-    std::copy_n(fileBytes(statePath()).begin() + slotAt(0), slotBytes, first.begin());
-    fileBytesAre(statePath(), slotAt(1), first);
+    std::copy_n(fileBytes(path).begin() + slotAt(0), slotBytes, first.begin());
+    fileBytesAre(path, slotAt(1), first);
   };
-  // What the refusal says, and the damage.
+  // What the refusal says, and the damage to a state of capacity 4 that holds two entries.
   const std::pair<const char*, std::function<void()>> damages[] = {
       {"not a chip state file", written(0, 'X')},
-      {"chip state of another version", written(versionAt, U32{2})},
-      {"capacity 5 does not fit the file", written(capacityAt, U32{5})},
-      {"capacity 0 does not fit the file", written(capacityAt, U32{0})},
-      {"slot 0 state", written(slotAt(0), U64{3})},
-      {"slot 1 repeats the key of another entry", firstSlotCopied},
+      {"chip state of unknown version 2", written(versionAt, U32{2})},
+      {"damaged chip state: the file of 20 bytes is shorter than a header", resizing(path, 20)},
+      {"damaged chip state: a header of 49 bytes and slots of 40 bytes",
+       written(headerBytesAt, U32{49})},
+      {"damaged chip state: capacity 5 does not fit the file of 208 bytes",
+       written(capacityAt, U32{5})},
+      {"damaged chip state: capacity 0 does not fit the file of 208 bytes",
+       written(capacityAt, U32{0})},
+      {"damaged chip state: capacity 4 does not fit the file of 209 bytes", resizing(path, 209)},
+      {"damaged chip state: capacity 1048577 does not fit the file of 208 bytes",
+       written(capacityAt, U32{(1 << 20) + 1})},
+      {"damaged chip state: entry scope 3", written(entryScopeAt, U32{3})},
+      {"damaged chip state: sequence 4611686018427387904", written(sequenceAt, U64{1} << 62)},
+      {"damaged chip state: default entry", written(defaultWordAt, U64{0})},
+      {"damaged chip state: slot 0 state", written(slotAt(0), U64{3})},
+      {"damaged chip state: slot 1 repeats the key of another entry", firstSlotCopied},
       {"holds the state of device 2", written(deviceAt, U32{2})},
   };
   for (const auto& [message, damage] : damages) {
     SCOPED_TRACE(message);
-    std::filesystem::remove(statePath());
     {
       auto table = open(4);
       added(*table, fieldKey(dscpField, 1), 1);
       added(*table, fieldKey(dscpField, 2), 1);
     }
     damage();
-    EXPECT_THAT([this] { open(4); },
-                testing::ThrowsMessage<std::runtime_error>(testing::HasSubstr(message)));
+    EXPECT_THAT([this] { open(4); }, testing::ThrowsMessage<std::runtime_error>(
+                                         testing::StrEq(SimTesting::refusalOf(path, message))));
+    std::filesystem::remove(path);
+    EXPECT_EQ(open(8)->capacity(), 8u);
+    std::filesystem::remove(path);
+  }
+}
+
+TEST_F(TernaryTableTest, AHeaderClaimingAHugeTableIsRefusedAtOnce) {
+  open(4);
+  fileBytesAre(statePath(), capacityAt, ~U32{0});
+  std::filesystem::resize_file(statePath(), std::uintmax_t{128} << 30);
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_THAT([this] { open(4); }, testing::ThrowsMessage<std::runtime_error>(
+                                       testing::HasSubstr("is larger than any chip state")));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+}
+
+// Two agents that make the state at once with different capacities: one makes it, the other
+// uses it or finds it in use, and the state is whole for every later start.
+TEST_F(TernaryTableTest, TwoProcessesMakingTheStateAtOnceLeaveOneWholeState) {
+  auto attach = [this](U32 capacity) {
+    try {
+      open(capacity);
+    } catch (const std::runtime_error& error) {
+      if (!std::string_view(error.what()).ends_with("in use by another process")) throw;
+    }
+  };
+  for (int round = 0; round < 100; ++round) {
+    SCOPED_TRACE(round);
+    std::filesystem::remove(statePath());
+    SimTesting::StartSignal start;
+    pid_t small = SimTesting::childRunning([&] { start.awaited(), attach(512); });
+    pid_t large = SimTesting::childRunning([&] { start.awaited(), attach(2048); });
+    start.given();
+    EXPECT_EQ(SimTesting::exitCodeOf(small), 0);
+    EXPECT_EQ(SimTesting::exitCodeOf(large), 0);
+    std::unique_ptr<TernaryTable> table;
+    ASSERT_NO_THROW(table = open(4));
+    EXPECT_THAT(table->capacity(), testing::AnyOf(512u, 2048u));
   }
 }
 

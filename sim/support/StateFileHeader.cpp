@@ -1,0 +1,43 @@
+#include "sim/support/StateFileHeader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+namespace SimSupport {
+
+StateFileHeader StateFileFormat::header(U32 capacity) const noexcept {
+  StateFileHeader fresh{};
+  std::copy_n(magic.begin(), std::min(magic.size(), sizeof fresh.magic), fresh.magic);
+  fresh.version = version;
+  fresh.headerBytes = headerBytes;
+  fresh.itemBytes = itemBytes;
+  fresh.capacity = capacity;
+  return fresh;
+}
+
+const StateFileHeader& StateFileFormat::validHeader(const MappedFile& file) const {
+  const std::size_t size = file.size();
+  if (size < headerBytes) {
+    file.refuseAsDamaged("the file of " + std::to_string(size) + " bytes is shorter than a header");
+  }
+  const auto& header = *static_cast<const StateFileHeader*>(file.data());
+  if (std::string_view(header.magic, sizeof header.magic) != magic) {
+    file.refuse("not a " + std::string(name) + " file");
+  }
+  if (header.version != version) {
+    file.refuse(std::string(name) + " of unknown version " + std::to_string(header.version));
+  }
+  if (header.headerBytes != headerBytes || header.itemBytes != itemBytes) {
+    file.refuseAsDamaged("a header of " + std::to_string(header.headerBytes) + " bytes and " +
+                         std::string(itemsName) + " of " + std::to_string(header.itemBytes) +
+                         " bytes");
+  }
+  if (header.capacity == 0 || header.capacity > maxCapacity || size != fileBytes(header.capacity)) {
+    file.refuseAsDamaged("capacity " + std::to_string(header.capacity) +
+                         " does not fit the file of " + std::to_string(size) + " bytes");
+  }
+  return header;
+}
+
+}  // namespace SimSupport

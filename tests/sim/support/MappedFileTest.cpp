@@ -1,0 +1,123 @@
+// State files as hostile input: links, other kinds of file and other users' files are refused
+// untouched; an empty file, or one left half made under the temporary name, is made again; a file
+// that is there is never rewritten, and one larger than its kind allows is refused.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "sim/support/MappedFile.h"
+#include "tests/sim/ChildProcess.h"
+#include "tests/sim/StateDirectory.h"
+
+namespace {
+
+using SimSupport::MappedFile;
+using SimTesting::fileBytes;
+namespace fs = std::filesystem;
+
+constexpr MappedFile::Kind kind = {"test state", 4096};
+
+void textIs(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+std::string textOf(const std::string& path) {
+  std::vector<char> bytes = fileBytes(path);
+  return {bytes.begin(), bytes.end()};
+}
+
+class MappedFileTest : public testing::Test {
+ protected:
+  // Opens the file, made of `sizeIfNew` bytes 'm' if it is new.
+  std::unique_ptr<MappedFile> open(std::size_t sizeIfNew = 64) const {
+    return std::make_unique<MappedFile>(path_, kind, sizeIfNew, [](void* data, std::size_t size) {
+      std::fill_n(static_cast<char*>(data), size, 'm');
+    });
+  }
+  void expectRefused(const std::string& message) const {
+    EXPECT_THAT([this] { open(); },
+                testing::ThrowsMessage<std::runtime_error>(testing::StrEq(message)));
+  }
+
+  SimTesting::StateDirectory dir_;
+  const std::string path_ = dir_.path() + "/test.state";
+  const std::string victim_ = dir_.path() + "/victim";
+};
+
+TEST_F(MappedFileTest, LinksOtherKindsOfFileAndOtherUsersFilesAreRefusedUntouched) {
+  textIs(victim_, "keep");
+  // What stands at the path or at its temporary name, and the refusal.
+  const std::pair<std::function<void()>, std::string> cases[] = {
+      {[&] { fs::create_symlink(victim_, path_); }, path_ + ": is a symbolic link"},
+      {[&] { fs::create_symlink(dir_.path() + "/nothing", path_); },
+       path_ + ": is a symbolic link"},
+      {[&] { fs::create_symlink(victim_, path_ + ".new"); }, path_ + ".new: is a symbolic link"},
+      {[&] { fs::create_directory(path_); }, path_ + ": not a regular file"},
+      {[&] { ::mkfifo(path_.c_str(), 0600); }, path_ + ": not a regular file"},
+  };
+  for (const auto& [placed, message] : cases) {
+    SCOPED_TRACE(message);
+    placed();
+    expectRefused(message);
+    EXPECT_EQ(textOf(victim_), "keep");
+    EXPECT_FALSE(fs::exists(dir_.path() + "/nothing"));
+    fs::remove(path_);
+    fs::remove(path_ + ".new");
+  }
+  textIs(path_, std::string(64, 'o'));
+  if (::chown(path_.c_str(), 65534, 65534) != 0) GTEST_SKIP() << "cannot give a file away";
+  expectRefused(path_ + ": owned by another user (uid 65534)");
+  EXPECT_EQ(textOf(path_), std::string(64, 'o'));
+}
+
+TEST_F(MappedFileTest, AFileThereIsUsedAsItIsAndOnlyAnEmptyOrHalfMadeOneIsMadeAgain) {
+  textIs(path_, "");
+  EXPECT_EQ(open(64)->size(), 64u);
+  EXPECT_EQ(textOf(path_), std::string(64, 'm'));
+
+  textIs(path_, std::string(100, 'o'));
+  auto opened = open(64);
+  EXPECT_EQ(opened->size(), 100u);
+  EXPECT_EQ(static_cast<const char*>(opened->data())[99], 'o');
+  opened.reset();
+  EXPECT_EQ(textOf(path_), std::string(100, 'o'));
+
+  // Left by a maker killed before it put its file in place.
+  fs::remove(path_);
+  textIs(path_ + ".new", std::string(3000, 'h'));
+  EXPECT_EQ(open(64)->size(), 64u);
+  EXPECT_EQ(textOf(path_), std::string(64, 'm'));
+  EXPECT_FALSE(fs::exists(path_ + ".new"));
+}
+
+TEST_F(MappedFileTest, AFileLargerThanItsKindIsRefusedAsDamagedAndItsRemovalStartsAfresh) {
+  textIs(path_, std::string(4097, 'o'));
+  expectRefused(path_ +
+                ": damaged test state: the file of 4097 bytes is larger than any test state "
+                "(4096 bytes); remove " +
+                path_ + " to start afresh");
+  fs::remove(path_);
+  EXPECT_EQ(open(64)->size(), 64u);
+}
+
+TEST_F(MappedFileTest, AReplacementTakesThePlaceOfTheFileWholeAndStaysHeld) {
+  auto file = open(64);
+  file->replace(128, [&](void* data, std::size_t size) {
+    EXPECT_EQ(static_cast<const char*>(file->data())[0], 'm');
+    std::fill_n(static_cast<char*>(data), size, 'r');
+  });
+  EXPECT_EQ(file->size(), 128u);
+  EXPECT_EQ(static_cast<const char*>(file->data())[127], 'r');
+  EXPECT_EQ(textOf(path_), std::string(128, 'r'));
+  EXPECT_FALSE(fs::exists(path_ + ".new"));
+  EXPECT_EXIT(SimTesting::attemptAndExit([this] { open(); }), testing::ExitedWithCode(0),
+              "in use by another process");
+}
+
+}  // namespace

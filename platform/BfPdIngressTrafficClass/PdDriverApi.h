@@ -93,6 +93,8 @@ using PdGetFirstEntryHandle = PdStatus (*)(U32 sessionId, PdDevTarget target, U3
 using PdGetNextEntryHandles = PdStatus (*)(U32 sessionId, PdDevTarget target, U32 entryHandle,
                                            U32 count, U32* nextHandles);
 using PdGetEntryCount = PdStatus (*)(U32 sessionId, PdDevTarget target, U32* count);
+// How many entries the table can hold.
+using PdGetTableSize = PdStatus (*)(U32 sessionId, PdDevTarget target, U32* size);
 // The default entry's handle; "Object not found" while no default action is set.
 using PdGetDefaultEntryHandle = PdStatus (*)(U32 sessionId, PdDevTarget target, U32* entryHandle);
 }
@@ -118,6 +120,8 @@ inline constexpr const char* getNextEntryHandles =
     "p4_pd_zorvik_switch_ingressTrafficClass_get_next_entry_handles";
 inline constexpr const char* getEntryCount =
     "p4_pd_zorvik_switch_ingressTrafficClass_get_entry_count";
+inline constexpr const char* getTableSize =
+    "p4_pd_zorvik_switch_ingressTrafficClass_get_table_size";
 inline constexpr const char* getDefaultEntryHandle =
     "p4_pd_zorvik_switch_ingressTrafficClass_table_get_default_entry_handle";
 }  // namespace PdFunctionName

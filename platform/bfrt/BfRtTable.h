@@ -1,6 +1,7 @@
 // BF Runtime tables and the key, data and attribute objects through which they are programmed.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -83,6 +84,12 @@ class BfRtTable {
                                         std::unique_ptr<BfRtTableAttributes>* attributes) const = 0;
   virtual bf_status_t tableAttributesSet(const BfRtSession& session, const bf_rt_target_t& target,
                                          const BfRtTableAttributes& attributes) const = 0;
+
+  // How many entries the table can hold, and how many it holds.
+  virtual bf_status_t tableSizeGet(const BfRtSession& session, const bf_rt_target_t& target,
+                                   const U64& flags, size_t* size) const = 0;
+  virtual bf_status_t tableUsageGet(const BfRtSession& session, const bf_rt_target_t& target,
+                                    const U64& flags, U32* count) const = 0;
 };
 
 // The program's tables, found by name.

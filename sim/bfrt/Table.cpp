@@ -196,6 +196,36 @@ bf_status_t Table::tableAttributesSet(const bfrt::BfRtSession& session,
   return chip->entryScopeIs(static_cast<U32>(scope));
 }
 
+template <class Answer, class Ask>
+bf_status_t Table::chipAnswer(Operation operation, const bfrt::BfRtSession& session,
+                              const bfrt::bf_rt_target_t& target, const U64& flags, Answer* answer,
+                              Ask ask) const {
+  if (auto status = gate(operation, "%s, flags %#llx", description_.name.c_str(),
+                         static_cast<unsigned long long>(flags))) {
+    return status;
+  }
+  if (!isMatchTable()) return StatusCode::notSupported;
+  if (!answer) return StatusCode::invalidArguments;
+  SimChip::TernaryTable* chip;
+  if (auto status = chipFor(session, target, &chip)) return status;
+  *answer = ask(*chip);
+  return StatusCode::success;
+}
+
+bf_status_t Table::tableSizeGet(const bfrt::BfRtSession& session,
+                                const bfrt::bf_rt_target_t& target, const U64& flags,
+                                size_t* size) const {
+  return chipAnswer("tableSizeGet", session, target, flags, size,
+                    [](const SimChip::TernaryTable& chip) { return chip.capacity(); });
+}
+
+bf_status_t Table::tableUsageGet(const bfrt::BfRtSession& session,
+                                 const bfrt::bf_rt_target_t& target, const U64& flags,
+                                 U32* count) const {
+  return chipAnswer("tableUsageGet", session, target, flags, count,
+                    [](const SimChip::TernaryTable& chip) { return chip.entryCount(); });
+}
+
 bf_status_t Table::tableEntryAdd(const bfrt::BfRtSession& session,
                                  const bfrt::bf_rt_target_t& target, const bfrt::BfRtTableKey& key,
                                  const bfrt::BfRtTableData& data,

@@ -8,6 +8,7 @@
 
 #include "platform/bfrt/ZorvikBfRtTable.h"
 #include "sim/bfrt/Fields.h"
+#include "sim/bfrt/Operations.h"
 #include "sim/chip/TernaryTable.h"
 
 namespace SimBfRt {
@@ -50,6 +51,12 @@ class Table : public bfrt::ZorvikBfRtTable {
   bfrt::bf_status_t tableAttributesSet(const bfrt::BfRtSession& session,
                                        const bfrt::bf_rt_target_t& target,
                                        const bfrt::BfRtTableAttributes& attributes) const override;
+  bfrt::bf_status_t tableSizeGet(const bfrt::BfRtSession& session,
+                                 const bfrt::bf_rt_target_t& target, const U64& flags,
+                                 size_t* size) const override;
+  bfrt::bf_status_t tableUsageGet(const bfrt::BfRtSession& session,
+                                  const bfrt::bf_rt_target_t& target, const U64& flags,
+                                  U32* count) const override;
 
   bfrt::bf_status_t tableEntryAdd(const bfrt::BfRtSession& session,
                                   const bfrt::bf_rt_target_t& target, const bfrt::BfRtTableKey& key,
@@ -80,6 +87,12 @@ class Table : public bfrt::ZorvikBfRtTable {
   // The key or data of this table, or null for an object of another table.
   const Key* ownKey(const bfrt::BfRtTableKey& key) const noexcept;
   const Data* ownData(const bfrt::BfRtTableData& data) const noexcept;
+  // A question about the table's entries: its gate, the checks of chipFor, then the chip's
+  // answer.
+  template <class Answer, class Ask>
+  bfrt::bf_status_t chipAnswer(Operation operation, const bfrt::BfRtSession& session,
+                               const bfrt::bf_rt_target_t& target, const U64& flags, Answer* answer,
+                               Ask ask) const;
   // The checks every call on entries makes after its gate: an open session and the device's
   // chip attached.
   bfrt::bf_status_t chipFor(const bfrt::BfRtSession& session, const bfrt::bf_rt_target_t& target,

@@ -6,6 +6,7 @@
 
 #include "platform/BfPdIngressTrafficClass/PdDriverApi.h"
 #include "platform/bfrt/ZorvikSwitchProgram.h"
+#include "sim/drivers/FaultOperations.h"
 
 namespace SimDrivers {
 template <class Pointer>
@@ -14,6 +15,7 @@ using Exported = std::remove_pointer_t<Pointer>;
 
 extern "C" {
 SimDrivers::Exported<BfRtInfoGet> bf_rt_info_get;
+SimDrivers::Exported<SimDriverFaultOperations> simdriver_fault_operations;
 SimDrivers::Exported<BfPdIngressTrafficClass::PdClientInit> p4_pd_client_init;
 SimDrivers::Exported<BfPdIngressTrafficClass::PdClientCleanup> p4_pd_client_cleanup;
 SimDrivers::Exported<BfPdIngressTrafficClass::PdSetProperty>
@@ -36,6 +38,8 @@ SimDrivers::Exported<BfPdIngressTrafficClass::PdGetNextEntryHandles>
     p4_pd_zorvik_switch_ingressTrafficClass_get_next_entry_handles;
 SimDrivers::Exported<BfPdIngressTrafficClass::PdGetEntryCount>
     p4_pd_zorvik_switch_ingressTrafficClass_get_entry_count;
+SimDrivers::Exported<BfPdIngressTrafficClass::PdGetTableSize>
+    p4_pd_zorvik_switch_ingressTrafficClass_get_table_size;
 SimDrivers::Exported<BfPdIngressTrafficClass::PdGetDefaultEntryHandle>
     p4_pd_zorvik_switch_ingressTrafficClass_table_get_default_entry_handle;
 }

@@ -21,6 +21,8 @@ namespace {
 
 constexpr U32 session = 1;
 constexpr U32 defaultHandle = 0xFFFFF;
+// Room for any number of entries that a caller programs.
+constexpr U32 tableSize = 0xFFFFFFFF;
 U32 lastHandle = 0;
 
 // What every read-back answers.
@@ -143,6 +145,17 @@ class NullTable final : public bfrt::ZorvikBfRtTable {
     return 0;
   }
 
+  bfrt::bf_status_t tableSizeGet(const bfrt::BfRtSession&, const bfrt::bf_rt_target_t&, const U64&,
+                                 size_t* size) const override {
+    *size = tableSize;
+    return 0;
+  }
+  bfrt::bf_status_t tableUsageGet(const bfrt::BfRtSession&, const bfrt::bf_rt_target_t&, const U64&,
+                                  U32* count) const override {
+    *count = 0;
+    return 0;
+  }
+
   bfrt::bf_status_t tableEntryAdd(const bfrt::BfRtSession&, const bfrt::bf_rt_target_t&,
                                   const bfrt::BfRtTableKey&, const bfrt::BfRtTableData&,
                                   bfrt::bf_rt_handle_t* entryHandle) const override {
@@ -203,6 +216,12 @@ void null_driver_bf_rt_offered_is(bool offered) {
 const bfrt::BfRtInfo* bf_rt_info_get(U32) {
   static const NullInfo info;
   return bfRtOffered ? &info : nullptr;
+}
+
+// No call can be made to fail.
+const char* const* simdriver_fault_operations() {
+  static constexpr const char* none[] = {nullptr};
+  return none;
 }
 
 PdStatus p4_pd_client_init(U32* sessionId) {
@@ -272,6 +291,11 @@ PdStatus p4_pd_zorvik_switch_ingressTrafficClass_get_next_entry_handles(U32, PdD
 
 PdStatus p4_pd_zorvik_switch_ingressTrafficClass_get_entry_count(U32, PdDevTarget, U32* count) {
   *count = 0;
+  return 0;
+}
+
+PdStatus p4_pd_zorvik_switch_ingressTrafficClass_get_table_size(U32, PdDevTarget, U32* size) {
+  *size = tableSize;
   return 0;
 }
 

@@ -8,10 +8,12 @@
 #include "sim/chip/Devices.h"
 #include "sim/chip/Faults.h"
 #include "sim/drivers/DriverExports.h"
+#include "sim/drivers/PdOperations.h"
 #include "sim/support/CallLog.h"
 
 using namespace BfPdIngressTrafficClass;
 using SimChip::Status;
+using SimDrivers::PdOperation;
 namespace StatusCode = SimChip::StatusCode;
 
 namespace {
@@ -29,18 +31,30 @@ void logCall(const char* operation, const char* format, ...) {
   SimSupport::CallLog::callIs(std::string("pd.") + operation + "(" + arguments + ")");
 }
 
-Status enter(const char* operation, U32 session, U32 device, SimChip::TernaryTable** table) {
-  if (Status status = SimChip::Faults::check(operation)) return status;
+Status enter(PdOperation operation, U32 session, U32 device, SimChip::TernaryTable** table) {
+  if (Status status = SimChip::Faults::check(operation.name())) return status;
   if (!SimChip::sessionIsOpen(session)) return StatusCode::sessionNotFound;
   *table = SimChip::deviceTable(device);
   return *table ? StatusCode::success : StatusCode::invalidArguments;
 }
 
-Status enter(const char* operation, U32 session, PdDevTarget target,
+Status enter(PdOperation operation, U32 session, PdDevTarget target,
              SimChip::TernaryTable** table) {
   if (Status status = enter(operation, session, target.deviceId, table)) return status;
   bool pipeKnown = target.devPipeId == pdAllPipes || target.devPipeId < pipesPerDevice;
   return pipeKnown ? StatusCode::success : StatusCode::invalidArguments;
+}
+
+// A question about the table as a whole, answered by the chip into *answer.
+Status chipAnswer(PdOperation operation, U32 session, PdDevTarget target, U32* answer,
+                  U32 (SimChip::TernaryTable::*ask)() const noexcept) {
+  if (!answer) return StatusCode::invalidArguments;
+  logCall(operation.name(), "session %u, device %u, pipe %u", session, target.deviceId,
+          target.devPipeId);
+  SimChip::TernaryTable* table;
+  if (Status status = enter(operation, session, target, &table)) return status;
+  *answer = (table->*ask)();
+  return StatusCode::success;
 }
 
 // The record interleaves value and mask of each field; the model keeps them apart.
@@ -93,10 +107,11 @@ PdStatus p4_pd_client_cleanup(U32 sessionId) {
 
 PdStatus p4_pd_zorvik_switch_ingressTrafficClass_set_property(U32 sessionId, U8 device,
                                                               U32 property, U32 value) {
-  logCall("set_property", "session %u, device %u, property %u, value %u", sessionId, device,
+  constexpr PdOperation operation = "set_property";
+  logCall(operation.name(), "session %u, device %u, property %u, value %u", sessionId, device,
           property, value);
   SimChip::TernaryTable* table;
-  if (Status status = enter("set_property", sessionId, device, &table)) return status;
+  if (Status status = enter(operation, sessionId, device, &table)) return status;
   if (property == pdPropertyEntryScope) return table->entryScopeIs(value);
   // Ternary placement, duplicate-entry check and idle-time notification are not modelled.
   return property >= 2 && property <= 4 ? StatusCode::notSupported : StatusCode::invalidArguments;
@@ -105,16 +120,16 @@ PdStatus p4_pd_zorvik_switch_ingressTrafficClass_set_property(U32 sessionId, U8 
 PdStatus p4_pd_zorvik_switch_ingressTrafficClass_table_add_with_setTrafficClassAndEgressQid(
     U32 sessionId, PdDevTarget target, const PdMatchSpecRecord* match, U32 priority,
     const PdActionSpecRecord* action, U32* entryHandle) {
+  constexpr PdOperation operation = "table_add_with_setTrafficClassAndEgressQid";
   if (!match || !action || !entryHandle) return StatusCode::invalidArguments;
   SimChip::Key key = keyOf(*match);
-  logCall("table_add_with_setTrafficClassAndEgressQid",
+  logCall(operation.name(),
           "session %u, device %u, pipe %u, value %016llx, mask %016llx, priority %u, tc %u, "
           "qid %u",
           sessionId, target.deviceId, target.devPipeId, keyBits(key.value), keyBits(key.mask),
           priority, action->tc, action->qid);
   SimChip::TernaryTable* table;
-  if (Status status =
-          enter("table_add_with_setTrafficClassAndEgressQid", sessionId, target, &table)) {
+  if (Status status = enter(operation, sessionId, target, &table)) {
     return status;
   }
   return table->add(key, priority, {action->tc, action->qid}, entryHandle);
@@ -122,13 +137,12 @@ PdStatus p4_pd_zorvik_switch_ingressTrafficClass_table_add_with_setTrafficClassA
 
 PdStatus p4_pd_zorvik_switch_ingressTrafficClass_table_modify_with_setTrafficClassAndEgressQid(
     U32 sessionId, U8 device, U32 entryHandle, const PdActionSpecRecord* action) {
+  constexpr PdOperation operation = "table_modify_with_setTrafficClassAndEgressQid";
   if (!action) return StatusCode::invalidArguments;
-  logCall("table_modify_with_setTrafficClassAndEgressQid",
-          "session %u, device %u, handle %#x, tc %u, qid %u", sessionId, device, entryHandle,
-          action->tc, action->qid);
+  logCall(operation.name(), "session %u, device %u, handle %#x, tc %u, qid %u", sessionId, device,
+          entryHandle, action->tc, action->qid);
   SimChip::TernaryTable* table;
-  if (Status status =
-          enter("table_modify_with_setTrafficClassAndEgressQid", sessionId, device, &table)) {
+  if (Status status = enter(operation, sessionId, device, &table)) {
     return status;
   }
   return table->modify(entryHandle, {action->tc, action->qid});
@@ -136,13 +150,12 @@ PdStatus p4_pd_zorvik_switch_ingressTrafficClass_table_modify_with_setTrafficCla
 
 PdStatus p4_pd_zorvik_switch_ingressTrafficClass_set_default_action_setTrafficClassAndEgressQid(
     U32 sessionId, PdDevTarget target, const PdActionSpecRecord* action, U32* entryHandle) {
+  constexpr PdOperation operation = "set_default_action_setTrafficClassAndEgressQid";
   if (!action || !entryHandle) return StatusCode::invalidArguments;
-  logCall("set_default_action_setTrafficClassAndEgressQid",
-          "session %u, device %u, pipe %u, tc %u, qid %u", sessionId, target.deviceId,
-          target.devPipeId, action->tc, action->qid);
+  logCall(operation.name(), "session %u, device %u, pipe %u, tc %u, qid %u", sessionId,
+          target.deviceId, target.devPipeId, action->tc, action->qid);
   SimChip::TernaryTable* table;
-  if (Status status =
-          enter("set_default_action_setTrafficClassAndEgressQid", sessionId, target, &table)) {
+  if (Status status = enter(operation, sessionId, target, &table)) {
     return status;
   }
   return table->defaultActionIs({action->tc, action->qid}, entryHandle);
@@ -150,18 +163,20 @@ PdStatus p4_pd_zorvik_switch_ingressTrafficClass_set_default_action_setTrafficCl
 
 PdStatus p4_pd_zorvik_switch_ingressTrafficClass_table_delete(U32 sessionId, U8 device,
                                                               U32 entryHandle) {
-  logCall("table_delete", "session %u, device %u, handle %#x", sessionId, device, entryHandle);
+  constexpr PdOperation operation = "table_delete";
+  logCall(operation.name(), "session %u, device %u, handle %#x", sessionId, device, entryHandle);
   SimChip::TernaryTable* table;
-  if (Status status = enter("table_delete", sessionId, device, &table)) return status;
+  if (Status status = enter(operation, sessionId, device, &table)) return status;
   return table->remove(entryHandle);
 }
 
 PdStatus p4_pd_zorvik_switch_ingressTrafficClass_table_reset_default_entry(U32 sessionId,
                                                                            PdDevTarget target) {
-  logCall("table_reset_default_entry", "session %u, device %u, pipe %u", sessionId, target.deviceId,
+  constexpr PdOperation operation = "table_reset_default_entry";
+  logCall(operation.name(), "session %u, device %u, pipe %u", sessionId, target.deviceId,
           target.devPipeId);
   SimChip::TernaryTable* table;
-  if (Status status = enter("table_reset_default_entry", sessionId, target, &table)) {
+  if (Status status = enter(operation, sessionId, target, &table)) {
     return status;
   }
   return table->defaultActionReset();
@@ -172,11 +187,12 @@ PdStatus p4_pd_zorvik_switch_ingressTrafficClass_get_entry(U32 sessionId, U8 dev
                                                            PdMatchSpecRecord* match, U32* priority,
                                                            char* actionName, U8* actionData, void*,
                                                            U8* hwEntryValid) {
+  constexpr PdOperation operation = "get_entry";
   if (!match || !priority || !actionName || !actionData) return StatusCode::invalidArguments;
-  logCall("get_entry", "session %u, device %u, handle %#x, from hardware %d", sessionId, device,
-          entryHandle, readFromHw);
+  logCall(operation.name(), "session %u, device %u, handle %#x, from hardware %d", sessionId,
+          device, entryHandle, readFromHw);
   SimChip::TernaryTable* table;
-  if (Status status = enter("get_entry", sessionId, device, &table)) return status;
+  if (Status status = enter(operation, sessionId, device, &table)) return status;
   SimChip::Entry entry;
   if (Status status = table->entry(entryHandle, &entry)) return status;
   *match = recordOf(entry.key);
@@ -191,11 +207,12 @@ PdStatus p4_pd_zorvik_switch_ingressTrafficClass_get_entry(U32 sessionId, U8 dev
 PdStatus p4_pd_zorvik_switch_ingressTrafficClass_get_first_entry_handle(U32 sessionId,
                                                                         PdDevTarget target,
                                                                         U32* entryHandle) {
+  constexpr PdOperation operation = "get_first_entry_handle";
   if (!entryHandle) return StatusCode::invalidArguments;
-  logCall("get_first_entry_handle", "session %u, device %u, pipe %u", sessionId, target.deviceId,
+  logCall(operation.name(), "session %u, device %u, pipe %u", sessionId, target.deviceId,
           target.devPipeId);
   SimChip::TernaryTable* table;
-  if (Status status = enter("get_first_entry_handle", sessionId, target, &table)) return status;
+  if (Status status = enter(operation, sessionId, target, &table)) return status;
   *entryHandle = table->firstHandle();
   return *entryHandle ? StatusCode::success : StatusCode::objectNotFound;
 }
@@ -204,11 +221,12 @@ PdStatus p4_pd_zorvik_switch_ingressTrafficClass_get_next_entry_handles(U32 sess
                                                                         PdDevTarget target,
                                                                         U32 entryHandle, U32 count,
                                                                         U32* nextHandles) {
+  constexpr PdOperation operation = "get_next_entry_handles";
   if (!nextHandles) return StatusCode::invalidArguments;
-  logCall("get_next_entry_handles", "session %u, device %u, pipe %u, handle %#x, count %u",
-          sessionId, target.deviceId, target.devPipeId, entryHandle, count);
+  logCall(operation.name(), "session %u, device %u, pipe %u, handle %#x, count %u", sessionId,
+          target.deviceId, target.devPipeId, entryHandle, count);
   SimChip::TernaryTable* table;
-  if (Status status = enter("get_next_entry_handles", sessionId, target, &table)) return status;
+  if (Status status = enter(operation, sessionId, target, &table)) return status;
   for (U32 i = 0; i < count; ++i) {
     entryHandle = entryHandle ? table->nextHandle(entryHandle) : 0;
     nextHandles[i] = entryHandle;
@@ -218,23 +236,24 @@ PdStatus p4_pd_zorvik_switch_ingressTrafficClass_get_next_entry_handles(U32 sess
 
 PdStatus p4_pd_zorvik_switch_ingressTrafficClass_get_entry_count(U32 sessionId, PdDevTarget target,
                                                                  U32* count) {
-  if (!count) return StatusCode::invalidArguments;
-  logCall("get_entry_count", "session %u, device %u, pipe %u", sessionId, target.deviceId,
-          target.devPipeId);
-  SimChip::TernaryTable* table;
-  if (Status status = enter("get_entry_count", sessionId, target, &table)) return status;
-  *count = table->entryCount();
-  return StatusCode::success;
+  return chipAnswer("get_entry_count", sessionId, target, count,
+                    &SimChip::TernaryTable::entryCount);
+}
+
+PdStatus p4_pd_zorvik_switch_ingressTrafficClass_get_table_size(U32 sessionId, PdDevTarget target,
+                                                                U32* size) {
+  return chipAnswer("get_table_size", sessionId, target, size, &SimChip::TernaryTable::capacity);
 }
 
 PdStatus p4_pd_zorvik_switch_ingressTrafficClass_table_get_default_entry_handle(U32 sessionId,
                                                                                 PdDevTarget target,
                                                                                 U32* entryHandle) {
+  constexpr PdOperation operation = "table_get_default_entry_handle";
   if (!entryHandle) return StatusCode::invalidArguments;
-  logCall("table_get_default_entry_handle", "session %u, device %u, pipe %u", sessionId,
-          target.deviceId, target.devPipeId);
+  logCall(operation.name(), "session %u, device %u, pipe %u", sessionId, target.deviceId,
+          target.devPipeId);
   SimChip::TernaryTable* table;
-  if (Status status = enter("table_get_default_entry_handle", sessionId, target, &table)) {
+  if (Status status = enter(operation, sessionId, target, &table)) {
     return status;
   }
   *entryHandle = table->defaultHandle();

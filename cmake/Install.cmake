@@ -11,6 +11,9 @@ install(TARGETS BfIngressTrafficClass kiv agentplatform simsupport chipmodel bfr
         INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(TARGETS simdriver_pd simdriver_bfrt LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(TARGETS tcagent RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${PROJECT_BINARY_DIR}/tools/tcagent/tcagent.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES tools/tcagent/share/tcagent.bash DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
+        RENAME tcagent)
 install(DIRECTORY BfIngressTrafficClass/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/BfIngressTrafficClass
         FILES_MATCHING PATTERN "*.h" PATTERN "BfIngressTrafficClass")
 install(DIRECTORY platform/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/platform

@@ -12,6 +12,7 @@ namespace DriverStatusCode {
 inline constexpr DriverStatus success = 0;
 inline constexpr DriverStatus noSystemResources = 2;
 inline constexpr DriverStatus alreadyExists = 4;
+inline constexpr DriverStatus objectNotFound = 6;
 inline constexpr DriverStatus notEnoughSpace = 9;
 inline constexpr DriverStatus tryAgain = 10;
 inline constexpr DriverStatus notSupported = 17;

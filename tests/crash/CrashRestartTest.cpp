@@ -53,11 +53,12 @@ class CrashRestartTest : public ::testing::TestWithParam<const char*> {
     arguments.insert(arguments.begin(), {"--state", state, "--driver", GetParam()});
     return TcAgentProcess(arguments, scratch_.path()).finished();
   }
-  // The table as JSON, without the handles, which differ from one state to another.
+  // The table as JSON, without the handles, which differ from one state to another, and what
+  // the start found.
   std::string shown(const std::string& state) const {
     const Outcome show = run(state, {"show", "--format", "json"});
     EXPECT_EQ(show.status, 0) << show.err;
-    return std::regex_replace(show.out, std::regex("\"handle\": [0-9]+, "), "");
+    return std::regex_replace(show.out, std::regex("\"handle\":[0-9]+,|\n  \"start\": .*"), "");
   }
   // Starts an apply of `policy` and kills it after `delay`; true when the kill found it running.
   bool killedApply(const std::string& policy, std::chrono::microseconds delay) const {

@@ -2,12 +2,11 @@
 
 #include <dlfcn.h>
 
-#include <stdexcept>
-#include <vector>
+#include <fmt/format.h>
 
 #include "sim/chip/Devices.h"
-#include "tools/tcagent/Adoption.h"
-#include "tools/tcagent/Records.h"
+#include "tools/tcagent/StartCheck.h"
+#include "tools/tcagent/UsageError.h"
 
 namespace TcAgent {
 
@@ -18,8 +17,17 @@ using namespace BfPdIngressTrafficClass;
 
 void* driverLoaded(const std::string& path) {
   void* driver = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!driver) throw std::runtime_error("cannot load driver library: " + std::string(::dlerror()));
+  if (!driver) throw UsageError("cannot load the driver library: " + std::string(::dlerror()));
   return driver;
+}
+
+U32 sessionOpened(void* driver) {
+  auto init = reinterpret_cast<PdClientInit>(::dlsym(driver, PdFunctionName::clientInit));
+  if (!init)
+    throw UsageError("the driver library lacks " + std::string(PdFunctionName::clientInit));
+  U32 session = 0;
+  if (PdStatus status = init(&session)) throw DriverRefusal(PdFunctionName::clientInit, status);
+  return session;
 }
 
 }  // namespace
@@ -27,12 +35,13 @@ void* driverLoaded(const std::string& path) {
 AgentTable::AgentTable(const AgentOptions& options)
     : options_(options),
       chip_(&SimChip::deviceAttach(options.device, options.stateDirectory, options.capacity)),
-      driver_(driverLoaded(options.driverPath)) {
+      driver_(nullptr),
+      queries_(nullptr, 0, options.device, options.pipe) {
   try {
-    if (PdStatus status = driverFunction<PdClientInit>(PdFunctionName::clientInit)(&session_)) {
-      throw std::runtime_error("cannot open a driver session: " +
-                               std::string(driverStatusText(status)));
-    }
+    driver_ = driverLoaded(options.driverPath);
+    injectFaults(driver_, options.faults);
+    session_ = sessionOpened(driver_);
+    queries_ = DriverQueries(driver_, session_, options.device, options.pipe);
     // One record for each entry the chip can hold, and one for the default entry.
     keys_ = MbbVrellKey::VrellKeyManager::VrellKeyManagerIs(options.stateDirectory, options.device,
                                                             tableName, chip_->capacity() + 1);
@@ -41,9 +50,7 @@ AgentTable::AgentTable(const AgentOptions& options)
     table_ = options.factory(keys_, statuses_, driver_, session_, options.device, options.pipe,
                              options.driverPath);
     start_.reconciled = table_->helper()->sdkHandles()->entries();
-    defaultEntryRestored();
-    start_.dropped = recordsOfRemovedEntriesDropped();
-    if (options.adoptUntracked) start_.adopted = untrackedEntriesAdopted(*this);
+    checkStart(*this, start_);
     start_.programmed = chip_->changes() - changesBefore;
   } catch (...) {
     release();
@@ -60,6 +67,7 @@ void AgentTable::release() noexcept {
   table_ = nullptr;
   statuses_ = nullptr;
   keys_ = nullptr;
+  if (!driver_) return;
   auto cleanup = reinterpret_cast<PdClientCleanup>(::dlsym(driver_, PdFunctionName::clientCleanup));
   if (session_ && cleanup) cleanup(session_);
   ::dlclose(driver_);
@@ -69,43 +77,6 @@ void* AgentTable::driverSymbol(const char* name) const {
   void* symbol = ::dlsym(driver_, name);
   if (!symbol) throw std::runtime_error(std::string("driver library lacks ") + name);
   return symbol;
-}
-
-// The table reads the default entry back like any other entry, under a match of its own. The
-// record says which entry is the default one: it goes back under the table's default match, so
-// that setting or resetting the default finds its handle.
-void AgentTable::defaultEntryRestored() {
-  try {
-    recordsVisited(records(), [this](const Vrell::EntryConfig& record) {
-      if (record.kind() != Vrell::EntryKind::defaultEntry) return true;
-      auto readBack =
-          Kiv::ptrDynamicCast<const IngressTrafficClassMatchSpec>(keys_->match(record.key()));
-      if (!readBack) return false;
-      IngressTrafficClassTableHandles& handles = *table_->helper()->sdkHandles();
-      handles.entryDel(readBack);
-      handles.entryIs(table_->defaultMatchSpec(), record.sdkEntryHandle());
-      keys_->populate(record.key(), table_->defaultMatchSpec());
-      return false;
-    });
-  } catch (const Kiv::CorruptionDetectedException&) {
-    // The entry point has reported the damage already; what follows it stays unread.
-  }
-}
-
-// The entry point populates the key of a record whose entry the chip no longer holds with no
-// match: nothing would give that key back. Records after a damaged one are not learnt at all;
-// their keys stay taken.
-U32 AgentTable::recordsOfRemovedEntriesDropped() {
-  std::vector<Vrell::EntryKey> removed;
-  recordsVisited(records(), [&](const Vrell::EntryConfig& record) {
-    if (keys_->held(record.key()) && !keys_->match(record.key())) removed.push_back(record.key());
-    return true;
-  });
-  for (const Vrell::EntryKey& key : removed) {
-    records().recordDel(key);
-    keys_->free(key);
-  }
-  return static_cast<U32>(removed.size());
 }
 
 void AgentTable::entryIs(const IngressTrafficClassTableEntry& entry) {

@@ -2,14 +2,18 @@
 // directory, the driver library loaded by path with a session open, the key and status
 // managers, and the table that the plug-in's entry point made (reconciling with what the chip
 // holds). Like the real agent, it keeps a persisted record of every entry it programmed: written
-// after the driver accepted the entry, erased after its removal. An agent killed between a
-// removal and the erasure leaves a record of no entry; the next start drops it and its key.
+// after the driver accepted the entry, erased after its removal. At start it checks the records
+// against each other and against the chip's own list of its entries, and sets right what a
+// killed agent or a damaged store left (see StartCheck.h).
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "BfIngressTrafficClass/BfIngressTrafficClass"
 #include "sim/chip/TernaryTable.h"
+#include "tools/tcagent/DriverQueries.h"
+#include "tools/tcagent/Faults.h"
 
 namespace TcAgent {
 
@@ -27,22 +31,27 @@ struct AgentOptions {
   U32 capacity = SimChip::TernaryTable::defaultCapacity;  // of a chip made afresh
   TableFactory factory = &ingressTrafficClassTableFactory;
   // Take into keeping the entries that the chip holds and no record names (an agent killed
-  // between the driver's answer and the record write leaves such an entry).
+  // between the driver's answer and the record write leaves such an entry), and complete what
+  // the entry point left unlearnt after a damaged record.
   bool adoptUntracked = false;
+  std::vector<FaultRequest> faults;  // injected once the driver library is loaded
 };
 
 // What the start of an agent lifetime found.
 struct StartReport {
   U32 reconciled = 0;  // entries the entry point learnt from the records
   U32 dropped = 0;     // records of entries the chip no longer holds, erased with their keys
+  U32 damaged = 0;     // records that contradicted the chip or each other, erased
   U32 adopted = 0;     // entries taken into keeping that no record named
   U64 programmed = 0;  // changes to the chip while starting: none, unless something is wrong
+  std::vector<std::string> notes;  // what the user should know: damage found and set right
 };
 
 class AgentTable {
  public:
-  // Raises std::runtime_error when the chip, the driver or the key store cannot be used, and
-  // whatever the entry point raises.
+  // Raises std::runtime_error when the chip, the driver or the key store cannot be used,
+  // DriverRefusal when a driver call that the start makes is refused, and whatever the entry
+  // point raises. Nothing persisted is changed then.
   explicit AgentTable(const AgentOptions& options);
   ~AgentTable();
   AgentTable(const AgentTable&) = delete;
@@ -57,6 +66,7 @@ class AgentTable {
     return keys_->mbbVrellTableConfig()->entryConfigMap();
   }
   SimChip::TernaryTable& chip() const noexcept { return *chip_; }
+  const DriverQueries& driverQueries() const noexcept { return queries_; }
   void* driver() const noexcept { return driver_; }
   U32 session() const noexcept { return session_; }
   const AgentOptions& options() const noexcept { return options_; }
@@ -75,14 +85,13 @@ class AgentTable {
 
  private:
   void* driverSymbol(const char* name) const;
-  void defaultEntryRestored();
-  U32 recordsOfRemovedEntriesDropped();
   void release() noexcept;
 
   AgentOptions options_;
   SimChip::TernaryTable* chip_;
   void* driver_;
   U32 session_ = 0;
+  DriverQueries queries_;
   MbbVrellKey::VrellKeyManager::Ptr keys_;
   BfnTableStatusManager::StatusManager::Ptr statuses_;
   BfIngressTrafficClass::IngressTrafficClassTable::Ptr table_;

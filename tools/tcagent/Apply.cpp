@@ -1,8 +1,8 @@
 #include "tools/tcagent/Apply.h"
 
-#include <vector>
+#include <fmt/format.h>
 
-#include "tools/tcagent/TableRows.h"
+#include "tools/tcagent/EntryText.h"
 
 namespace TcAgent {
 
@@ -10,86 +10,140 @@ using namespace BfIngressTrafficClass;
 
 namespace {
 
-IngressTrafficClassTableEntry entryOf(const IngressTrafficClassMatchSpec::PtrConst& match,
-                                      const EntryAction& action) {
-  SetTrafficClassAndEgressQidActionSpec::Ptr setAction =
-      setTrafficClassAndEgressQidActionSpecFactory();
-  setAction->tcIs(action.tc);
-  setAction->qidIs(action.qid);
-  return IngressTrafficClassTableEntry(match, setAction);
+// The driver's refusal as a person would say it, its own words kept.
+std::string refusalText(std::exception_ptr refusal, const TableRoom& room) {
+  try {
+    std::rethrow_exception(refusal);
+  } catch (const BfTable::BfTableFull& error) {
+    return fmt::format("table full ({} of {} entries): {}", room.used, room.size, error.what());
+  } catch (const BfTable::BfDuplicateEntry& error) {
+    return fmt::format("the chip already holds an entry of this key and priority: {}",
+                       error.what());
+  } catch (const BfTable::BfTryAgain& error) {
+    return fmt::format("the driver is busy; try again: {}", error.what());
+  } catch (const BfTable::BfNotSupported& error) {
+    return fmt::format("the driver does not support it: {}", error.what());
+  } catch (const BfTable::BfNoSysResources& error) {
+    return fmt::format("the driver is out of resources: {}", error.what());
+  } catch (const std::exception& error) {
+    return error.what();
+  }
 }
 
-const char* defaultChangeText(ApplyReport::DefaultChange change) {
-  switch (change) {
-    case ApplyReport::DefaultChange::set:
-      return "default set";
-    case ApplyReport::DefaultChange::changed:
-      return "default changed";
-    case ApplyReport::DefaultChange::reset:
-      return "default reset";
-    case ApplyReport::DefaultChange::unchanged:
-      break;
+class Programming {
+ public:
+  Programming(AgentTable& agent, const Plan& plan, const Policy& policy, const Progress& progress)
+      : agent_(agent), plan_(plan), policy_(policy), progress_(progress), room_(plan.room) {}
+
+  ApplyReport run() {
+    for (const PlannedChange& change : plan_.roomRemovals) {
+      remove(change);
+      ++report_.removedForRoom;
+    }
+    for (const PlannedChange& change : plan_.additions)
+      add(change);
+    for (const PlannedChange& change : plan_.modifications)
+      modify(change);
+    changeDefault();
+    for (const PlannedChange& change : plan_.removals)
+      remove(change);
+    return report_;
   }
-  return "default unchanged";
-}
+
+ private:
+  // Runs one change; a refusal of the driver leaves with its place and what was done before.
+  template <class Change>
+  void step(const std::optional<unsigned>& line, const std::string& what, Change&& change) {
+    try {
+      change();
+    } catch (...) {
+      std::string refusal = refusalText(std::current_exception(), room_);
+      std::string place = line ? fmt::format("{}:{}: ", policy_.source, *line) : what + ": ";
+      throw ApplyRefusal(
+          fmt::format("{}{}; done before it: {}", place, refusal, report_.description()),
+          policy_.source, line, report_);
+    }
+    if (progress_) progress_(++done_, plan_.changes());
+  }
+
+  void add(const PlannedChange& change) {
+    step(change.line, "",
+         [&] { agent_.entryIs(tableEntryOf(matchOf(change.key), change.action)); });
+    ++report_.added;
+    ++room_.used;
+  }
+
+  void modify(const PlannedChange& change) {
+    step(change.line, "", [&] { agent_.entryIs(tableEntryOf(change.match, change.action)); });
+    ++report_.modified;
+  }
+
+  void remove(const PlannedChange& change) {
+    step(std::nullopt,
+         fmt::format("removing entry {:#010x} ({})", change.handle, keyText(change.key)),
+         [&] { agent_.entryDel(change.match); });
+    ++report_.removed;
+    --room_.used;
+  }
+
+  void changeDefault() {
+    const IngressTrafficClassMatchSpec::Ptr& defaultMatch = agent_.table()->defaultMatchSpec();
+    switch (plan_.defaultChange) {
+      case DefaultChange::unchanged:
+        return;
+      case DefaultChange::set:
+      case DefaultChange::changed:
+        step(plan_.defaultLine, "",
+             [&] { agent_.entryIs(tableEntryOf(defaultMatch, *plan_.defaultAction)); });
+        break;
+      case DefaultChange::reset:
+        step(std::nullopt, "resetting the default action", [&] { agent_.entryDel(defaultMatch); });
+        break;
+    }
+    report_.defaultChange = plan_.defaultChange;
+  }
+
+  AgentTable& agent_;
+  const Plan& plan_;
+  const Policy& policy_;
+  const Progress& progress_;
+  TableRoom room_;  // as the changes so far leave it
+  ApplyReport report_;
+  std::size_t done_ = 0;
+};
 
 }  // namespace
 
-std::string ApplyReport::description() const {
-  return std::to_string(added) + " added, " + std::to_string(modified) + " modified, " +
-         std::to_string(removed) + " removed, " + defaultChangeText(defaultChange);
+const char* defaultChangeName(DefaultChange change) {
+  switch (change) {
+    case DefaultChange::set:
+      return "set";
+    case DefaultChange::changed:
+      return "changed";
+    case DefaultChange::reset:
+      return "reset";
+    case DefaultChange::unchanged:
+      break;
+  }
+  return "unchanged";
 }
 
-void policyApplied(AgentTable& agent, const Policy& policy, ApplyReport& report,
-                   const Progress& progress) {
-  std::vector<TableRow> removals;
-  std::vector<std::pair<TableRow, EntryAction>> modifications;
-  std::optional<TableRow> currentDefault;
-  std::map<EntryKey, EntryAction> additions = policy.entries;
-  for (const TableRow& row : tableRows(agent)) {
-    if (row.isDefault) {
-      currentDefault = row;
-      continue;
-    }
-    auto wanted = additions.find(row.key);
-    if (wanted == additions.end()) {
-      removals.push_back(row);
-      continue;
-    }
-    if (row.action() != wanted->second) modifications.emplace_back(row, wanted->second);
-    additions.erase(wanted);
+std::string ApplyReport::description() const {
+  std::string text = fmt::format("{} added, {} modified, {} removed, default {}", added, modified,
+                                 removed, defaultChangeName(defaultChange));
+  if (removedForRoom) {
+    text += fmt::format(" ({} removed before adding, to make room: not hitless)", removedForRoom);
   }
+  return text;
+}
 
-  U32 total = static_cast<U32>(removals.size() + modifications.size() + additions.size());
-  auto stepDone = [&] {
-    if (progress) progress(report.added + report.modified + report.removed, total);
-  };
-  for (const TableRow& row : removals) {
-    agent.entryDel(row.match);
-    ++report.removed;
-    stepDone();
-  }
-  for (const auto& [row, action] : modifications) {
-    agent.entryIs(entryOf(row.match, action));
-    ++report.modified;
-    stepDone();
-  }
-  for (const auto& [key, action] : additions) {
-    agent.entryIs(entryOf(matchOf(key), action));
-    ++report.added;
-    stepDone();
-  }
+ApplyRefusal::ApplyRefusal(const std::string& message, std::string file,
+                           std::optional<unsigned> line, ApplyReport done)
+    : std::runtime_error(message), file_(std::move(file)), line_(line), done_(done) {}
 
-  const IngressTrafficClassMatchSpec::Ptr& defaultMatch = agent.table()->defaultMatchSpec();
-  if (policy.defaultAction &&
-      (!currentDefault || currentDefault->action() != policy.defaultAction)) {
-    agent.entryIs(entryOf(defaultMatch, *policy.defaultAction));
-    report.defaultChange =
-        currentDefault ? ApplyReport::DefaultChange::changed : ApplyReport::DefaultChange::set;
-  } else if (!policy.defaultAction && currentDefault) {
-    agent.entryDel(defaultMatch);
-    report.defaultChange = ApplyReport::DefaultChange::reset;
-  }
+ApplyReport applyPlan(AgentTable& agent, const Plan& plan, const Policy& policy,
+                      const Progress& progress) {
+  return Programming(agent, plan, policy, progress).run();
 }
 
 }  // namespace TcAgent

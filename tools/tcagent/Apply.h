@@ -1,21 +1,22 @@
-// Making the table hold exactly a policy: removals first (they make room), then new actions of
-// entries already programmed, then new entries, then the default action.
+// Carrying out the plan of an apply on the table, in its order, each change recorded as it is
+// made.
 #pragma once
 
 #include <functional>
+#include <optional>
+#include <stdexcept>
 #include <string>
 
 #include "tools/tcagent/AgentTable.h"
-#include "tools/tcagent/Policy.h"
+#include "tools/tcagent/Plan.h"
 
 namespace TcAgent {
 
 struct ApplyReport {
-  enum class DefaultChange { unchanged, set, changed, reset };
-
   U32 added = 0;
   U32 modified = 0;
   U32 removed = 0;
+  U32 removedForRoom = 0;  // of `removed`, before the additions
   DefaultChange defaultChange = DefaultChange::unchanged;
 
   bool changedAnything() const noexcept {
@@ -25,12 +26,30 @@ struct ApplyReport {
   std::string description() const;
 };
 
-// Told after each entry programmed or removed: how many of how many are done.
-using Progress = std::function<void(U32 done, U32 total)>;
+const char* defaultChangeName(DefaultChange change);  // "set", "changed", "reset", "unchanged"
 
-// Raises the table exception of a refused driver call; what was done before it stays done and
-// recorded. `report` says how far it got.
-void policyApplied(AgentTable& agent, const Policy& policy, ApplyReport& report,
-                   const Progress& progress = {});
+// Told after each change: how many of how many are done.
+using Progress = std::function<void(std::size_t done, std::size_t total)>;
+
+// A change that the driver refused. The message names the policy's file and line of the entry
+// (or the entry, for a removal), says what the driver said, and what was done before it.
+class ApplyRefusal : public std::runtime_error {
+ public:
+  ApplyRefusal(const std::string& message, std::string file, std::optional<unsigned> line,
+               ApplyReport done);
+  const std::string& file() const noexcept { return file_; }
+  std::optional<unsigned> line() const noexcept { return line_; }
+  const ApplyReport& done() const noexcept { return done_; }
+
+ private:
+  std::string file_;
+  std::optional<unsigned> line_;
+  ApplyReport done_;
+};
+
+// Programs `plan`, made for `policy`; raises ApplyRefusal. What was done before a refusal stays
+// done and recorded.
+ApplyReport applyPlan(AgentTable& agent, const Plan& plan, const Policy& policy,
+                      const Progress& progress = {});
 
 }  // namespace TcAgent

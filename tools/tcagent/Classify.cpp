@@ -1,60 +1,52 @@
 #include "tools/tcagent/Classify.h"
 
-#include <sstream>
-#include <stdexcept>
+#include <fmt/format.h>
 
-#include "tools/tcagent/Policy.h"
+#include "tools/tcagent/EntryText.h"
+#include "tools/tcagent/Packet.h"
+#include "tools/tcagent/PolicyDocument.h"
+#include "tools/tcagent/StartCheck.h"
 
 namespace TcAgent {
 
-namespace {
+using namespace BfIngressTrafficClass;
 
-// A packet is an entry line without a priority or masks: every given field is exact.
-SimChip::KeyFields packetOf(const std::vector<std::string>& words) {
-  std::string line;
-  for (const std::string& word : words) {
-    if (word.find('/') != std::string::npos || word.starts_with("prio")) {
-      throw std::invalid_argument("a packet field is FIELD=VALUE, not '" + word + "'");
-    }
-    line += word + " ";
+void classifyPacket(const AgentTable& agent, const std::vector<std::string>& fields, Format format,
+                    std::ostream& out) {
+  KeyBytes packet = packetOf(fields);
+  SimChip::Classification result = agent.chip().classify(packet);
+  std::optional<EntryKey> key;
+  if (result.hit) {
+    IngressTrafficClassTableEntry entry = agent.table()->entryByHandle(result.handle);
+    if (!entry.match())
+      throw ReadBackRefusal(DriverQueries::readBackCall(*agent.table()), result.handle);
+    key = entryKeyOf(*entry.match());
   }
-  std::istringstream text(line + "-> tc=0 qid=0");
-  try {
-    Policy policy = policyParsed(text, "packet");
-    return policy.entries.begin()->first.value;
-  } catch (const PolicyError& error) {
-    std::string reason = error.what();
-    throw std::invalid_argument(reason.substr(reason.find(": ") + 2));
-  }
-}
+  std::optional<EntryAction> action;
+  if (result.action) action = EntryAction{result.action->tc, result.action->qid};
 
-}  // namespace
-
-void packetClassified(const AgentTable& agent, const std::vector<std::string>& fields,
-                      ClassifyFormat format, std::ostream& out) {
-  SimChip::Classification result = agent.chip().classify(packetOf(fields));
-  if (format == ClassifyFormat::json) {
-    out << "{\"hit\": " << (result.hit ? "true" : "false");
-    if (result.hit)
-      out << ", \"handle\": " << result.handle << ", \"priority\": " << result.priority;
-    if (result.action) {
-      out << ", \"tc\": " << unsigned(result.action->tc)
-          << ", \"qid\": " << unsigned(result.action->qid);
+  if (format == Format::json) {
+    Json packetFields = Json::object();
+    for (std::size_t field = 0; field < keyFieldCount; ++field)
+      packetFields[keyFields[field].shortName] = packet[field];
+    Json answer = {{"packet", std::move(packetFields)}, {"hit", result.hit}};
+    if (key) {
+      answer["entry"] = {
+          {"handle", result.handle}, {"priority", key->priority}, {"match", matchJson(*key)}};
     }
-    out << "}\n";
+    answer["action"] = action ? actionJson(*action) : Json(nullptr);
+    out << answer.dump() << "\n";
     return;
   }
-  if (result.hit) {
-    out << "entry 0x" << std::hex << result.handle << std::dec << " (priority " << result.priority
-        << ") applies: ";
-  } else if (result.action) {
+  if (key) {
+    out << fmt::format("entry {:#010x} ({}) applies: ", result.handle, keyText(*key));
+  } else if (action) {
     out << "no entry applies; the default action: ";
   } else {
     out << "no entry applies and no default action is set\n";
     return;
   }
-  out << "traffic class " << unsigned(result.action->tc) << ", queue "
-      << unsigned(result.action->qid) << "\n";
+  out << fmt::format("traffic class {}, queue {}\n", action->tc, action->qid);
 }
 
 }  // namespace TcAgent

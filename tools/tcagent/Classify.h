@@ -1,4 +1,5 @@
-// What the chip does with a packet: the entry that applies, or the default action.
+// What the chip does with a packet: the entry that applies, with its key and priority, or the
+// default action.
 #pragma once
 
 #include <ostream>
@@ -6,14 +7,13 @@
 #include <vector>
 
 #include "tools/tcagent/AgentTable.h"
+#include "tools/tcagent/CommandLine.h"
 
 namespace TcAgent {
 
-enum class ClassifyFormat { text, json };
-
-// `fields` are FIELD=VALUE words (a field by its short or attribute name, a value 0 to 255);
-// fields not given are 0. Raises std::invalid_argument for a word that is not one.
-void packetClassified(const AgentTable& agent, const std::vector<std::string>& fields,
-                      ClassifyFormat format, std::ostream& out);
+// `fields` are FIELD=VALUE words; fields not given are 0. Raises UsageError for a word that is
+// not one.
+void classifyPacket(const AgentTable& agent, const std::vector<std::string>& fields, Format format,
+                    std::ostream& out);
 
 }  // namespace TcAgent

@@ -1,35 +1,28 @@
 #include "tools/tcagent/CommandLine.h"
 
-#include <charconv>
-#include <limits>
+#include <fmt/format.h>
+#include <CLI/CLI.hpp>
+
+#include <map>
+
+#include "sim/chip/TernaryTable.h"
+#include "tools/tcagent/Numbers.h"
+#include "tools/tcagent/Quoted.h"
 
 namespace TcAgent {
 
-const char* const usage = R"(usage: tcagent [OPTIONS] COMMAND [ARGS]
+namespace {
 
-Each run is one agent lifetime: it attaches the chip and the key store in the state directory,
-loads the driver library and the plug-in, reconciles with what the chip holds, does the command
-and exits.
+constexpr const char* description =
+    "tcagent: a small forwarding agent around the ingress traffic-class table of a simulated "
+    "switching chip. Each run is one agent lifetime: it attaches the chip and the key store in "
+    "the state directory, loads the driver library and the plug-in, reconciles with what the chip "
+    "holds, does the command and exits.";
 
-commands:
-  apply FILE                       make the table hold exactly the policy in FILE
-  show [--format table|entry|json] the table as read back from the chip
-  classify FIELD=VALUE... [--format text|json]
-                                   what the chip does with a packet with these key fields
-  clear                            remove every entry and reset the default action
-  demo                             the whole life of the table, narrated, in a fresh state
-  help                             this text
-
-options:
-  --state DIR          state directory (default: $XDG_RUNTIME_DIR/tcagent or /tmp/tcagent-UID)
-  --driver pd|bfrt|PATH
-                       the driver library: PD functions only, or with BF Runtime tables
-  --device N           device number (default 0)
-  --pipe N             pipe (default 65535: all pipes)
-  --capacity N         entries of the chip's table when its state is first made (default 512)
-  --trace              trace the library at level 9 on standard error
-  --fail OP:STATUS[:N] make the Nth call (or every call) of driver operation OP fail with
-                       STATUS; may be given more than once
+constexpr const char* footer = R"(exit status:
+  0  done
+  1  the driver or the state refused (nothing is reported as done that was not)
+  2  bad usage, or a bad policy file (nothing was changed)
 
 policy file: one entry per line, '#' starts a comment:
   prio=10 dscp=46 trust-mode=2/0x3 -> tc=5 qid=5
@@ -37,74 +30,168 @@ policy file: one entry per line, '#' starts a comment:
 key fields: trust-mode default-cos cos dscp high-priority decap-type cpu-trust-mode cpu-tc
 (or their attribute names); V is an exact match, V/M a value and mask, an omitted field a
 wildcard; numbers are decimal or 0x hex. A line may also be an entry as 'show --format entry'
-prints it.
-)";
+prints it, and the JSON document of 'show --format json' is a policy file too.)";
 
-namespace {
+const std::map<std::string, Format> textOrJson = {{"text", Format::text}, {"json", Format::json}};
+const std::map<std::string, Format> showFormats = {
+    {"table", Format::text}, {"entry", Format::entry}, {"json", Format::json}};
 
-template <class Number>
-Number numberOf(const std::string& text, const std::string& option, long long low = 0) {
-  long long value = 0;
-  int base = text.starts_with("0x") ? 16 : 10;
-  const char* start = text.data() + (base == 16 ? 2 : 0);
-  auto [end, error] = std::from_chars(start, text.data() + text.size(), value, base);
-  if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < low ||
-      value > static_cast<long long>(std::numeric_limits<Number>::max())) {
-    throw UsageError(option + ": bad number '" + text + "'");
-  }
-  return static_cast<Number>(value);
+void addFormat(CLI::App& command, Format& format, const std::map<std::string, Format>& choices,
+               const char* help) {
+  command.add_option("--format", format, help)
+      ->transform(CLI::CheckedTransformer(choices, CLI::ignore_case))
+      ->option_text("FORMAT");
 }
 
-Fault faultOf(const std::string& text) {
-  std::size_t first = text.find(':');
-  if (first == std::string::npos || first == 0) {
-    throw UsageError("--fail: expected OP:STATUS[:N], got '" + text + "'");
+// A number option, read by the one number parser of policy files, in [low, high].
+template <class Number>
+CLI::Option* addNumber(CLI::App& app, const char* name, Number& target, U64 low, U64 high,
+                       const char* help) {
+  return app
+      .add_option_function<std::string>(
+          name,
+          [&target, name, low, high](const std::string& text) {
+            ParsedNumber number = numberParsed(text, high);
+            if (number.error || number.value < low) {
+              throw CLI::ValidationError(name, fmt::format("{} is not a number from {} to {}",
+                                                           quotedText(text), low, high));
+            }
+            target = static_cast<Number>(number.value);
+          },
+          help)
+      ->option_text("N");
+}
+
+// Whether the words ask for JSON output, so that even a usage error is written as JSON.
+bool jsonAsked(int argc, const char* const* argv) {
+  for (int at = 1; at < argc; ++at) {
+    std::string_view word = argv[at];
+    if (word == "--format=json" ||
+        (word == "--format" && at + 1 < argc && std::string_view(argv[at + 1]) == "json")) {
+      return true;
+    }
   }
-  std::size_t second = text.find(':', first + 1);
-  std::string status =
-      text.substr(first + 1, second == std::string::npos ? second : second - first - 1);
-  Fault fault{text.substr(0, first), numberOf<std::int32_t>(status, "--fail", -(1ll << 31)), 0};
-  if (second != std::string::npos) {
-    fault.nth = numberOf<unsigned>(text.substr(second + 1), "--fail", 1);
-  }
-  return fault;
+  return false;
 }
 
 }  // namespace
 
-CommandLine commandLineOf(const std::vector<std::string>& words) {
+CommandLine commandLineOf(int argc, const char* const* argv) {
   CommandLine line;
-  for (std::size_t i = 0; i < words.size(); ++i) {
-    const std::string& word = words[i];
-    if (!line.command.empty()) {
-      line.arguments.push_back(word);
-      continue;
-    }
-    auto value = [&]() -> const std::string& {
-      if (i + 1 == words.size()) throw UsageError(word + " needs a value");
-      return words[++i];
-    };
-    if (word == "--state") {
-      line.stateDirectory = value();
-    } else if (word == "--driver") {
-      line.driver = value();
-    } else if (word == "--device") {
-      line.device = numberOf<U8>(value(), word);
-    } else if (word == "--pipe") {
-      line.pipe = numberOf<U16>(value(), word);
-    } else if (word == "--capacity") {
-      line.capacity = numberOf<U32>(value(), word, 1);
-    } else if (word == "--trace") {
-      line.trace = true;
-    } else if (word == "--fail") {
-      line.faults.push_back(faultOf(value()));
-    } else if (word.starts_with("-")) {
-      throw UsageError("unknown option " + word);
-    } else {
-      line.command = word;
-    }
+  CLI::App app(description, "tcagent");
+  app.footer(footer);
+  app.set_version_flag("--version", "tcagent " TCAGENT_VERSION);
+  // An option given twice takes its last value, as in the shell tools operators know.
+  app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  std::string unknownCommand;
+  app.add_option("COMMAND", unknownCommand)->group("");
+  app.get_formatter()->column_width(32);
+
+  app.add_option("--state", line.stateDirectory,
+                 "state directory (default: $XDG_RUNTIME_DIR/tcagent, else /tmp/tcagent-UID, "
+                 "made 0700)")
+      ->option_text("DIR");
+  app.add_option("--driver", line.driver,
+                 "the driver library: pd (PD functions), bfrt (PD functions and BF Runtime "
+                 "tables), or the path of a library")
+      ->option_text("pd|bfrt|PATH");
+  addNumber(app, "--device", line.device, 0, 0xFF, "device number (default 0)");
+  addNumber(app, "--pipe", line.pipe, 0, 0xFFFF, "pipe (default 65535: all pipes)");
+  addNumber(app, "--capacity", line.capacity, 1, SimChip::TernaryTable::maxCapacity,
+            "entries of the chip's table when its state is first made (default 512)");
+  app.add_flag("--trace", line.trace, "trace the library at level 9 on standard error");
+  app.add_option_function<std::vector<std::string>>(
+         "--fail",
+         [&line](const std::vector<std::string>& faults) {
+           for (const std::string& fault : faults) {
+             try {
+               line.faults.push_back(faultRequestOf(fault));
+             } catch (const std::invalid_argument& error) {
+               throw CLI::ValidationError("--fail", error.what());
+             }
+           }
+         },
+         "make the Nth call (or every call) of driver operation OP fail with STATUS (a number "
+         "or a status text such as not-enough-space); may be given more than once")
+      ->option_text("OP:STATUS[:N]")
+      ->take_all();
+
+  CLI::App* apply = app.add_subcommand("apply", "make the table hold exactly the policy in FILE");
+  apply->add_option("FILE", line.policyPath, "the policy file ('-': standard input)")->required();
+  apply->add_flag("--dry-run", line.dryRun,
+                  "print the plan, in the order it would be programmed, and change nothing");
+  apply->add_flag("--allow-disruption", line.allowDisruption,
+                  "when the table has no room for the old and new entries together, remove "
+                  "old entries before adding new ones");
+  addFormat(*apply, line.format, textOrJson, "text (default) or json");
+
+  CLI::App* show = app.add_subcommand("show", "the table as read back from the chip");
+  show->add_option("FIELD=VALUE", line.fields,
+                   "only the entries that a packet with these key fields would match, in the "
+                   "order in which they apply");
+  addFormat(*show, line.format, showFormats, "table (default), entry or json");
+
+  CLI::App* classify = app.add_subcommand(
+      "classify", "what the chip does with a packet with these key fields (others 0)");
+  classify->add_option("FIELD=VALUE", line.fields, "the packet's key fields");
+  addFormat(*classify, line.format, textOrJson, "text (default) or json");
+
+  CLI::App* clear = app.add_subcommand("clear", "remove every entry and reset the default action");
+  addFormat(*clear, line.format, textOrJson, "text (default) or json");
+
+  CLI::App* check = app.add_subcommand(
+      "check",
+      "validate a policy file without state or driver, and find entries that never "
+      "match or overlap at one priority");
+  check->add_option("FILE", line.policyPath, "the policy file ('-': standard input)")->required();
+  addFormat(*check, line.format, textOrJson, "text (default) or json");
+
+  app.add_subcommand("demo", "the whole life of the table, narrated, in a fresh state");
+
+  for (CLI::App* command : app.get_subcommands({})) {
+    command->fallthrough();
+    command->footer("Global options go before or after the command: see tcagent --help.");
   }
-  if (line.command.empty()) throw UsageError("no command given");
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp&) {
+    throw CommandLineExit{0, app.help(), ""};
+  } catch (const CLI::CallForAllHelp&) {
+    throw CommandLineExit{0, app.help("", CLI::AppFormatMode::All), ""};
+  } catch (const CLI::CallForVersion&) {
+    throw CommandLineExit{0, std::string("tcagent ") + TCAGENT_VERSION + "\n", ""};
+  } catch (const CLI::ParseError& error) {
+    throw CommandLineExit{2, "", error.what(), jsonAsked(argc, argv)};
+  }
+  if (app.get_subcommands().empty()) {
+    std::vector<std::string> names;
+    for (const CLI::App* command : app.get_subcommands({}))
+      names.push_back(command->get_name());
+    throw CommandLineExit{
+        2, "",
+        (unknownCommand.empty() ? std::string("no command given")
+                                : "unknown command " + quotedText(unknownCommand)) +
+            "; the commands are " + fmt::format("{}", fmt::join(names, ", ")),
+        jsonAsked(argc, argv)};
+  }
+  line.command = app.get_subcommands().front()->get_name();
+  if (!unknownCommand.empty()) {
+    throw CommandLineExit{2, "", line.command + " does not take " + quotedText(unknownCommand),
+                          jsonAsked(argc, argv)};
+  }
+  line.stateDirectoryGiven = app.count("--state") > 0;
+  line.capacityGiven = app.count("--capacity") > 0;
+  auto refuse = [&](const std::string& message) {
+    throw CommandLineExit{2, "", message, line.format == Format::json};
+  };
+  if (line.stateDirectoryGiven && line.stateDirectory.empty()) {
+    refuse("--state: an empty path names no directory; leave --state out for the default");
+  }
+  if (line.driver != "pd" && line.driver != "bfrt" && line.driver.find('/') == std::string::npos) {
+    refuse("--driver: " + quotedText(line.driver) +
+           " is not a driver: give pd, bfrt, or the path of a driver library (with a '/')");
+  }
   return line;
 }
 

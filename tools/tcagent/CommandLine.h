@@ -1,40 +1,48 @@
-// The command line of tcagent: options, a command and its arguments.
+// The command line of tcagent: global options (before or after the command), one command, and
+// the command's own options and arguments.
 #pragma once
 
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "platform/Kiv/Types.h"
+#include "tools/tcagent/Faults.h"
 
 namespace TcAgent {
 
-struct Fault {
-  std::string operation;
-  std::int32_t status;
-  unsigned nth;  // 0: every call
-};
+enum class Format { text, entry, json };
 
 struct CommandLine {
+  // Global options.
   std::string stateDirectory;  // empty: the per-user default
-  std::string driver = "pd";   // pd, bfrt or a path
+  bool stateDirectoryGiven = false;
+  std::string driver = "pd";  // pd, bfrt or the path of a driver library
   U8 device = 0;
   U16 pipe = 0xFFFF;
-  bool trace = false;
-  std::vector<Fault> faults;
   U32 capacity = 512;
+  bool capacityGiven = false;
+  bool trace = false;
+  std::vector<FaultRequest> faults;
+
+  // The command and what it takes.
   std::string command;
-  std::vector<std::string> arguments;  // the command's own, --format included
+  std::string policyPath;           // apply, check
+  std::vector<std::string> fields;  // show, classify: FIELD=VALUE words
+  Format format = Format::text;
+  bool dryRun = false;           // apply
+  bool allowDisruption = false;  // apply
 };
 
-// A command line that cannot be taken: the message says why.
-class UsageError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
+// What a run prints for --help or --version, or the usage error: the run ends with it.
+struct CommandLineExit {
+  int status;
+  std::string out;    // for standard output
+  std::string err;    // for standard error
+  bool json = false;  // the error is to be written as JSON
 };
 
-CommandLine commandLineOf(const std::vector<std::string>& words);
-
-extern const char* const usage;
+// The command line of `arguments` (without the program's name); raises CommandLineExit when
+// the run ends here.
+CommandLine commandLineOf(int argc, const char* const* argv);
 
 }  // namespace TcAgent

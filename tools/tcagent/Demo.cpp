@@ -54,27 +54,42 @@ Run agentRun(const std::vector<std::string>& arguments) {
   return run;
 }
 
+std::string indented(const std::string& text) {
+  return std::regex_replace(text, std::regex("(^|\n)(?=.)"), "$1    ");
+}
+
 class Narration {
  public:
+  explicit Narration(std::string directory) : directory_(std::move(directory)) {}
+
   void section(const std::string& title) { std::cout << "\n== " << title << " ==\n"; }
   void say(const std::string& text) { std::cout << text << "\n"; }
 
-  // Runs tcagent, shows what it printed, and checks its exit status and that its output
-  // contains each of `expected`.
-  Run step(const std::vector<std::string>& arguments, int expectedStatus,
-           const std::vector<std::string>& expected = {}) {
+  // Writes `text` to the file `name` of the demo's directory, shows it, and gives its path.
+  std::string file(const std::string& name, const std::string& text) {
+    std::string path = directory_ + "/" + name;
+    std::ofstream(path) << text;
+    std::cout << "$ cat " << name << "\n" << indented(text);
+    return path;
+  }
+
+  // Runs tcagent with the demo's state options and `arguments`, shows the command and what it
+  // printed, and checks its exit status and that its output holds each of `expected`.
+  void step(const std::vector<std::string>& options, const std::vector<std::string>& arguments,
+            int expectedStatus, const std::vector<std::string>& expected = {}) {
     std::string command = "$ tcagent";
     for (const std::string& argument : arguments)
-      command += " " + argument;
+      command += " " + (argument.starts_with(directory_) ? argument.substr(directory_.size() + 1)
+                                                         : argument);
     std::cout << command << "\n";
-    Run run = agentRun(arguments);
-    std::cout << std::regex_replace(run.output, std::regex("(^|\n)(?=.)"), "$1    ");
+    std::vector<std::string> words = options;
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    Run run = agentRun(words);
+    std::cout << indented(run.output);
     check(run.status == expectedStatus, "exit status " + std::to_string(run.status) +
                                             ", expected " + std::to_string(expectedStatus));
-    for (const std::string& text : expected) {
+    for (const std::string& text : expected)
       check(run.output.find(text) != std::string::npos, "output says \"" + text + "\"");
-    }
-    return run;
   }
 
   void check(bool held, const std::string& what) {
@@ -86,87 +101,117 @@ class Narration {
   int failures() const noexcept { return failures_; }
 
  private:
+  std::string directory_;
   int failures_ = 0;
 };
 
-std::string fileWritten(const std::string& path, const std::string& text) {
-  std::ofstream(path) << text;
-  return path;
-}
-
-// The demo policy with voice moved to traffic class 6 and one assured-forwarding entry gone.
+// The demo policy with voice moved to traffic class 6, one assured-forwarding entry gone and
+// one entry added for DSCP 40.
 std::string changedPolicy() {
   std::string policy =
       std::regex_replace(demoPolicy, std::regex("dscp=46 -> tc=5 qid=5"), "dscp=46 -> tc=6 qid=6");
-  return std::regex_replace(policy, std::regex("prio=50 dscp=14 -> tc=1 qid=1\n"), "");
+  policy = std::regex_replace(policy, std::regex("prio=50 dscp=14 -> tc=1 qid=1\n"), "");
+  return std::regex_replace(policy, std::regex("(prio=20 dscp=38 -> tc=4 qid=4\n)"),
+                            "$1prio=20 dscp=40 -> tc=4 qid=4\n");
 }
 
-void lifeOfTheTable(Narration& narration, const std::string& directory, const std::string& driver) {
-  std::vector<std::string> agent = {"--state", directory + "/state-" + driver, "--driver", driver};
-  auto with = [&agent](std::vector<std::string> more) {
-    more.insert(more.begin(), agent.begin(), agent.end());
-    return more;
-  };
-  std::string policy = fileWritten(directory + "/policy.txt", demoPolicy);
-  std::string changed = fileWritten(directory + "/changed-policy.txt", changedPolicy());
-
-  narration.section("Program a DSCP policy (driver: " + driver + ")");
-  narration.step(with({"apply", policy}), 0, {"16 added, 0 modified, 0 removed, default set"});
-  narration.section("The table as read back from the chip");
-  narration.step(with({"show"}), 0, {"16 entries and the default action"});
-  narration.section("What the chip does with a few packets");
-  narration.step(with({"classify", "dscp=46"}), 0, {"traffic class 5, queue 5"});
-  narration.step(with({"classify", "dscp=12", "cos=3"}), 0, {"traffic class 1, queue 1"});
-  narration.step(with({"classify", "dscp=7"}), 0, {"the default action: traffic class 0"});
-  narration.section("Restart: a new agent finds every entry without programming any");
-  narration.step(with({"show"}), 0,
-                 {"at start 17 read back from records, 0 adopted, nothing programmed"});
-  narration.step(with({"apply", policy}), 0, {"0 added, 0 modified, 0 removed, default unchanged"});
-  narration.section("Change voice to traffic class 6 and drop one entry");
-  narration.step(with({"apply", changed}), 0, {"0 added, 1 modified, 1 removed"});
-  narration.step(with({"classify", "dscp=46", "--format", "json"}), 0, {"\"tc\": 6"});
-  narration.section("Remove everything");
-  narration.step(with({"clear"}), 0, {"0 added, 0 modified, 15 removed, default reset"});
-}
-
-void fullTable(Narration& narration, const std::string& directory) {
+std::string numberedPolicy(int first, int count) {
   std::string policy;
-  for (int dscp = 0; dscp < 20; ++dscp) {
+  for (int dscp = first; dscp < first + count; ++dscp) {
     policy += "prio=" + std::to_string(dscp) + " dscp=" + std::to_string(dscp) + " -> tc=1 qid=1\n";
   }
-  std::vector<std::string> agent = {"--state", directory + "/state-small", "--capacity", "16"};
-  auto with = [&agent](std::vector<std::string> more) {
-    more.insert(more.begin(), agent.begin(), agent.end());
-    return more;
-  };
-  narration.section("Fill a 16-entry table with 20 entries until the driver refuses");
-  narration.step(with({"apply", fileWritten(directory + "/too-many.txt", policy)}), 1,
-                 {"stopped after 16 added", "Not enough space"});
-  narration.say("What was programmed before the refusal is recorded:");
-  narration.step(with({"show"}), 0, {"16 entries", "at start 16 read back from records"});
+  return policy;
+}
+
+void lifeOfTheTable(Narration& narration, const std::string& directory) {
+  const std::vector<std::string> pd = {"--state", directory + "/state-pd"};
+  narration.section("A DSCP policy");
+  narration.say("Each line is an entry: key fields and a priority, '->', and the traffic class");
+  narration.say("and egress queue that a matching packet gets. Lower priority values win.");
+  std::string policy = narration.file("policy.txt", demoPolicy);
+  narration.step(pd, {"check", policy}, 0, {"no findings"});
+
+  narration.section("Program it: first the plan, then the apply");
+  narration.step(pd, {"apply", "--dry-run", policy}, 0, {"16 to add", "default set"});
+  narration.step(pd, {"apply", policy}, 0, {"16 added, 0 modified, 0 removed, default set"});
+
+  narration.section("The table as read back from the chip");
+  narration.step(pd, {"show"}, 0, {"16 entries and the default action"});
+
+  narration.section("What the chip does with a few packets, and why");
+  narration.step(pd, {"classify", "dscp=46"}, 0, {"traffic class 5, queue 5"});
+  narration.step(pd, {"classify", "dscp=7"}, 0, {"the default action: traffic class 0"});
+  narration.step(pd, {"show", "cpu-trust-mode=1", "cpu-tc=6", "dscp=46"}, 0,
+                 {"2 entries match the packet"});
+
+  narration.section("Restart: a new agent finds every entry without programming any");
+  narration.step(pd, {"apply", policy}, 0, {"the table already holds the policy"});
+
+  narration.section("A hitless change: voice to class 6, one entry gone, one new");
+  narration.say("New entries go first, highest precedence first; then changed actions; removals");
+  narration.say("last, lowest precedence first. Every packet meets the old policy or the new one");
+  narration.say("at every step, even if the apply stops part-way.");
+  std::string changed = narration.file("changed.txt", changedPolicy());
+  narration.step(pd, {"apply", "--dry-run", changed}, 0, {"1 to add, 1 to modify, 1 to remove"});
+  narration.step(pd, {"apply", changed}, 0, {"1 added, 1 modified, 1 removed"});
+  narration.step(pd, {"classify", "dscp=46", "--format", "json"}, 0, {"\"tc\":6"});
+}
+
+void roomOfTheTable(Narration& narration, const std::string& directory) {
+  const std::vector<std::string> small = {"--state", directory + "/state-small", "--capacity",
+                                          "16"};
+  narration.section("Room: a 16-entry table");
+  std::string tooMany = narration.file("twenty.txt", numberedPolicy(0, 20));
+  narration.step(small, {"apply", tooMany}, 1, {"the policy needs 20 entries; the table holds 16"});
+  std::string first = numberedPolicy(0, 12);
+  narration.step(small, {"apply", narration.file("first.txt", first)}, 0, {"12 added"});
+  narration.say("Swapping in twelve other entries hitlessly needs 24 entries at the peak:");
+  std::string other = narration.file("other.txt", numberedPolicy(20, 12));
+  narration.step(small, {"apply", other}, 1, {"needs room for 24 entries at its peak"});
+  narration.step(small, {"show"}, 0, {"12 entries"});
+  narration.say("--allow-disruption removes as many old entries as it must before adding:");
+  narration.step(small, {"apply", "--allow-disruption", other}, 0,
+                 {"12 added, 0 modified, 12 removed", "8 removed before adding"});
+}
+
+void otherDriver(Narration& narration, const std::string& directory) {
+  const std::vector<std::string> bfrt = {"--state", directory + "/state-bfrt", "--driver", "bfrt"};
+  narration.section("The same table through the BF Runtime driver");
+  narration.step(bfrt, {"apply", directory + "/policy.txt"}, 0, {"16 added"});
+  narration.step(bfrt, {"classify", "dscp=12", "cos=3"}, 0, {"traffic class 1, queue 1"});
+  narration.step(bfrt, {"clear"}, 0, {"0 added, 0 modified, 16 removed, default reset"});
 }
 
 }  // namespace
 
-int demoRun() {
+int runDemo() {
   std::string pattern = (std::filesystem::temp_directory_path() / "tcagent-demo-XXXXXX").string();
   if (!::mkdtemp(pattern.data())) {
     std::cerr << "tcagent: cannot make a temporary directory\n";
     return 1;
   }
   const std::string directory = pattern;
-  Narration narration;
-  narration.say("tcagent demo: the ingress traffic-class table on a simulated chip, in " +
-                directory);
-  lifeOfTheTable(narration, directory, "pd");
-  fullTable(narration, directory);
-  lifeOfTheTable(narration, directory, "bfrt");
+  Narration narration(directory);
+  narration.say("tcagent demo: the ingress traffic-class table of a simulated switching chip.");
+  narration.say("Each command below is a run of tcagent of its own, as an operator types it.");
+  lifeOfTheTable(narration, directory);
+  roomOfTheTable(narration, directory);
+  otherDriver(narration, directory);
   std::filesystem::remove_all(directory);
-  narration.section(narration.failures() ? "The demo FAILED" : "The demo ran to its end");
   if (narration.failures()) {
+    narration.section("The demo FAILED");
     std::cout << narration.failures() << " step(s) did not do what they said\n";
+    return 1;
   }
-  return narration.failures() ? 1 : 0;
+  narration.section("The demo ran to its end");
+  narration.say(
+      "You saw a policy checked, planned and programmed; the table read back from the chip;\n"
+      "packets classified, and the entries that decided them; a restart that reprogrammed\n"
+      "nothing; a change made hitlessly, new entries first and old ones last; a policy refused\n"
+      "before anything was programmed because the table could not hold it; and the same table\n"
+      "through the second driver interface. 'tcagent --help' lists the commands; the README\n"
+      "says what each guarantees.");
+  return 0;
 }
 
 }  // namespace TcAgent

@@ -5,6 +5,6 @@
 namespace TcAgent {
 
 // 0 when every step did what it said, 1 otherwise.
-int demoRun();
+int runDemo();
 
 }  // namespace TcAgent

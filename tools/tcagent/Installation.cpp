@@ -1,12 +1,6 @@
 #include "tools/tcagent/Installation.h"
 
 #include <dlfcn.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <stdexcept>
 
@@ -43,20 +37,6 @@ std::string driverPath(const std::string& driver) {
   if (driver == "pd") return libraryDirectory() + "/libsimdriver_pd.so";
   if (driver == "bfrt") return libraryDirectory() + "/libsimdriver_bfrt.so";
   return driver;
-}
-
-std::string stateDirectoryMade(const std::string& requested) {
-  std::string directory = requested;
-  if (directory.empty()) {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    directory = runtime && *runtime ? std::string(runtime) + "/tcagent"
-                                    : "/tmp/tcagent-" + std::to_string(::getuid());
-  }
-  if (::mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST) {
-    throw std::runtime_error("cannot make state directory " + directory + ": " +
-                             std::strerror(errno));
-  }
-  return directory;
 }
 
 TableFactory pluginEntryPoint() {

@@ -1,4 +1,4 @@
-// Where tcagent finds what it loads, and where it keeps state by default.
+// Where tcagent finds what it loads.
 #pragma once
 
 #include <string>
@@ -11,8 +11,6 @@ namespace TcAgent {
 std::string libraryDirectory();
 // The driver library of `driver`: "pd", "bfrt" or a path.
 std::string driverPath(const std::string& driver);
-// The state directory to use: `requested`, or the per-user default; made (mode 0700) if absent.
-std::string stateDirectoryMade(const std::string& requested);
 
 // Loads the plug-in library and finds its entry point under its ordinary linkage name. Raises
 // std::runtime_error when it cannot.

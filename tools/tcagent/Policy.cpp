@@ -1,98 +1,96 @@
 #include "tools/tcagent/Policy.h"
 
 #include <algorithm>
-#include <charconv>
-#include <fstream>
-#include <sstream>
-#include <string_view>
-#include <vector>
+
+#include <fmt/format.h>
 
 #include "platform/Kiv/Exception.h"
+#include "tools/tcagent/Numbers.h"
+#include "tools/tcagent/PolicyDocument.h"
+#include "tools/tcagent/PolicySource.h"
+#include "tools/tcagent/Quoted.h"
 
 namespace TcAgent {
 
-namespace {
-
 using namespace BfIngressTrafficClass;
+
+namespace {
 
 // Why a line is refused; its place is added where the line is known.
 struct LineError {
   std::string reason;
 };
 
-std::optional<std::size_t> fieldNamed(std::string_view name) {
-  for (std::size_t field = 0; field < keyFieldCount; ++field) {
-    if (name == keyFields[field].shortName || name == keyFields[field].attribute) return field;
+U64 numberOf(std::string_view text, U64 max, std::string_view what) {
+  ParsedNumber number = numberParsed(text, max);
+  if (number.error == NumberError::notANumber) {
+    throw LineError{fmt::format("bad number {} for {}", quotedText(text), what)};
   }
-  return std::nullopt;
-}
-
-U64 numberOf(std::string_view text, U64 max, const std::string& what) {
-  std::string_view digits = text;
-  int base = 10;
-  if (digits.starts_with("0x") || digits.starts_with("0X")) {
-    digits.remove_prefix(2);
-    base = 16;
+  if (number.error == NumberError::tooLarge) {
+    throw LineError{fmt::format("{} {} is over {}", what, escapedText(text), max)};
   }
-  U64 value = 0;
-  auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value, base);
-  if (digits.empty() || error == std::errc::invalid_argument ||
-      end != digits.data() + digits.size()) {
-    throw LineError{"bad number '" + std::string(text) + "' for " + what};
-  }
-  if (error == std::errc::result_out_of_range || value > max) {
-    throw LineError{what + " " + std::string(text) + " is over " + std::to_string(max)};
-  }
-  return value;
+  return number.value;
 }
 
 void checkMask(const EntryKey& key) {
   for (std::size_t field = 0; field < keyFieldCount; ++field) {
     if (key.value[field] & ~key.mask[field]) {
-      std::ostringstream reason;
-      reason << keyFields[field].shortName << " value 0x" << std::hex << unsigned(key.value[field])
-             << " has bits outside its mask 0x" << unsigned(key.mask[field]);
-      throw LineError{reason.str()};
+      throw LineError{fmt::format("{} value {:#x} has bits outside its mask {:#x}",
+                                  keyFields[field].shortName, key.value[field], key.mask[field])};
     }
   }
 }
 
-std::vector<std::string_view> wordsOf(std::string_view line) {
-  std::vector<std::string_view> words;
+// Control characters have no place in a policy; a tab separates words like a blank.
+void checkCharacters(std::string_view line) {
+  auto control = std::find_if(line.begin(), line.end(), [](char c) {
+    unsigned char byte = static_cast<unsigned char>(c);
+    return (byte < 0x20 && byte != '\t') || byte == 0x7F;
+  });
+  if (control != line.end()) {
+    throw LineError{"control character " + escapedText(std::string_view(&*control, 1))};
+  }
+}
+
+void splitWords(std::string_view line, std::vector<std::string_view>& words) {
+  words.clear();
   while (true) {
     std::size_t start = line.find_first_not_of(" \t");
-    if (start == std::string_view::npos) return words;
+    if (start == std::string_view::npos) return;
     line.remove_prefix(start);
     std::size_t end = line.find_first_of(" \t");
     words.push_back(line.substr(0, end));
-    if (end == std::string_view::npos) return words;
+    if (end == std::string_view::npos) return;
     line.remove_prefix(end);
   }
 }
 
 std::pair<std::string_view, std::string_view> assignment(std::string_view word) {
   std::size_t equals = word.find('=');
-  if (equals == std::string_view::npos)
-    throw LineError{"expected name=value, got '" + std::string(word) + "'"};
+  if (equals == std::string_view::npos) {
+    throw LineError{"expected name=value, got " + quotedText(word)};
+  }
   return {word.substr(0, equals), word.substr(equals + 1)};
 }
 
-EntryAction actionOf(const std::vector<std::string_view>& words) {
+using Words = std::span<const std::string_view>;
+
+EntryAction actionOf(Words words) {
   std::optional<U8> tc;
   std::optional<U8> qid;
   for (std::string_view word : words) {
     auto [name, value] = assignment(word);
     std::optional<U8>* target = name == "tc" ? &tc : name == "qid" ? &qid : nullptr;
-    if (!target) throw LineError{"unknown action parameter '" + std::string(name) + "'"};
+    if (!target) throw LineError{"unknown action parameter " + quotedText(name)};
     if (*target) throw LineError{std::string(name) + " given twice"};
-    *target = static_cast<U8>(numberOf(value, 255, std::string(name)));
+    *target = static_cast<U8>(numberOf(value, 255, name));
   }
   if (!tc) throw LineError{"missing action parameter tc"};
   if (!qid) throw LineError{"missing action parameter qid"};
   return {*tc, *qid};
 }
 
-EntryKey keyOf(const std::vector<std::string_view>& words) {
+EntryKey keyOf(Words words) {
   EntryKey key;
   bool fieldGiven[keyFieldCount] = {};
   bool priorityGiven = false;
@@ -104,16 +102,18 @@ EntryKey keyOf(const std::vector<std::string_view>& words) {
       key.priority = static_cast<U32>(numberOf(text, 0xFFFFFFFFu, "priority"));
       continue;
     }
-    std::optional<std::size_t> field = fieldNamed(name);
-    if (!field) throw LineError{"unknown field '" + std::string(name) + "'"};
-    if (fieldGiven[*field]) throw LineError{std::string(name) + " given twice"};
+    std::optional<std::size_t> field = keyFieldNamed(name);
+    if (!field) throw LineError{"unknown field " + quotedText(name)};
+    if (fieldGiven[*field]) throw LineError{escapedText(name) + " given twice"};
     fieldGiven[*field] = true;
     std::size_t slash = text.find('/');
-    std::string what = keyFields[*field].shortName;
-    key.value[*field] = static_cast<U8>(numberOf(text.substr(0, slash), 255, what + " value"));
+    std::string_view shortName = keyFields[*field].shortName;
+    key.value[*field] =
+        static_cast<U8>(numberOf(text.substr(0, slash), 255, fmt::format("{} value", shortName)));
     key.mask[*field] = slash == std::string_view::npos
                            ? 0xFF
-                           : static_cast<U8>(numberOf(text.substr(slash + 1), 255, what + " mask"));
+                           : static_cast<U8>(numberOf(text.substr(slash + 1), 255,
+                                                      fmt::format("{} mask", shortName)));
   }
   checkMask(key);
   return key;
@@ -126,12 +126,12 @@ struct PolicyLine {
 };
 
 // A line in the table entry's string form; an entry without a match is the default action.
-PolicyLine entryOf(std::string_view line) {
+PolicyLine entryFormOf(std::string_view line) {
   IngressTrafficClassTableEntry entry;
   try {
     Kiv::valueFromStrep(kivTypeTableEntry, line, &entry);
   } catch (const Kiv::Exception& error) {
-    throw LineError{error.what()};
+    throw LineError{escapedText(error.what())};
   }
   auto* action = dynamic_cast<const SetTrafficClassAndEgressQidActionSpec*>(entry.action().ptr());
   if (!action) throw LineError{"missing action: the entry has no traffic class and queue action"};
@@ -142,7 +142,7 @@ PolicyLine entryOf(std::string_view line) {
 }
 
 // A line in the compact form, or "default -> tc=N qid=N".
-PolicyLine compactLineOf(const std::vector<std::string_view>& words) {
+PolicyLine compactLineOf(Words words) {
   auto arrow = std::find(words.begin(), words.end(), "->");
   if (arrow == words.end()) throw LineError{"missing action: expected '-> tc=N qid=N'"};
   EntryAction action = actionOf({arrow + 1, words.end()});
@@ -151,7 +151,85 @@ PolicyLine compactLineOf(const std::vector<std::string_view>& words) {
   return {std::nullopt, action};
 }
 
+PolicyLine policyLineOf(std::string_view line, std::vector<std::string_view>& words) {
+  checkCharacters(line);
+  std::string_view content = line.substr(0, line.find('#'));
+  splitWords(content, words);
+  if (words.empty()) return {};
+  if (words.front().starts_with("Value(")) {
+    return entryFormOf(content.substr(content.find("Value(")));
+  }
+  return compactLineOf(words);
+}
+
+Policy policyOfLines(PolicySource& source) {
+  Policy policy;
+  policy.source = source.name();
+  std::vector<std::string_view> words;
+  std::string_view line;
+  while (source.readLine(line)) {
+    try {
+      PolicyLine parsed = policyLineOf(line, words);
+      if (words.empty()) continue;
+      if (parsed.key) {
+        if (policy.entries.size() == policyEntriesMax) {
+          throw LineError{
+              fmt::format("more than {} entries, more than a table holds", policyEntriesMax)};
+        }
+        policy.entries.push_back({*parsed.key, parsed.action, source.lineNumber()});
+      } else if (policy.defaultAction) {
+        throw LineError{
+            fmt::format("a second default action (the first is on line {})", policy.defaultLine)};
+      } else {
+        policy.defaultAction = parsed.action;
+        policy.defaultLine = source.lineNumber();
+      }
+    } catch (const LineError& error) {
+      throw PolicyError(policy.source, source.lineNumber(), error.reason);
+    }
+  }
+  return policy;
+}
+
+// Sorts the entries by key; two entries with one key and priority are refused at the later
+// line (of several such pairs, the one that comes first in the file).
+void sortAndCheckPolicy(Policy& policy) {
+  std::vector<PolicyEntry>& entries = policy.entries;
+  std::sort(entries.begin(), entries.end(), [](const PolicyEntry& left, const PolicyEntry& right) {
+    return std::tie(left.key, left.line) < std::tie(right.key, right.line);
+  });
+  const PolicyEntry* refused = nullptr;
+  unsigned firstLine = 0;
+  for (std::size_t run = 0, next; run < entries.size(); run = next) {
+    for (next = run + 1; next < entries.size() && entries[next].key == entries[run].key; ++next) {
+    }
+    if (next > run + 1 && (!refused || entries[run + 1].line < refused->line)) {
+      refused = &entries[run + 1];
+      firstLine = entries[run].line;
+    }
+  }
+  if (refused) {
+    throw PolicyError(policy.source, refused->line,
+                      fmt::format("same key and priority as line {}", firstLine));
+  }
+}
+
 }  // namespace
+
+std::optional<std::size_t> keyFieldNamed(std::string_view name) {
+  for (std::size_t field = 0; field < keyFieldCount; ++field) {
+    if (name == keyFields[field].shortName || name == keyFields[field].attribute) return field;
+  }
+  return std::nullopt;
+}
+
+Policy policyRead(const std::string& path) {
+  PolicySource source(path);
+  Policy policy = source.holdsJsonDocument() ? policyOfDocument(source.readRest(), source.name())
+                                             : policyOfLines(source);
+  sortAndCheckPolicy(policy);
+  return policy;
+}
 
 EntryKey entryKeyOf(const IngressTrafficClassMatchSpec& match) {
   EntryKey key;
@@ -173,45 +251,13 @@ IngressTrafficClassMatchSpec::Ptr matchOf(const EntryKey& key) {
   return match;
 }
 
-Policy policyParsed(std::istream& text, const std::string& name) {
-  Policy policy;
-  std::map<EntryKey, unsigned> lineOf;
-  unsigned defaultLine = 0;
-  std::string line;
-  for (unsigned number = 1; std::getline(text, line); ++number) {
-    try {
-      std::string_view content = line;
-      content = content.substr(0, content.find('#'));
-      std::vector<std::string_view> words = wordsOf(content);
-      if (words.empty()) continue;
-      PolicyLine parsed = words[0].starts_with("Value(")
-                              ? entryOf(content.substr(content.find("Value(")))
-                              : compactLineOf(words);
-      if (!parsed.key) {
-        if (defaultLine) {
-          throw LineError{"a second default action (the first is on line " +
-                          std::to_string(defaultLine) + ")"};
-        }
-        defaultLine = number;
-        policy.defaultAction = parsed.action;
-        continue;
-      }
-      auto [earlier, added] = lineOf.emplace(*parsed.key, number);
-      if (!added) {
-        throw LineError{"same key and priority as line " + std::to_string(earlier->second)};
-      }
-      policy.entries.emplace(*parsed.key, parsed.action);
-    } catch (const LineError& error) {
-      throw PolicyError(name + ":" + std::to_string(number) + ": " + error.reason);
-    }
-  }
-  return policy;
-}
-
-Policy policyRead(const std::string& path) {
-  std::ifstream file(path);
-  if (!file) throw PolicyError(path + ": cannot be read");
-  return policyParsed(file, path);
+IngressTrafficClassTableEntry tableEntryOf(const IngressTrafficClassMatchSpec::PtrConst& match,
+                                           const EntryAction& action) {
+  SetTrafficClassAndEgressQidActionSpec::Ptr setAction =
+      setTrafficClassAndEgressQidActionSpecFactory();
+  setAction->tcIs(action.tc);
+  setAction->qidIs(action.qid);
+  return IngressTrafficClassTableEntry(match, setAction);
 }
 
 }  // namespace TcAgent

@@ -1,28 +1,31 @@
-// A QoS policy: the entries that the table is to hold and its default action, read from a
-// policy file. A line is an entry in the compact form
+// A QoS policy: the entries that the table is to hold and its default action, each with the
+// line of the policy file that gave it. A policy file holds one entry a line, in the compact
+// form
 //   prio=10 dscp=46 trust-mode=2/0x3 -> tc=5 qid=5
-// or in the table entry's string form. "default -> tc=0 qid=0", or the string form of an entry
-// without a match, is the default action; '#' starts a comment.
+// or in the table entry's string form, or it is the JSON document that `show --format json`
+// writes. "default -> tc=0 qid=0", or an entry without a match, is the default action; '#'
+// starts a comment.
 #pragma once
 
 #include <array>
 #include <compare>
-#include <istream>
-#include <map>
 #include <optional>
-#include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "BfIngressTrafficClass/BfIngressTrafficClass"
 #include "BfIngressTrafficClass/KeyFields.h"
+#include "tools/tcagent/PolicyError.h"
 
 namespace TcAgent {
+
+using KeyBytes = std::array<U8, BfIngressTrafficClass::keyFieldCount>;
 
 // What identifies an entry: its eight values and masks, in the driver's field order, and its
 // priority.
 struct EntryKey {
-  std::array<U8, BfIngressTrafficClass::keyFieldCount> value{};
-  std::array<U8, BfIngressTrafficClass::keyFieldCount> mask{};
+  KeyBytes value{};
+  KeyBytes mask{};
   U32 priority = 0;
   auto operator<=>(const EntryKey&) const = default;
 };
@@ -33,21 +36,32 @@ struct EntryAction {
   bool operator==(const EntryAction&) const = default;
 };
 
+struct PolicyEntry {
+  EntryKey key;
+  EntryAction action;
+  unsigned line = 0;  // of the policy file
+};
+
 struct Policy {
-  std::map<EntryKey, EntryAction> entries;
+  std::string source;                // the file's name, as messages give it
+  std::vector<PolicyEntry> entries;  // sorted by key
   std::optional<EntryAction> defaultAction;
+  unsigned defaultLine = 0;
 };
 
-// A policy line that cannot be taken: "<file>:<line>: <reason>".
-class PolicyError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
+// The most entries a policy may hold: as many as the largest table.
+inline constexpr std::size_t policyEntriesMax = std::size_t{1} << 20;
 
+// Reads and validates the policy of `path` ("-": standard input). Raises PolicyError.
 Policy policyRead(const std::string& path);
-Policy policyParsed(std::istream& text, const std::string& name);
 
 EntryKey entryKeyOf(const BfIngressTrafficClass::IngressTrafficClassMatchSpec& match);
 BfIngressTrafficClass::IngressTrafficClassMatchSpec::Ptr matchOf(const EntryKey& key);
+BfIngressTrafficClass::IngressTrafficClassTableEntry tableEntryOf(
+    const BfIngressTrafficClass::IngressTrafficClassMatchSpec::PtrConst& match,
+    const EntryAction& action);
+
+// The key field named `name`, by its short or attribute name.
+std::optional<std::size_t> keyFieldNamed(std::string_view name);
 
 }  // namespace TcAgent

@@ -2,32 +2,29 @@
 
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 
 namespace TcAgent {
 
-namespace {
+TerminalProgress::TerminalProgress(const char* phase, std::size_t total)
+    : phase_(phase), total_(total), enabled_(::isatty(STDERR_FILENO)), start_(Clock::now()) {}
 
-bool lineWritten = false;
-
-}  // namespace
-
-Progress terminalProgress(const char* what) {
-  if (!::isatty(STDERR_FILENO)) return {};
-  using Clock = std::chrono::steady_clock;
-  return [what, last = Clock::time_point()](U32 done, U32 total) mutable {
-    Clock::time_point now = Clock::now();
-    if (done != total && now - last < std::chrono::milliseconds(100)) return;
-    last = now;
-    std::fprintf(stderr, "\r%s %u/%u", what, done, total);
-    lineWritten = true;
-  };
+TerminalProgress::~TerminalProgress() {
+  if (shown_) std::fputs("\r\033[K", stderr);
 }
 
-void terminalProgressDone() {
-  if (lineWritten) std::fputs("\r\033[K", stderr);
-  lineWritten = false;
+void TerminalProgress::showNow(std::size_t done) {
+  Clock::time_point now = Clock::now();
+  if (now - start_ < std::chrono::seconds(1) || now - last_ < std::chrono::milliseconds(100)) {
+    return;
+  }
+  last_ = now;
+  if (total_) {
+    std::fprintf(stderr, "\r%s %zu/%zu", phase_, done, total_);
+  } else {
+    std::fprintf(stderr, "\r%s %zu", phase_, done);
+  }
+  shown_ = true;
 }
 
 }  // namespace TcAgent

@@ -1,9 +1,12 @@
 #include "tools/tcagent/Show.h"
 
-#include <iomanip>
-#include <sstream>
-#include <vector>
+#include <algorithm>
 
+#include <fmt/format.h>
+
+#include "tools/tcagent/EntryText.h"
+#include "tools/tcagent/Packet.h"
+#include "tools/tcagent/PolicyDocument.h"
 #include "tools/tcagent/TableRows.h"
 
 namespace TcAgent {
@@ -12,128 +15,152 @@ using namespace BfIngressTrafficClass;
 
 namespace {
 
-std::string hex(U32 value) {
-  std::ostringstream text;
-  text << "0x" << std::hex << std::setw(8) << std::setfill('0') << value;
-  return text.str();
+struct Shown {
+  TableRows rows;
+  TableRoom room;
+  std::optional<KeyBytes> packet;
+};
+
+// Only the entries that `packet` matches, in the order in which they apply: by priority, and
+// among equal priorities the one the chip chooses first.
+void keepMatching(const AgentTable& agent, const KeyBytes& packet, TableRows& rows) {
+  std::erase_if(rows.entries,
+                [&packet](const TableRow& row) { return !packetMatches(packet, row.key); });
+  SimChip::Classification applied = agent.chip().classify(packet);
+  auto chosen = std::find_if(rows.entries.begin(), rows.entries.end(),
+                             [&](const TableRow& row) { return row.handle == applied.handle; });
+  if (!applied.hit || chosen == rows.entries.end()) return;
+  auto equalPriority = std::find_if(rows.entries.begin(), chosen, [&](const TableRow& row) {
+    return row.key.priority == chosen->key.priority;
+  });
+  std::rotate(equalPriority, chosen, chosen + 1);
 }
 
-std::string actionText(const std::optional<EntryAction>& action, bool qid) {
-  if (!action) return "?";
-  return std::to_string(qid ? action->qid : action->tc);
+std::string plural(std::size_t count, const char* one, const char* many) {
+  return fmt::format("{} {}", count, count == 1 ? one : many);
+}
+
+std::string startText(const StartReport& start) {
+  std::string text = fmt::format("at start {} read back from records, ", start.reconciled);
+  if (start.dropped) {
+    text += plural(start.dropped, "record", "records") + " of removed entries dropped, ";
+  }
+  if (start.damaged) {
+    text += plural(start.damaged, "damaged record", "damaged records") + " dropped, ";
+  }
+  text += fmt::format("{} adopted, ", start.adopted);
+  text += start.programmed ? fmt::format("{} programmed (unexpected)", start.programmed)
+                           : "nothing programmed";
+  return text;
 }
 
 // Columns sized to their widest cell, separated by two blanks.
-void tableWritten(const std::vector<std::vector<std::string>>& cells, std::ostream& out) {
+void writeColumns(const std::vector<std::vector<std::string>>& cells, std::ostream& out) {
   std::vector<std::size_t> widths(cells.front().size());
   for (const auto& row : cells) {
-    for (std::size_t column = 0; column < row.size(); ++column) {
+    for (std::size_t column = 0; column < row.size(); ++column)
       widths[column] = std::max(widths[column], row[column].size());
-    }
   }
   for (const auto& row : cells) {
     std::string line;
     for (std::size_t column = 0; column < row.size(); ++column) {
-      std::string cell = row[column];
-      line += (column ? "  " : "") + cell + std::string(widths[column] - cell.size(), ' ');
+      line += (column ? "  " : "") + row[column] +
+              std::string(widths[column] - row[column].size(), ' ');
     }
     out << line.substr(0, line.find_last_not_of(' ') + 1) << "\n";
   }
 }
 
-void asTable(const std::vector<TableRow>& rows, const StartReport& start, std::ostream& out) {
+std::vector<std::string> rowCells(const TableRow& row, bool isDefault) {
+  std::vector<std::string> cells = {fmt::format("{:#010x}", row.handle),
+                                    isDefault ? "default" : std::to_string(row.key.priority)};
+  for (std::size_t field = 0; field < keyFieldCount; ++field)
+    cells.push_back(isDefault ? "" : fieldText(row.key.value[field], row.key.mask[field]));
+  cells.insert(cells.end(), {"->", std::to_string(row.action.tc), std::to_string(row.action.qid)});
+  return cells;
+}
+
+void writeTable(const Shown& shown, const StartReport& start, std::ostream& out) {
   std::vector<std::vector<std::string>> cells;
   std::vector<std::string> header = {"handle", "prio"};
   for (const KeyField& field : keyFields)
     header.push_back(field.shortName);
   header.insert(header.end(), {"->", "tc", "qid"});
   cells.push_back(header);
-  std::size_t entries = 0;
-  for (const TableRow& row : rows) {
-    std::vector<std::string> line = {hex(row.handle),
-                                     row.isDefault ? "default" : std::to_string(row.key.priority)};
-    for (std::size_t field = 0; field < keyFieldCount; ++field) {
-      line.push_back(row.isDefault ? "" : fieldText(row.key.value[field], row.key.mask[field]));
-    }
-    line.insert(line.end(),
-                {"->", actionText(row.action(), false), actionText(row.action(), true)});
-    cells.push_back(line);
-    entries += !row.isDefault;
+  for (const TableRow& row : shown.rows.entries)
+    cells.push_back(rowCells(row, false));
+  if (shown.rows.defaultEntry) cells.push_back(rowCells(*shown.rows.defaultEntry, true));
+  writeColumns(cells, out);
+  std::size_t entries = shown.rows.entries.size();
+  if (shown.packet) {
+    out << plural(entries, "entry matches", "entries match") << " the packet"
+        << (entries ? ", the first applies" : "")
+        << (shown.rows.defaultEntry ? "; the default action applies when none does" : "") << "\n";
+    return;
   }
-  tableWritten(cells, out);
-  bool hasDefault = !rows.empty() && rows.back().isDefault;
-  out << entries << (entries == 1 ? " entry" : " entries")
-      << (hasDefault ? " and the default action" : ", no default action") << "; at start "
-      << start.reconciled << " read back from records, "
-      << (start.dropped
-              ? std::to_string(start.dropped) + (start.dropped == 1 ? " record" : " records") +
-                    " of removed entries dropped, "
-              : std::string())
-      << start.adopted << " adopted, "
-      << (start.programmed ? std::to_string(start.programmed) + " programmed (unexpected)"
-                           : std::string("nothing programmed"))
-      << "\n";
+  out << plural(entries, "entry", "entries")
+      << (shown.rows.defaultEntry ? " and the default action" : ", no default action") << " ("
+      << shown.room.used << " of " << shown.room.size << " used); " << startText(start) << "\n";
 }
 
 // The default entry has no key of its own: its string form has no match, which is also how a
 // policy file in this form names the default action.
-void asEntries(const std::vector<TableRow>& rows, std::ostream& out) {
-  for (const TableRow& row : rows) {
-    out << valueToStrep(row.isDefault
-                            ? IngressTrafficClassTableEntry(nullptr, row.readBack.action())
-                            : row.readBack)
-        << "\n";
+void writeEntries(const TableRows& rows, std::ostream& out) {
+  for (const TableRow& row : rows.entries)
+    out << valueToStrep(tableEntryOf(matchOf(row.key), row.action)) << "\n";
+  if (rows.defaultEntry) {
+    out << valueToStrep(tableEntryOf(nullptr, rows.defaultEntry->action)) << "\n";
   }
 }
 
-void asJson(const std::vector<TableRow>& rows, std::ostream& out) {
-  out << "[";
-  const char* separator = "\n  ";
-  for (const TableRow& row : rows) {
-    out << separator << "{\"handle\": " << row.handle
-        << ", \"default\": " << (row.isDefault ? "true" : "false");
-    if (!row.isDefault) {
-      out << ", \"priority\": " << row.key.priority << ", \"match\": {";
-      const char* fieldSeparator = "";
-      for (std::size_t field = 0; field < keyFieldCount; ++field) {
-        if (!row.key.mask[field]) continue;
-        out << fieldSeparator << "\"" << keyFields[field].shortName
-            << "\": {\"value\": " << unsigned(row.key.value[field])
-            << ", \"mask\": " << unsigned(row.key.mask[field]) << "}";
-        fieldSeparator = ", ";
-      }
-      out << "}";
-    }
-    if (const std::optional<EntryAction> action = row.action()) {
-      out << ", \"tc\": " << unsigned(action->tc) << ", \"qid\": " << unsigned(action->qid);
-    }
-    out << "}";
-    separator = ",\n  ";
+Json entryJson(const TableRow& row) {
+  return {{"handle", row.handle},
+          {"priority", row.key.priority},
+          {"match", matchJson(row.key)},
+          {"action", actionJson(row.action)}};
+}
+
+void writeDocument(const Shown& shown, const StartReport& start, std::ostream& out) {
+  Json entries = Json::array();
+  for (const TableRow& row : shown.rows.entries)
+    entries.push_back(entryJson(row));
+  Json defaultEntry = nullptr;
+  if (shown.rows.defaultEntry) {
+    defaultEntry = {{"handle", shown.rows.defaultEntry->handle},
+                    {"action", actionJson(shown.rows.defaultEntry->action)}};
   }
-  out << (rows.empty() ? "]\n" : "\n]\n");
+  writeJson({{"version", documentVersion},
+             {"table", tableName},
+             {"capacity", shown.room.size},
+             {"used", shown.room.used},
+             {"entries", std::move(entries)},
+             {"default", std::move(defaultEntry)},
+             {"start",
+              {{"readBack", start.reconciled},
+               {"adopted", start.adopted},
+               {"dropped", start.dropped + start.damaged},
+               {"damaged", start.damaged}}}},
+            out);
 }
 
 }  // namespace
 
-std::string fieldText(U8 value, U8 mask) {
-  if (mask == 0) return "*";
-  if (mask == 0xFF) return std::to_string(value);
-  std::ostringstream text;
-  text << unsigned(value) << "/0x" << std::hex << unsigned(mask);
-  return text.str();
-}
-
-void tableShown(const AgentTable& agent, ShowFormat format, std::ostream& out) {
-  std::vector<TableRow> rows = tableRows(agent);
+void showTable(const AgentTable& agent, const std::vector<std::string>& fields, Format format,
+               std::ostream& out) {
+  Shown shown{tableRows(agent), agent.driverQueries().room(*agent.table()), std::nullopt};
+  if (!fields.empty()) {
+    shown.packet = packetOf(fields);
+    keepMatching(agent, *shown.packet, shown.rows);
+  }
   switch (format) {
-    case ShowFormat::table:
-      asTable(rows, agent.start(), out);
+    case Format::text:
+      writeTable(shown, agent.start(), out);
       break;
-    case ShowFormat::entry:
-      asEntries(rows, out);
+    case Format::entry:
+      writeEntries(shown.rows, out);
       break;
-    case ShowFormat::json:
-      asJson(rows, out);
+    case Format::json:
+      writeDocument(shown, agent.start(), out);
       break;
   }
 }

@@ -1,20 +1,18 @@
-// The table as read back from the chip: a readable table, the entry string form one per line,
-// or JSON.
+// The table as read back from the chip: a readable table, the entry string form one a line, or
+// the JSON document; all of the table, or the entries that a packet matches.
 #pragma once
 
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "tools/tcagent/AgentTable.h"
+#include "tools/tcagent/CommandLine.h"
 
 namespace TcAgent {
 
-enum class ShowFormat { table, entry, json };
-
-void tableShown(const AgentTable& agent, ShowFormat format, std::ostream& out);
-
-// A key field's value as the table shows it: "*" for a wildcard, the value for an exact match,
-// else value/mask.
-std::string fieldText(U8 value, U8 mask);
+// `fields`: FIELD=VALUE words of a packet, or none for the whole table.
+void showTable(const AgentTable& agent, const std::vector<std::string>& fields, Format format,
+               std::ostream& out);
 
 }  // namespace TcAgent

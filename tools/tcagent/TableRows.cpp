@@ -2,27 +2,35 @@
 
 #include <algorithm>
 
+#include "tools/tcagent/StartCheck.h"
+
 namespace TcAgent {
 
 using namespace BfIngressTrafficClass;
 
-std::vector<TableRow> tableRows(const AgentTable& agent) {
+TableRows tableRows(const AgentTable& agent) {
   const IngressTrafficClassTable& table = *agent.table();
-  std::vector<TableRow> rows;
-  std::optional<TableRow> defaultRow;
-  for (auto it = table.helper()->sdkHandles()->entryIter(); !it.atEnd(); ++it) {
-    TableRow row{it->key, it->value, entryKeyOf(*it->key), table.entry(it->key),
-                 it->key == table.defaultMatchSpec()};
-    if (row.isDefault) {
-      defaultRow = row;
+  const IngressTrafficClassTableHandles& handles = *table.helper()->sdkHandles();
+  TableRows rows;
+  rows.entries.reserve(handles.entries());
+  for (auto it = handles.entryIter(); !it.atEnd(); ++it) {
+    IngressTrafficClassTableEntry readBack = table.entry(it->key);
+    if (!readBack.action()) throw ReadBackRefusal(DriverQueries::readBackCall(table), it->value);
+    TableRow row{it->key,
+                 it->value,
+                 entryKeyOf(*it->key),
+                 {readBack.action()->tc(), readBack.action()->qid()}};
+    if (it->key == table.defaultMatchSpec()) {
+      rows.defaultEntry = row;
     } else {
-      rows.push_back(row);
+      rows.entries.push_back(row);
     }
   }
-  std::sort(rows.begin(), rows.end(), [](const TableRow& left, const TableRow& right) {
-    return std::tie(left.key.priority, left.handle) < std::tie(right.key.priority, right.handle);
-  });
-  if (defaultRow) rows.push_back(*defaultRow);
+  std::sort(rows.entries.begin(), rows.entries.end(),
+            [](const TableRow& left, const TableRow& right) {
+              return std::tie(left.key.priority, left.handle) <
+                     std::tie(right.key.priority, right.handle);
+            });
   return rows;
 }
 

@@ -1,5 +1,5 @@
 // The table as the chip holds it: every entry the handle map knows, read back through the
-// library's lookup.
+// library's lookup. A read-back that the driver refuses is an error, never a missing entry.
 #pragma once
 
 #include <optional>
@@ -14,18 +14,15 @@ struct TableRow {
   BfIngressTrafficClass::IngressTrafficClassMatchSpec::PtrConst match;  // the handle map's key
   U32 handle = 0;
   EntryKey key;
-  BfIngressTrafficClass::IngressTrafficClassTableEntry readBack;  // empty when the chip refused it
-  bool isDefault = false;
-
-  // The read-back's traffic class and queue; none when the chip refused the read-back.
-  std::optional<EntryAction> action() const {
-    const auto& action = readBack.action();
-    if (!action) return std::nullopt;
-    return EntryAction{action->tc(), action->qid()};
-  }
+  EntryAction action;
 };
 
-// The entries in priority order (ties by handle), then the default entry if one is set.
-std::vector<TableRow> tableRows(const AgentTable& agent);
+struct TableRows {
+  std::vector<TableRow> entries;  // in priority order, ties by handle
+  std::optional<TableRow> defaultEntry;
+};
+
+// Raises ReadBackRefusal when the driver refuses a read-back.
+TableRows tableRows(const AgentTable& agent);
 
 }  // namespace TcAgent

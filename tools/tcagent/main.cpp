@@ -1,78 +1,62 @@
 // tcagent: a small forwarding agent around the ingress traffic-class table.
 #include <iostream>
 
-#include "platform/Kiv/Trace.h"
-#include "sim/chip/Faults.h"
-#include "tools/tcagent/CommandLine.h"
+#include "tools/tcagent/Apply.h"
 #include "tools/tcagent/Commands.h"
-#include "tools/tcagent/Demo.h"
-#include "tools/tcagent/Installation.h"
-#include "tools/tcagent/Policy.h"
+#include "tools/tcagent/PolicyDocument.h"
+#include "tools/tcagent/Quoted.h"
+#include "tools/tcagent/UsageError.h"
 
 using namespace TcAgent;
 
 namespace {
 
-int run(const CommandLine& line) {
-  if (line.command == "help") {
-    std::cout << usage;
-    return 0;
+// Writes an error as one line on standard error, or as a JSON object on standard output when
+// the run was asked for JSON, and gives the exit status.
+int failed(int status, const std::string& message, bool json, const std::string& file = "",
+           std::optional<unsigned> line = std::nullopt) {
+  if (json) {
+    Json error = {{"error", {{"message", message}, {"status", status}}}};
+    if (!file.empty()) error["error"]["file"] = file;
+    if (line) error["error"]["line"] = *line;
+    std::cout << error.dump() << "\n";
+  } else {
+    std::cerr << "tcagent: " << message << "\n";
   }
-  if (line.command == "demo") return demoRun();
-  if (line.command != "apply" && line.command != "show" && line.command != "classify" &&
-      line.command != "clear") {
-    throw UsageError("unknown command '" + line.command + "'");
-  }
-  // A bad policy is refused before anything starts.
-  Policy policy;
-  if (line.command == "apply") {
-    if (line.arguments.size() != 1) throw UsageError("apply takes one policy file");
-    policy = policyRead(line.arguments.front());
-  }
-  if (line.command == "clear" && !line.arguments.empty()) throw UsageError("clear takes nothing");
-  for (const Fault& fault : line.faults) {
-    SimChip::Faults::faultIs(fault.operation, fault.status, fault.nth);
-  }
-  if (line.trace) Kiv::traceLevelIs("BfIngressTrafficClass", Kiv::traceLevelMax);
-
-  AgentOptions options;
-  options.stateDirectory = stateDirectoryMade(line.stateDirectory);
-  options.driverPath = driverPath(line.driver);
-  options.device = line.device;
-  options.pipe = line.pipe;
-  options.capacity = line.capacity;
-  options.factory = pluginEntryPoint();
-  options.adoptUntracked = true;
-  AgentTable agent(options);
-  if (line.command == "apply") return policyApplyRun(agent, policy);
-  if (line.command == "show") return showRun(agent, line.arguments);
-  if (line.command == "classify") return classifyRun(agent, line.arguments);
-  return clearRun(agent);
+  return status;
 }
 
-int failed(const char* what) {
-  std::cerr << "tcagent: " << what << "\n";
-  return 1;
+// Runs the command; the table exceptions of the driver, three of which no handler of their
+// base class catches, each end the run with status 1.
+int run(const CommandLine& line) {
+  bool json = line.format == Format::json;
+  try {
+    return runCommand(line, std::cout, std::cerr);
+  } catch (const UsageError& error) {
+    return failed(2, error.what(), json);
+  } catch (const PolicyError& error) {
+    return failed(2, error.what(), json, error.file(), error.line());
+  } catch (const ApplyRefusal& error) {
+    return failed(1, error.what(), json, error.file(), error.line());
+  } catch (const BfTable::BfNotSupported& error) {
+    return failed(1, error.what(), json);
+  } catch (const BfTable::BfDuplicateEntry& error) {
+    return failed(1, error.what(), json);
+  } catch (const BfTable::BfTryAgain& error) {
+    return failed(1, error.what(), json);
+  } catch (const std::exception& error) {
+    return failed(1, error.what(), json);
+  }
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   try {
-    return run(commandLineOf({argv + 1, argv + argc}));
-  } catch (const UsageError& error) {
-    std::cerr << "tcagent: " << error.what() << "\nrun 'tcagent help' for usage\n";
-    return 2;
-  } catch (const PolicyError& error) {
-    std::cerr << "tcagent: " << error.what() << "\n";
-    return 2;
-  } catch (const BfTable::BfNotSupported& error) {
-    return failed(error.what());
-  } catch (const BfTable::BfDuplicateEntry& error) {
-    return failed(error.what());
-  } catch (const BfTable::BfTryAgain& error) {
-    return failed(error.what());
-  } catch (const std::exception& error) {
-    return failed(error.what());
+    return run(commandLineOf(argc, argv));
+  } catch (const CommandLineExit& exit) {
+    std::cout << exit.out;
+    if (exit.status == 0) return 0;
+    return failed(exit.status, escapedText(exit.err, 1024) + " (see tcagent --help)", exit.json);
   }
 }

@@ -21,7 +21,12 @@ class AgentTest : public LeakCheckedTest {
   explicit AgentTest(const Backend& backend) : backend(backend) {}
   ~AgentTest() override;
 
-  TcAgent::AgentOptions options() const { return {state_.path(), backend.driverPath}; }
+  TcAgent::AgentOptions options() const {
+    TcAgent::AgentOptions options;
+    options.stateDirectory = state_.path();
+    options.driverPath = backend.driverPath;
+    return options;
+  }
   // Starts an agent lifetime over the test's state, ending the one before.
   void start(const TcAgent::AgentOptions& options);
   void start() { start(options()); }

@@ -1,18 +1,23 @@
 #include "ShownEntries.h"
 
 #include <algorithm>
-#include <map>
-#include <regex>
 #include <sstream>
 #include <stdexcept>
+
+#include <nlohmann/json.hpp>
+
+#include "BfIngressTrafficClass/KeyFields.h"
 
 namespace TcAgentTesting {
 
 namespace {
 
-const std::vector<std::string> keyFields = {"trust-mode",     "default-cos",   "cos",
-                                            "dscp",           "high-priority", "decap-type",
-                                            "cpu-trust-mode", "cpu-tc"};
+const std::vector<std::string> keyFields = [] {
+  std::vector<std::string> names;
+  for (const BfIngressTrafficClass::KeyField& field : BfIngressTrafficClass::keyFields)
+    names.push_back(field.shortName);
+  return names;
+}();
 
 std::vector<std::string> wordsOf(const std::string& text) {
   std::istringstream stream(text);
@@ -37,6 +42,11 @@ ShownEntry rowEntry(const std::string& row) {
   return {cells[0], line + " -> tc=" + cells[cells.size() - 2] + " qid=" + cells.back()};
 }
 
+std::string actionOf(const nlohmann::json& action) {
+  return "tc=" + std::to_string(action.at("tc").get<unsigned>()) +
+         " qid=" + std::to_string(action.at("qid").get<unsigned>());
+}
+
 }  // namespace
 
 ShownTable tableOf(const std::string& output) {
@@ -54,24 +64,26 @@ ShownTable tableOf(const std::string& output) {
 }
 
 std::vector<ShownEntry> jsonEntriesOf(const std::string& output) {
-  static const std::regex object(
-      R"re(\{"handle": (\d+), "default": (true|false)(, "priority": (\d+), "match": \{((?:[^{}]|\{[^{}]*\})*)\})?, "tc": (\d+), "qid": (\d+)\})re");
-  static const std::regex field(R"re("([a-z-]+)": \{"value": (\d+), "mask": (\d+)\})re");
+  const nlohmann::json document = nlohmann::json::parse(output);
   std::vector<ShownEntry> entries;
-  for (std::sregex_iterator it(output.begin(), output.end(), object), end; it != end; ++it) {
-    const std::smatch& entry = *it;
-    std::map<std::string, std::string> values;
-    const std::string match = entry[5];
-    for (std::sregex_iterator at(match.begin(), match.end(), field); at != end; ++at) {
-      std::ostringstream mask;
-      mask << "/0x" << std::hex << std::stoul((*at)[3]);
-      values[(*at)[1]] = (*at)[2].str() + ((*at)[3] == "255" ? "" : mask.str());
-    }
-    std::string line = entry[2] == "true" ? "default" : "prio=" + entry[4].str();
+  for (const nlohmann::json& entry : document.at("entries")) {
+    std::string line = "prio=" + std::to_string(entry.at("priority").get<unsigned>());
     for (const std::string& name : keyFields) {
-      if (values.contains(name)) line += " " + name + "=" + values[name];
+      auto field = entry.at("match").find(name);
+      if (field == entry.at("match").end()) continue;
+      const unsigned mask = field->at("mask");
+      std::ostringstream text;
+      text << field->at("value").get<unsigned>();
+      if (mask != 0xFF) text << "/0x" << std::hex << mask;
+      line += " " + name + "=" + text.str();
     }
-    entries.push_back({entry[1], line + " -> tc=" + entry[6].str() + " qid=" + entry[7].str()});
+    entries.push_back({std::to_string(entry.at("handle").get<unsigned>()),
+                       line + " -> " + actionOf(entry.at("action"))});
+  }
+  if (!document.at("default").is_null()) {
+    const nlohmann::json& entry = document.at("default");
+    entries.push_back({std::to_string(entry.at("handle").get<unsigned>()),
+                       "default -> " + actionOf(entry.at("action"))});
   }
   return entries;
 }

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -21,24 +22,52 @@ std::string fileText(const std::string& path) {
   return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
+// This process's environment with `changes` made.
+std::vector<std::string> environmentWith(const std::vector<std::string>& changes) {
+  std::vector<std::string> variables;
+  for (char** variable = environ; *variable; ++variable)
+    variables.emplace_back(*variable);
+  for (const std::string& change : changes) {
+    std::string name = change.substr(0, change.find('='));
+    std::erase_if(variables, [&name](const std::string& variable) {
+      return variable.starts_with(name + "=");
+    });
+    if (change.find('=') != std::string::npos) variables.push_back(change);
+  }
+  return variables;
+}
+
+// Each run's output files have names of their own, so that runs may overlap.
+std::string outputPath(const std::string& directory, const char* stream) {
+  static std::atomic<unsigned> runs{0};
+  return directory + "/tcagent-" + std::to_string(::getpid()) + "-" + std::to_string(runs++) + "." +
+         stream;
+}
+
 }  // namespace
 
 TcAgentProcess::TcAgentProcess(const std::vector<std::string>& arguments,
-                               const std::string& directory)
-    : outPath_(directory + "/tcagent.out"), errPath_(directory + "/tcagent.err") {
+                               const std::string& directory, const Launch& launch)
+    : outPath_(outputPath(directory, "out")), errPath_(outputPath(directory, "err")) {
   std::vector<char*> argv{const_cast<char*>(TCAGENT_PROGRAM)};
   for (const std::string& argument : arguments)
     argv.push_back(const_cast<char*>(argument.c_str()));
   argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, launch.input.c_str(), O_RDONLY, 0);
   for (auto [descriptor, path] :
        {std::pair{STDOUT_FILENO, &outPath_}, {STDERR_FILENO, &errPath_}}) {
     posix_spawn_file_actions_addopen(&actions, descriptor, path->c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0600);
   }
-  const int error = ::posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
+  std::vector<std::string> variables = environmentWith(launch.environment);
+  std::vector<char*> environment;
+  for (std::string& variable : variables)
+    environment.push_back(variable.data());
+  environment.push_back(nullptr);
+  const int error =
+      ::posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environment.data());
   posix_spawn_file_actions_destroy(&actions);
   if (error) {
     pid_ = -1;
@@ -62,8 +91,11 @@ Outcome TcAgentProcess::finished() {
     if (errno != EINTR) throw std::runtime_error("cannot wait for tcagent");
   }
   pid_ = -1;
-  return {WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status), fileText(outPath_),
-          fileText(errPath_)};
+  Outcome outcome{WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status),
+                  fileText(outPath_), fileText(errPath_)};
+  ::unlink(outPath_.c_str());
+  ::unlink(errPath_.c_str());
+  return outcome;
 }
 
 }  // namespace TcAgentTesting

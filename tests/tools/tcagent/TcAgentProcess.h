@@ -16,11 +16,18 @@ struct Outcome {
   std::string err;
 };
 
+// What a run starts with besides its arguments.
+struct Launch {
+  std::string input = "/dev/null";       // the file of its standard input
+  std::vector<std::string> environment;  // NAME=VALUE set, or NAME alone taken away
+};
+
 // Starts tcagent with `arguments`, its standard output and error going to files in `directory`;
 // a process still running when this ends is killed and reaped.
 class TcAgentProcess {
  public:
-  TcAgentProcess(const std::vector<std::string>& arguments, const std::string& directory);
+  TcAgentProcess(const std::vector<std::string>& arguments, const std::string& directory,
+                 const Launch& launch = {});
   ~TcAgentProcess();
   TcAgentProcess(const TcAgentProcess&) = delete;
   TcAgentProcess& operator=(const TcAgentProcess&) = delete;

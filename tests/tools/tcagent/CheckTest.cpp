@@ -1,0 +1,68 @@
+// `check` validates a policy without state or driver: errors exit 2, findings (an entry that a
+// higher-precedence entry covers completely, two entries that overlap at one priority) exit 1
+// with both lines named, a clean policy exits 0; apply prints the same findings as warnings and
+// goes on.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "TcAgentTest.h"
+
+namespace TcAgentTesting {
+namespace {
+
+using ::testing::HasSubstr;
+
+const std::vector<std::string> findingsPolicy = {
+    "prio=10 dscp=46 -> tc=5 qid=5",
+    "prio=20 dscp=46 cos=3 -> tc=4 qid=4",  // line 2: never applies, covered by line 1
+    "prio=30 dscp=32/0xf0 -> tc=3 qid=3",
+    "prio=30 cos=3 -> tc=2 qid=2",              // line 4: overlaps line 3 at priority 30
+    "prio=30 cos=4 dscp=0/0xf0 -> tc=2 qid=2",  // no overlap: dscp differs on common bits
+    "prio=5 cos=2 -> tc=1 qid=1",
+    "default -> tc=0 qid=0",
+};
+
+TEST_F(TcAgentTest, CheckNamesBothLinesOfEveryFinding) {
+  const std::string path = policyWritten(findingsPolicy);
+  const Outcome run = TcAgentProcess({"check", path}, directory).finished();
+  EXPECT_EQ(run.status, 1) << run.err;
+  EXPECT_EQ(run.out,
+            path +
+                ":2: never applies: line 1 (prio=10 dscp=46) covers it completely at a higher "
+                "precedence\n" +
+                path +
+                ":4: overlaps line 3 (prio=30 dscp=32/0xf0) at priority 30: which of them "
+                "applies to a packet that both match depends on the order they were "
+                "programmed\n" +
+                path + ": 6 entries and a default action; 2 findings\n");
+
+  const nlohmann::json found = nlohmann::json::parse(
+      TcAgentProcess({"check", "--format", "json", path}, directory).finished().out);
+  EXPECT_EQ(found.at("findings").size(), 2u);
+  EXPECT_EQ(found.at("findings")[0].at("kind"), "neverApplies");
+  EXPECT_EQ(found.at("findings")[0].at("line"), 2);
+  EXPECT_EQ(found.at("findings")[0].at("otherLine"), 1);
+  EXPECT_EQ(found.at("findings")[1].at("kind"), "samePriorityOverlap");
+
+  const Outcome applied = tcagent({"apply", path});
+  EXPECT_EQ(applied.status, 0);
+  EXPECT_EQ(applied.out, "6 added, 0 modified, 0 removed, default set\n");
+  EXPECT_THAT(applied.err, HasSubstr("tcagent: warning: " + path + ":2: never applies"));
+  EXPECT_THAT(applied.err, HasSubstr("tcagent: warning: " + path + ":4: overlaps line 3"));
+}
+
+TEST_F(TcAgentTest, TheExamplePolicyIsCleanAndABadOneIsAnError) {
+  const Outcome clean = TcAgentProcess({"check", EXAMPLE_POLICY}, directory).finished();
+  EXPECT_EQ(clean.status, 0) << clean.out;
+  EXPECT_THAT(clean.out, HasSubstr("16 entries and a default action; no findings\n"));
+  const Outcome bad =
+      TcAgentProcess({"check", policyWritten({"prio=1 dscp=300 -> tc=1 qid=1"})}, directory)
+          .finished();
+  EXPECT_EQ(bad.status, 2);
+  EXPECT_THAT(bad.err, HasSubstr("policy.txt:1: dscp value 300 is over 255"));
+}
+
+}  // namespace
+}  // namespace TcAgentTesting

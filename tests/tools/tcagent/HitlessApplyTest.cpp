@@ -1,0 +1,181 @@
+// An apply changes the table hitlessly: after every change that it makes on the chip, each packet
+// gets the class that the old policy gives it or the one that the new policy gives it. Checked
+// over random pairs of overlapping ternary policies with no two overlapping entries at one
+// priority, on both driver libraries, with probe packets at every entry's value with its
+// masked-out bits all 0 and all 1, and random ones; and again when the driver refuses a change
+// part-way and the next apply completes it.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "sim/chip/Faults.h"
+#include "tests/sim/StateDirectory.h"
+#include "tools/tcagent/Apply.h"
+#include "tools/tcagent/TableRows.h"
+
+namespace TcAgentTesting {
+namespace {
+
+using namespace TcAgent;
+
+// The fields the random policies match on: trust mode, class of service and DSCP.
+constexpr std::size_t fieldsUsed[] = {0, 2, 3};
+
+struct PolicyPair {
+  Policy before;
+  Policy after;
+};
+
+// Entries drawn from one pool with a priority each, so that no two overlapping entries of the
+// two policies share a priority; an entry in both policies may change its action.
+PolicyPair randomPair(std::mt19937& random) {
+  std::uniform_int_distribution<int> byte(0, 255);
+  std::vector<EntryKey> pool(40);
+  for (std::size_t index = 0; index < pool.size(); ++index) {
+    EntryKey& key = pool[index];
+    for (std::size_t field : fieldsUsed) {
+      static const U8 masks[] = {0x00, 0x00, 0xF0, 0xFC, 0xFF, 0x03};
+      key.mask[field] = masks[byte(random) % std::size(masks)];
+      key.value[field] = static_cast<U8>(byte(random) & key.mask[field] & 0x1F);
+    }
+    key.priority = static_cast<U32>(index * 3 + byte(random) % 3);
+  }
+  auto policyOf = [&](const char* name) {
+    Policy policy;
+    policy.source = name;
+    for (const EntryKey& key : pool) {
+      if (byte(random) % 3 == 0) continue;
+      policy.entries.push_back({key, {static_cast<U8>(byte(random) % 8), 0}, 1});
+    }
+    std::sort(
+        policy.entries.begin(), policy.entries.end(),
+        [](const PolicyEntry& left, const PolicyEntry& right) { return left.key < right.key; });
+    if (byte(random) % 4) policy.defaultAction = EntryAction{static_cast<U8>(byte(random) % 8), 0};
+    return policy;
+  };
+  return {policyOf("before"), policyOf("after")};
+}
+
+// The class a policy gives a packet: its entry of the lowest priority value, else its default.
+std::optional<U8> classOf(const Policy& policy, const KeyBytes& packet) {
+  const PolicyEntry* best = nullptr;
+  for (const PolicyEntry& entry : policy.entries) {
+    bool matches = true;
+    for (std::size_t field = 0; field < packet.size(); ++field)
+      matches = matches && (packet[field] & entry.key.mask[field]) == entry.key.value[field];
+    if (matches && (!best || entry.key.priority < best->key.priority)) best = &entry;
+  }
+  if (best) return best->action.tc;
+  if (policy.defaultAction) return policy.defaultAction->tc;
+  return std::nullopt;
+}
+
+std::vector<KeyBytes> probesOf(const PolicyPair& pair, std::mt19937& random) {
+  std::vector<KeyBytes> probes;
+  for (const Policy* policy : {&pair.before, &pair.after}) {
+    for (const PolicyEntry& entry : policy->entries) {
+      KeyBytes low = entry.key.value;
+      KeyBytes high = entry.key.value;
+      for (std::size_t field = 0; field < high.size(); ++field)
+        high[field] |= static_cast<U8>(~entry.key.mask[field]);
+      probes.push_back(low);
+      probes.push_back(high);
+    }
+  }
+  std::uniform_int_distribution<int> byte(0, 255);
+  for (int count = 0; count < 16; ++count) {
+    KeyBytes packet{};
+    for (U8& field : packet)
+      field = static_cast<U8>(byte(random));
+    probes.push_back(packet);
+  }
+  return probes;
+}
+
+class HitlessApplyTest : public ::testing::TestWithParam<const char*> {
+ protected:
+  AgentOptions options() const {
+    AgentOptions options;
+    options.stateDirectory = state_.path();
+    options.driverPath = std::string(DRIVER_DIRECTORY) + "/libsimdriver_" + GetParam() + ".so";
+    options.adoptUntracked = true;
+    return options;
+  }
+
+  // Applies `policy`, checking every probe after every change; gives how the apply ended.
+  bool applyChecked(const Policy& policy, const PolicyPair& pair,
+                    const std::vector<KeyBytes>& probes) {
+    AgentTable agent(options());
+    Plan plan = planOf(policy, tableRows(agent), agent.driverQueries().room(*agent.table()), false);
+    auto checkProbes = [&](std::size_t, std::size_t) {
+      ++changesChecked_;
+      for (const KeyBytes& probe : probes) {
+        SimChip::Classification result = agent.chip().classify(probe);
+        std::optional<U8> given;
+        if (result.action) given = result.action->tc;
+        ASSERT_TRUE(given == classOf(pair.before, probe) || given == classOf(pair.after, probe))
+            << "a packet got a class that neither policy gives it";
+        ++packetsChecked_;
+      }
+    };
+    try {
+      applyPlan(agent, plan, policy, checkProbes);
+      return true;
+    } catch (const ApplyRefusal&) {
+      return false;
+    }
+  }
+
+  SimTesting::StateDirectory state_;
+  std::size_t changesChecked_ = 0;
+  std::size_t packetsChecked_ = 0;
+};
+
+TEST_P(HitlessApplyTest, EveryTableOnTheWayGivesEachPacketTheOldOrTheNewClass) {
+  std::mt19937 random(20261207);
+  std::size_t refusals = 0;
+  for (int pairs = 0; pairs < 60; ++pairs) {
+    SCOPED_TRACE("pair " + std::to_string(pairs));
+    PolicyPair pair = randomPair(random);
+    std::vector<KeyBytes> probes = probesOf(pair, random);
+    {
+      AgentTable agent(options());
+      applyPlan(
+          agent,
+          planOf(pair.before, tableRows(agent), agent.driverQueries().room(*agent.table()), false),
+          pair.before);
+    }
+    // Every third pair, the driver refuses one change part-way; the next apply completes it.
+    if (pairs % 3 == 0) {
+      const bool pd = std::string(GetParam()) == "pd";
+      const char* operations[] = {
+          pd ? "table_add_with_setTrafficClassAndEgressQid" : "tableEntryAdd",
+          pd ? "table_modify_with_setTrafficClassAndEgressQid" : "tableEntryMod",
+          pd ? "table_delete" : "tableEntryDel"};
+      SimChip::Faults::faultIs(operations[pairs / 3 % 3], 2, 1 + pairs % 4);
+    }
+    if (!applyChecked(pair.after, pair, probes)) {
+      ++refusals;
+      SimChip::Faults::clear();
+      ASSERT_TRUE(applyChecked(pair.after, pair, probes));
+    }
+    SimChip::Faults::clear();
+    if (HasFatalFailure()) return;
+    AgentTable agent(options());
+    TableRows rows = tableRows(agent);
+    ASSERT_EQ(rows.entries.size(), pair.after.entries.size());
+    for (const TableRow& row : rows.entries)
+      ASSERT_TRUE(std::any_of(pair.after.entries.begin(), pair.after.entries.end(),
+                              [&](const PolicyEntry& entry) {
+                                return entry.key == row.key && entry.action == row.action;
+                              }));
+  }
+  std::cout << "checked " << packetsChecked_ << " packets after " << changesChecked_
+            << " changes of 60 pairs of policies, " << refusals << " applies refused part-way\n";
+}
+
+INSTANTIATE_TEST_SUITE_P(Drivers, HitlessApplyTest, ::testing::Values("pd", "bfrt"),
+                         [](const auto& info) { return std::string(info.param); });
+
+}  // namespace
+}  // namespace TcAgentTesting

@@ -1,0 +1,60 @@
+// The plan of an apply: what must change for the table to hold a policy, in the order in which
+// it is programmed, and the room it needs. Computed before the first driver call.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tools/tcagent/DriverQueries.h"
+#include "tools/tcagent/Policy.h"
+#include "tools/tcagent/TableRows.h"
+
+namespace TcAgent {
+
+enum class DefaultChange { unchanged, set, changed, reset };
+
+struct PlannedChange {
+  enum class Kind { add, modify, remove };
+  Kind kind;
+  EntryKey key;
+  EntryAction action;     // what the entry does after the change; before it, for a removal
+  EntryAction oldAction;  // of a modification
+  BfIngressTrafficClass::IngressTrafficClassMatchSpec::PtrConst match;  // of a programmed entry
+  U32 handle = 0;                                                       // of a programmed entry
+  unsigned line = 0;  // of the policy, for an addition or a modification
+};
+
+struct Plan {
+  // In the order they are programmed: the removals made room for first (only with
+  // --allow-disruption), the additions, the modifications, the default action, the removals.
+  std::vector<PlannedChange> roomRemovals;
+  std::vector<PlannedChange> additions;
+  std::vector<PlannedChange> modifications;
+  DefaultChange defaultChange = DefaultChange::unchanged;
+  std::optional<EntryAction> defaultAction;  // the new one, when it is set or changed
+  std::optional<EntryAction> oldDefaultAction;
+  unsigned defaultLine = 0;
+  std::vector<PlannedChange> removals;
+  TableRoom room;  // before the apply
+  U32 peak = 0;    // the most entries the table holds at one time during the apply
+
+  std::size_t changes() const noexcept {
+    return roomRemovals.size() + additions.size() + modifications.size() + removals.size() +
+           (defaultChange != DefaultChange::unchanged);
+  }
+};
+
+// A plan that cannot be carried out: the table has no room for it.
+class RoomError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The plan that makes the table of `rows` hold `policy`, in `room`. Raises RoomError when the
+// policy needs more entries than the table holds, or when the hitless order needs more room at
+// its peak and `allowDisruption` is not given.
+Plan planOf(const Policy& policy, const TableRows& rows, const TableRoom& room,
+            bool allowDisruption);
+
+}  // namespace TcAgent

@@ -1,0 +1,254 @@
+#include "tools/tcagent/PolicyDocument.h"
+
+#include <cstring>
+#include <set>
+
+#include <fmt/format.h>
+
+#include "tools/tcagent/Quoted.h"
+
+namespace TcAgent {
+
+using namespace BfIngressTrafficClass;
+using nlohmann::json;
+
+namespace {
+
+// Why the document is refused, and the line of the document where.
+struct DocumentError {
+  std::string reason;
+  unsigned line;
+};
+
+// The line of each byte offset of a text.
+class LineIndex {
+ public:
+  explicit LineIndex(std::string_view text) {
+    for (std::size_t at = text.find('\n'); at != std::string_view::npos;
+         at = text.find('\n', at + 1)) {
+      feeds_.push_back(at);
+    }
+  }
+  unsigned lineOf(std::size_t offset) const {
+    return static_cast<unsigned>(std::lower_bound(feeds_.begin(), feeds_.end(), offset) -
+                                 feeds_.begin()) +
+           1;
+  }
+
+ private:
+  std::vector<std::size_t> feeds_;
+};
+
+// The byte offset at which each element of the top-level "entries" array starts, found by a
+// scan of the text, which the parser has found to be a valid document.
+std::vector<std::size_t> entryOffsets(std::string_view text) {
+  std::vector<std::size_t> offsets;
+  int depth = 0;             // of the objects and arrays around the scan
+  int entriesDepth = 0;      // the depth inside the "entries" array, while the scan is in it
+  std::string_view lastKey;  // the last string of the top object
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    char c = text[at];
+    if (std::strchr(" \t\r\n,:", c)) continue;
+    if (entriesDepth && depth == entriesDepth && c != ']') offsets.push_back(at);
+    if (c == '"') {
+      std::size_t start = at;
+      for (++at; text[at] != '"'; ++at)
+        at += text[at] == '\\';
+      if (depth == 1) lastKey = text.substr(start, at + 1 - start);
+    } else if (c == '{' || c == '[') {
+      ++depth;
+      if (c == '[' && depth == 2 && lastKey == "\"entries\"") entriesDepth = depth;
+    } else if (c == '}' || c == ']') {
+      if (depth == entriesDepth) entriesDepth = 0;
+      --depth;
+    } else {
+      while (at + 1 < text.size() && !std::strchr(" \t\r\n,]}", text[at + 1]))
+        ++at;
+    }
+  }
+  return offsets;
+}
+
+// A parse that refuses a key given twice in one object, which the parser would otherwise take
+// the last of.
+json documentParsed(const std::string& text) {
+  std::vector<std::set<std::string>> keys;
+  std::optional<std::string> repeated;
+  return json::parse(text, [&](int, json::parse_event_t event, json& parsed) {
+    if (event == json::parse_event_t::object_start) keys.emplace_back();
+    if (event == json::parse_event_t::object_end) keys.pop_back();
+    if (event == json::parse_event_t::key &&
+        !keys.back().insert(parsed.get<std::string>()).second) {
+      throw DocumentError{"key " + quotedText(parsed.get<std::string>()) + " given twice", 0};
+    }
+    return true;
+  });
+}
+
+// The parser's message without its code, the text it quotes kept short.
+std::string parseErrorReason(const json::parse_error& error) {
+  std::string reason = error.what();
+  reason = reason.substr(reason.find("] ") + 2);
+  std::size_t lastRead = reason.find("; last read: ");
+  if (lastRead != std::string::npos) {
+    reason =
+        reason.substr(0, lastRead) + "; last read: " +
+        quotedText(std::string_view(reason).substr(lastRead + 14, reason.size() - lastRead - 15));
+  }
+  return "not a JSON document: " + escapedText(reason.substr(0, 512));
+}
+
+const json& member(const json& object, const char* name, const std::string& where) {
+  auto it = object.find(name);
+  if (it == object.end()) throw DocumentError{where + " has no \"" + name + "\"", 0};
+  return *it;
+}
+
+U64 numberOf(const json& value, U64 max, const std::string& what) {
+  if (!value.is_number_unsigned() || value.get<U64>() > max) {
+    throw DocumentError{fmt::format("{} must be a number from 0 to {}, not {}", what, max,
+                                    escapedText(value.dump())),
+                        0};
+  }
+  return value.get<U64>();
+}
+
+void checkKeys(const json& object, std::initializer_list<const char*> known,
+               const std::string& where) {
+  if (!object.is_object()) {
+    throw DocumentError{where + " must be an object, not " + escapedText(object.dump()), 0};
+  }
+  for (const auto& [key, value] : object.items()) {
+    if (std::find_if(known.begin(), known.end(), [&](const char* name) { return key == name; }) ==
+        known.end()) {
+      throw DocumentError{"unknown key " + quotedText(key) + " in " + where, 0};
+    }
+  }
+}
+
+EntryAction actionOf(const json& entry, const std::string& where) {
+  const json& action = member(entry, "action", where);
+  checkKeys(action, {"tc", "qid"}, where + " action");
+  return {static_cast<U8>(numberOf(member(action, "tc", where + " action"), 255, "tc")),
+          static_cast<U8>(numberOf(member(action, "qid", where + " action"), 255, "qid"))};
+}
+
+EntryKey keyOf(const json& entry, const std::string& where) {
+  EntryKey key;
+  auto priority = entry.find("priority");
+  if (priority != entry.end())
+    key.priority = static_cast<U32>(numberOf(*priority, 0xFFFFFFFF, "priority"));
+  auto match = entry.find("match");
+  if (match == entry.end()) return key;
+  if (!match->is_object()) throw DocumentError{where + " match must be an object", 0};
+  for (const auto& [name, given] : match->items()) {
+    std::optional<std::size_t> field = keyFieldNamed(name);
+    if (!field) throw DocumentError{"unknown field " + quotedText(name), 0};
+    std::string shortName = keyFields[*field].shortName;
+    if (given.is_object()) {
+      checkKeys(given, {"value", "mask"}, shortName);
+      key.value[*field] =
+          static_cast<U8>(numberOf(member(given, "value", shortName), 255, shortName + " value"));
+      key.mask[*field] =
+          static_cast<U8>(numberOf(member(given, "mask", shortName), 255, shortName + " mask"));
+    } else {
+      key.value[*field] = static_cast<U8>(numberOf(given, 255, shortName + " value"));
+      key.mask[*field] = 0xFF;
+    }
+    if (key.value[*field] & ~key.mask[*field]) {
+      throw DocumentError{fmt::format("{} value {:#x} has bits outside its mask {:#x}", shortName,
+                                      key.value[*field], key.mask[*field]),
+                          0};
+    }
+  }
+  return key;
+}
+
+Policy policyOf(const json& document, const std::vector<std::size_t>& offsets,
+                const LineIndex& lines, const std::string& name) {
+  checkKeys(document, {"version", "table", "capacity", "used", "entries", "default", "start"},
+            "the document");
+  const json& version = member(document, "version", "the document");
+  if (version != documentVersion) {
+    throw DocumentError{fmt::format("document version {} is not one this tcagent reads (it reads "
+                                    "version {})",
+                                    escapedText(version.dump()), documentVersion),
+                        0};
+  }
+  Policy policy;
+  policy.source = name;
+  const json& entries = member(document, "entries", "the document");
+  if (!entries.is_array()) throw DocumentError{"\"entries\" must be an array", 0};
+  if (entries.size() > policyEntriesMax) {
+    throw DocumentError{
+        fmt::format("more than {} entries, more than a table holds", policyEntriesMax), 0};
+  }
+  policy.entries.reserve(entries.size());
+  for (std::size_t index = 0; index < entries.size(); ++index) {
+    unsigned line = lines.lineOf(offsets.at(index));
+    try {
+      const json& entry = entries[index];
+      checkKeys(entry, {"handle", "priority", "match", "action"}, "the entry");
+      policy.entries.push_back({keyOf(entry, "the entry"), actionOf(entry, "the entry"), line});
+    } catch (DocumentError& error) {
+      error.line = line;
+      throw;
+    }
+  }
+  auto defaultEntry = document.find("default");
+  if (defaultEntry != document.end() && !defaultEntry->is_null()) {
+    checkKeys(*defaultEntry, {"handle", "action"}, "the default");
+    policy.defaultAction = actionOf(*defaultEntry, "the default");
+  }
+  return policy;
+}
+
+}  // namespace
+
+Policy policyOfDocument(const std::string& text, const std::string& name) {
+  LineIndex lines(text);
+  try {
+    json document = documentParsed(text);
+    return policyOf(document, entryOffsets(text), lines, name);
+  } catch (const json::parse_error& error) {
+    throw PolicyError(name, lines.lineOf(error.byte ? error.byte - 1 : 0), parseErrorReason(error));
+  } catch (const DocumentError& error) {
+    if (error.line) throw PolicyError(name, error.line, error.reason);
+    throw PolicyError(name, error.reason);
+  }
+}
+
+Json matchJson(const EntryKey& key) {
+  Json match = Json::object();
+  for (std::size_t field = 0; field < keyFieldCount; ++field) {
+    if (key.mask[field]) {
+      match[keyFields[field].shortName] = {{"value", key.value[field]}, {"mask", key.mask[field]}};
+    }
+  }
+  return match;
+}
+
+Json actionJson(const EntryAction& action) {
+  return {{"tc", action.tc}, {"qid", action.qid}};
+}
+
+void writeJson(const Json& object, std::ostream& out) {
+  const char* separator = "{\n  ";
+  for (const auto& [name, value] : object.items()) {
+    out << separator << Json(name).dump() << ": ";
+    if (value.is_array() && !value.empty()) {
+      const char* elementSeparator = "[\n    ";
+      for (const Json& element : value) {
+        out << elementSeparator << element.dump();
+        elementSeparator = ",\n    ";
+      }
+      out << "\n  ]";
+    } else {
+      out << value.dump();
+    }
+    separator = ",\n  ";
+  }
+  out << (object.empty() ? "{}\n" : "\n}\n");
+}
+
+}  // namespace TcAgent

@@ -1,0 +1,140 @@
+#include "tools/tcagent/PolicySource.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include <fmt/format.h>
+
+namespace TcAgent {
+
+namespace {
+
+constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
+constexpr std::size_t readBytes = std::size_t{1} << 20;
+
+std::string fileKind(mode_t mode) {
+  if (S_ISDIR(mode)) return "a directory";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+  if (S_ISFIFO(mode)) return "a pipe";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "not a regular file";
+}
+
+int opened(const std::string& path) {
+  int descriptor = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (descriptor < 0) {
+    if (errno == ELOOP) throw PolicyError(path, "is a symbolic link; name the file it points to");
+    throw PolicyError(path, std::string("cannot be read: ") + std::strerror(errno));
+  }
+  struct stat status {};
+  if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
+    std::string kind = fileKind(status.st_mode);
+    ::close(descriptor);
+    throw PolicyError(path, "cannot be read: " + kind + ", not a policy file");
+  }
+  // Reads of a regular file do not block; the flag only kept the open from waiting on a pipe.
+  ::fcntl(descriptor, F_SETFL, 0);
+  return descriptor;
+}
+
+}  // namespace
+
+PolicySource::PolicySource(const std::string& path)
+    : name_(path == "-" ? "<stdin>" : path), buffer_(readBytes + lineBytesMax) {
+  if (path.empty()) throw PolicyError("''", "cannot be read: no file named");
+  if (path == "-") {
+    descriptor_ = STDIN_FILENO;
+  } else {
+    descriptor_ = opened(path);
+    ownsDescriptor_ = true;
+  }
+}
+
+PolicySource::~PolicySource() {
+  if (ownsDescriptor_) ::close(descriptor_);
+}
+
+bool PolicySource::readMore() {
+  if (atEnd_) return false;
+  if (begin_ > 0) {
+    std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+    end_ -= begin_;
+    begin_ = 0;
+  }
+  if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
+  ssize_t got;
+  do {
+    got = ::read(descriptor_, buffer_.data() + end_, buffer_.size() - end_);
+  } while (got < 0 && errno == EINTR);
+  if (got < 0) throw PolicyError(name_, std::string("read error: ") + std::strerror(errno));
+  if (got == 0) {
+    atEnd_ = true;
+    return false;
+  }
+  sourceBytes_ += static_cast<std::size_t>(got);
+  if (sourceBytes_ > sourceBytesMax) {
+    throw PolicyError(name_, fmt::format("larger than {} MiB", sourceBytesMax >> 20));
+  }
+  end_ += static_cast<std::size_t>(got);
+  return true;
+}
+
+void PolicySource::skipByteOrderMark() {
+  if (markSkipped_) return;
+  markSkipped_ = true;
+  while (end_ - begin_ < byteOrderMark.size() && readMore()) {
+  }
+  if (std::string_view(buffer_.data() + begin_, end_ - begin_).starts_with(byteOrderMark)) {
+    begin_ += byteOrderMark.size();
+  }
+}
+
+bool PolicySource::holdsJsonDocument() {
+  skipByteOrderMark();
+  std::size_t searched = 0;
+  while (true) {
+    std::string_view unread(buffer_.data() + begin_, end_ - begin_);
+    std::size_t first = unread.find_first_not_of(" \t\r\n", searched);
+    if (first != std::string_view::npos) return unread[first] == '{';
+    searched = unread.size();
+    if (!readMore()) return false;
+  }
+}
+
+bool PolicySource::readLine(std::string_view& line) {
+  skipByteOrderMark();
+  std::size_t searched = 0;  // bytes of the unread part known to hold no line feed
+  while (true) {
+    const char* start = buffer_.data() + begin_;
+    std::size_t unread = end_ - begin_;
+    const char* feed =
+        static_cast<const char*>(std::memchr(start + searched, '\n', unread - searched));
+    std::size_t length = feed ? static_cast<std::size_t>(feed - start) : unread;
+    if (length > lineBytesMax) throw PolicyError(name_, lineNumber_ + 1, "line too long");
+    if (!feed) {
+      searched = unread;
+      if (readMore()) continue;
+      if (unread == 0) return false;
+    }
+    line = std::string_view(start, length);
+    begin_ += length + (feed ? 1 : 0);
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    ++lineNumber_;
+    return true;
+  }
+}
+
+std::string PolicySource::readRest() {
+  skipByteOrderMark();
+  while (readMore()) {
+  }
+  std::string rest(buffer_.data() + begin_, end_ - begin_);
+  begin_ = end_;
+  return rest;
+}
+
+}  // namespace TcAgent

@@ -1,0 +1,57 @@
+// A policy file, or standard input, read as hostile input: a regular file named by a path that
+// is not a symbolic link, read in bounded pieces, never more than a bounded size, lines no
+// longer than a bound, and a read error an error, never the end of the file.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tools/tcagent/PolicyError.h"
+
+namespace TcAgent {
+
+class PolicySource {
+ public:
+  static constexpr std::size_t lineBytesMax = 64 * 1024;
+  static constexpr std::size_t sourceBytesMax = std::size_t{256} << 20;
+
+  // Opens `path`, or standard input for "-". Raises PolicyError when it is not a regular
+  // readable file.
+  explicit PolicySource(const std::string& path);
+  ~PolicySource();
+  PolicySource(const PolicySource&) = delete;
+  PolicySource& operator=(const PolicySource&) = delete;
+
+  // The path, or "<stdin>".
+  const std::string& name() const noexcept { return name_; }
+
+  // Whether the source is a JSON document: its first byte other than white space is '{'.
+  bool holdsJsonDocument();
+  // The next line, without its end (a line feed, or a carriage return and a line feed) and
+  // without a UTF-8 byte-order mark at the start of the source; false at the end. The line
+  // stays valid until the next read. Raises PolicyError for a line longer than the bound.
+  bool readLine(std::string_view& line);
+  // The number of the line read last.
+  unsigned lineNumber() const noexcept { return lineNumber_; }
+  // All that is left of the source.
+  std::string readRest();
+
+ private:
+  // Reads more into the buffer; false at the end of the source.
+  bool readMore();
+  void skipByteOrderMark();
+
+  std::string name_;
+  int descriptor_ = -1;
+  bool ownsDescriptor_ = false;
+  std::vector<char> buffer_;
+  std::size_t begin_ = 0;  // of what is not yet taken
+  std::size_t end_ = 0;    // of what was read
+  std::size_t sourceBytes_ = 0;
+  bool atEnd_ = false;
+  bool markSkipped_ = false;
+  unsigned lineNumber_ = 0;
+};
+
+}  // namespace TcAgent

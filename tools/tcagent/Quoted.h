@@ -1,0 +1,17 @@
+// Text from a file or the command line, as a message quotes it: every byte that is not
+// printable ASCII written as \xNN, and cut short past a length that a message can carry.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace TcAgent {
+
+inline constexpr std::size_t quotedLengthMax = 64;
+
+// "'abc'", "'\x1b[31m'", "'123456...' (10000000 bytes)"
+std::string quotedText(std::string_view text);
+// The bytes alone, escaped and cut past `lengthMax`, without quotes.
+std::string escapedText(std::string_view text, std::size_t lengthMax = quotedLengthMax);
+
+}  // namespace TcAgent

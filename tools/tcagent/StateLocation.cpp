@@ -1,0 +1,70 @@
+#include "tools/tcagent/StateLocation.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include <fmt/format.h>
+
+#include "tools/tcagent/Quoted.h"
+
+namespace TcAgent {
+
+namespace {
+
+[[noreturn]] void refuse(const std::string& path, const std::string& problem) {
+  throw UsageError(fmt::format("state directory {}: {}", escapedText(path), problem));
+}
+
+// Refuses anything at `path` but a directory of the user's own that no one else may write.
+void checkOwnDirectory(const std::string& path) {
+  struct stat status {};
+  if (::lstat(path.c_str(), &status) != 0) refuse(path, std::strerror(errno));
+  if (S_ISLNK(status.st_mode)) {
+    refuse(path, "is a symbolic link; give the directory itself, or remove the link");
+  }
+  if (!S_ISDIR(status.st_mode)) refuse(path, "is not a directory");
+  if (status.st_uid != ::geteuid()) {
+    refuse(path, fmt::format("is owned by user {}, not by you (user {}); remove it or give "
+                             "another --state",
+                             status.st_uid, ::geteuid()));
+  }
+  if (status.st_mode & (S_IWGRP | S_IWOTH)) {
+    refuse(path,
+           fmt::format("is writable by {} (mode {:04o}); make it private with chmod 700",
+                       status.st_mode & S_IWOTH ? "others" : "its group", status.st_mode & 07777));
+  }
+}
+
+std::string defaultDirectory() {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (!runtime || !*runtime) return fmt::format("/tmp/tcagent-{}", ::geteuid());
+  std::string directory = runtime;
+  if (directory.front() != '/') {
+    throw UsageError("XDG_RUNTIME_DIR=" + quotedText(directory) +
+                     " is not an absolute path; unset it or give --state");
+  }
+  try {
+    checkOwnDirectory(directory);
+  } catch (const UsageError& error) {
+    throw UsageError(std::string("XDG_RUNTIME_DIR: ") + error.what());
+  }
+  return directory + "/tcagent";
+}
+
+}  // namespace
+
+std::string stateDirectoryChecked(const std::string& requested, bool given) {
+  std::string directory = given ? requested : defaultDirectory();
+  if (directory.empty()) throw UsageError("--state: an empty path names no directory");
+  if (::mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST) {
+    refuse(directory, std::string("cannot be made: ") + std::strerror(errno));
+  }
+  checkOwnDirectory(directory);
+  return directory;
+}
+
+}  // namespace TcAgent

@@ -1,0 +1,17 @@
+// Where tcagent keeps the chip's and the key store's state: a directory of the user's own.
+#pragma once
+
+#include <string>
+
+#include "tools/tcagent/UsageError.h"
+
+namespace TcAgent {
+
+// The state directory to use: `requested`, or with none the per-user default
+// ($XDG_RUNTIME_DIR/tcagent, else /tmp/tcagent-UID), made with mode 0700 if it does not exist.
+// Like ssh and tmux with theirs, it takes only a real directory (not a symbolic link) owned by
+// the user and not writable by group or others; raises UsageError naming the path and the problem
+// otherwise.
+std::string stateDirectoryChecked(const std::string& requested, bool given);
+
+}  // namespace TcAgent

@@ -16,6 +16,20 @@ using Action = EntryDriver::Action;
 using Handle = EntryDriver::Handle;
 using Match = IngressTrafficClassMatchSpec;
 
+// An action type as a trace writes it: its name, or its number when it has none, so that a trace
+// never raises where the untraced call would not.
+struct TracedActionType {
+  IngressTrafficClassActionSpecType type;
+};
+
+std::ostream& operator<<(std::ostream& out, TracedActionType traced) {
+  const U8 number = static_cast<U8>(traced.type);
+  for (const Kiv::Enumerator& enumerator : kivTypeActionSpecType.enumerators) {
+    if (enumerator.value == number) return out << enumerator.name;
+  }
+  return out << unsigned{number};
+}
+
 // The entry's action as the one action the table runs. An action of another kind, or an object
 // of another class, breaks the precondition of the path, before any outside call.
 const Action& checkAction(const IngressTrafficClassTableEntry& entry, unsigned line,
@@ -79,7 +93,7 @@ void IngressTrafficClassTable::programEntry(const IngressTrafficClassTableEntry&
   BF_ITC_CHECK(entry.match(), "entry.match() != NULL", site.matchCheck, site.signature);
   BF_ITC_TRACE(site.trace, "entryIs",
                site.signature << ", matchSpec: " << static_cast<const void*>(entry.match().ptr())
-                              << ", action: " << entry.action()->actionType());
+                              << ", action: " << TracedActionType{entry.action()->actionType()});
   if (entry.match() == defaultMatchSpec()) {
     setDefaultAction(*this, entry, sites, driver);
   } else if (auto handle = helper()->sdkHandles()->entryFound(entry.match())) {

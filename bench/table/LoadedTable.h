@@ -70,7 +70,7 @@ class LoadedTable {
   void servicesTableIs(const TablePtr& table) { servicesTable_ = table; }
 
  private:
-  void programmedAndRecorded();
+  void programAndRecord();
 
   U32 size_;
   Backend backend_;

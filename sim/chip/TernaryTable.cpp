@@ -132,7 +132,7 @@ void TernaryTable::initialize(U32 device, U32 capacity) {
 
 void TernaryTable::validateAndIndex() {
   const std::string& path = file_.path();
-  auto damaged = [&](const std::string& why) {
+  auto reportDamage = [&](const std::string& why) {
     throw std::runtime_error(path + ": damaged chip state: " + why);
   };
   if (std::memcmp(header_->magic, stateMagic, sizeof stateMagic) != 0) {
@@ -145,16 +145,16 @@ void TernaryTable::validateAndIndex() {
   U32 capacity = header_->capacity;
   if (capacity == 0 || capacity > maxCapacity ||
       file_.size() < sizeof(Header) + std::size_t{capacity} * sizeof(Slot)) {
-    damaged("capacity " + std::to_string(capacity) + " does not fit the file");
+    reportDamage("capacity " + std::to_string(capacity) + " does not fit the file");
   }
-  if (header_->entryScope > 2) damaged("entry scope " + std::to_string(header_->entryScope));
+  if (header_->entryScope > 2) reportDamage("entry scope " + std::to_string(header_->entryScope));
   indexBits_ = static_cast<unsigned>(std::bit_width(capacity + 1));
   maxGeneration_ = static_cast<U32>((U64{1} << (32 - indexBits_)) - 1);
 
   U64 defaultWord = header_->defaultWord;
   U32 defaultHandle = static_cast<U32>(defaultWord);
   if (indexOf(defaultHandle) != capacity || (defaultWord >> 49) != 0) {
-    damaged("default entry");
+    reportDamage("default entry");
   }
 
   keys_.clear();
@@ -165,18 +165,18 @@ void TernaryTable::validateAndIndex() {
     U64 state = slot.state & slotStateBits;
     if ((slot.state & 0xFFFFFFFFull & ~slotStateBits) != 0 || state > slotRetired ||
         (slot.state >> 32) > maxGeneration_) {
-      damaged("slot " + std::to_string(index) + " state");
+      reportDamage("slot " + std::to_string(index) + " state");
     }
     if (state == slotFree) freeSlots_.push_back(index);
     if (state != slotUsed) continue;
     if (slot.sequence >= header_->nextSequence || (slot.action >> 16) != 0) {
-      damaged("slot " + std::to_string(index) + " data");
+      reportDamage("slot " + std::to_string(index) + " data");
     }
     Key key;
     std::memcpy(key.value.data(), slot.value, keyFieldCount);
     std::memcpy(key.mask.data(), slot.mask, keyFieldCount);
     if (!keys_.emplace(keyId(key, slot.priority), index).second) {
-      damaged("slot " + std::to_string(index) + " repeats the key of another entry");
+      reportDamage("slot " + std::to_string(index) + " repeats the key of another entry");
     }
   }
 }

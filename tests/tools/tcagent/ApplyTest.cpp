@@ -75,7 +75,7 @@ TEST_P(ApplyTest, EachApplyMakesTheTableHoldThePolicyAndReprogramsNothingItKeeps
     const Step& step = steps[index];
     SCOPED_TRACE("step " + std::to_string(index) + ": " + step.command);
     std::vector<std::string> arguments = {step.command};
-    if (step.command == std::string("apply")) arguments.push_back(policyWritten(step.policy));
+    if (step.command == std::string("apply")) arguments.push_back(writePolicy(step.policy));
     EXPECT_EQ(outputOf(arguments), step.report + std::string("\n"));
 
     const ShownTable table = shownTable();
@@ -93,14 +93,14 @@ TEST_P(ApplyTest, EachApplyMakesTheTableHoldThePolicyAndReprogramsNothingItKeeps
 }
 
 TEST_P(ApplyTest, EveryEntryFormLineIsAPolicyLineOfTheSameEntry) {
-  outputOf({"apply", policyWritten(dscpPolicy)});
+  outputOf({"apply", writePolicy(dscpPolicy)});
   const std::vector<std::string> entryLines = linesOf(outputOf({"show", "--format", "entry"}));
   EXPECT_EQ(entryLines.size(), dscpPolicy.size());
   for (const std::string& line : entryLines) {
     EXPECT_THAT(line, StartsWith("Value('BfIngressTrafficClass::IngressTrafficClassTableEntry'"));
   }
   const std::string copy = directory + "/copy";
-  const Outcome applied = tcagentOn(copy, {"apply", policyWritten(entryLines, "entries.txt")});
+  const Outcome applied = tcagentOn(copy, {"apply", writePolicy(entryLines, "entries.txt")});
   EXPECT_EQ(applied.status, 0) << applied.err;
   EXPECT_EQ(sortedLines(tableOf(tcagentOn(copy, {"show"}).out).entries), sorted(dscpPolicy));
 }
@@ -120,7 +120,7 @@ TEST_P(ApplyTest, ClassifyGivesTheLowestPriorityMatchOrTheDefaultAction) {
       {{"dscp=7"}, "no entry applies; the default action: traffic class 0, queue 0\n"},
       {{}, "no entry applies; the default action: traffic class 0, queue 0\n"},
   };
-  outputOf({"apply", policyWritten(dscpPolicy)});
+  outputOf({"apply", writePolicy(dscpPolicy)});
   for (const Packet& packet : packets) {
     std::vector<std::string> arguments = {"classify"};
     arguments.insert(arguments.end(), packet.arguments.begin(), packet.arguments.end());
@@ -128,7 +128,7 @@ TEST_P(ApplyTest, ClassifyGivesTheLowestPriorityMatchOrTheDefaultAction) {
     EXPECT_THAT(outputOf(arguments), ::testing::EndsWith(packet.outcome));
   }
 
-  outputOf({"apply", policyWritten(without(dscpPolicy, "default -> tc=0 qid=0"))});
+  outputOf({"apply", writePolicy(without(dscpPolicy, "default -> tc=0 qid=0"))});
   EXPECT_EQ(outputOf({"classify", "dscp=7"}), "no entry applies and no default action is set\n");
   EXPECT_EQ(outputOf({"classify", "dscp=7", "--format", "json"}), "{\"hit\": false}\n");
 }
@@ -144,7 +144,7 @@ TEST_P(ApplyTest, ARefusalStopsTheApplyAndTheNextApplyConverges) {
                       " -> tc=1 qid=1");
     return lines;
   };
-  const Outcome full = tcagent({"--capacity", "4", "apply", policyWritten(entriesAtDscp(1, 6))});
+  const Outcome full = tcagent({"--capacity", "4", "apply", writePolicy(entriesAtDscp(1, 6))});
   EXPECT_EQ(full.status, 1);
   EXPECT_THAT(full.err, ::testing::AllOf(StartsWith("tcagent: "),
                                          ::testing::EndsWith("() failed: Not enough space\n")));
@@ -153,7 +153,7 @@ TEST_P(ApplyTest, ARefusalStopsTheApplyAndTheNextApplyConverges) {
   EXPECT_EQ(sortedLines(kept.entries), sorted(entriesAtDscp(1, 4)));
   EXPECT_THAT(kept.footer, HasSubstr("at start 4 read back from records, 0 adopted"));
 
-  const std::string fits = policyWritten(entriesAtDscp(3, 6), "fits.txt");
+  const std::string fits = writePolicy(entriesAtDscp(3, 6), "fits.txt");
   EXPECT_EQ(outputOf({"apply", fits}), "2 added, 0 modified, 2 removed, default unchanged\n");
   EXPECT_EQ(shownLines(), sorted(entriesAtDscp(3, 6)));
 
@@ -164,7 +164,7 @@ TEST_P(ApplyTest, ARefusalStopsTheApplyAndTheNextApplyConverges) {
   std::vector<std::string> moved = entriesAtDscp(3, 6);
   for (std::string& line : moved)
     line.replace(line.find("tc=1 qid=1"), 10, "tc=2 qid=2");
-  const std::string changed = policyWritten(moved, "changed.txt");
+  const std::string changed = writePolicy(moved, "changed.txt");
   const Outcome failed = tcagent({"--fail", modify + ":2:2", "apply", changed});
   EXPECT_EQ(failed.status, 1);
   EXPECT_THAT(failed.err, ::testing::EndsWith(modify + "() failed: No system resources\n"));

@@ -50,7 +50,7 @@ INSTANTIATE_TEST_SUITE_P(Refusals, CommandLineTest, ::testing::ValuesIn(refusals
                          ::testing::PrintToStringParamName());
 
 TEST_F(TcAgentTest, TheDemoRunsToItsEnd) {
-  const Outcome run = TcAgentProcess({"demo"}, directory).finished();
+  const Outcome run = TcAgentProcess({"demo"}, directory).wait();
   EXPECT_EQ(run.status, 0) << run.out;
   EXPECT_THAT(run.out, HasSubstr("== The demo ran to its end =="));
   EXPECT_EQ(run.err, "");
@@ -84,11 +84,11 @@ const BadLine badLines[] = {
 class PolicyErrorTest : public TcAgentTest, public ::testing::WithParamInterface<BadLine> {};
 
 TEST_P(PolicyErrorTest, IsRefusedWithItsPlaceAndReasonAndNothingIsProgrammed) {
-  outputOf({"apply", policyWritten({"prio=1 dscp=1 -> tc=1 qid=1", "default -> tc=0 qid=0"})});
+  outputOf({"apply", writePolicy({"prio=1 dscp=1 -> tc=1 qid=1", "default -> tc=0 qid=0"})});
   const std::string before = outputOf({"show"});
-  const std::string bad = policyWritten({"# two good lines first", "prio=2 dscp=2 -> tc=2 qid=2",
-                                         "default -> tc=7 qid=7", GetParam().line},
-                                        "bad-policy.txt");
+  const std::string bad = writePolicy({"# two good lines first", "prio=2 dscp=2 -> tc=2 qid=2",
+                                       "default -> tc=7 qid=7", GetParam().line},
+                                      "bad-policy.txt");
 
   const Outcome refused = tcagent({"apply", bad});
   EXPECT_EQ(refused.status, 2);

@@ -31,8 +31,8 @@ TcAgentTest::~TcAgentTest() {
   std::filesystem::remove_all(directory);
 }
 
-std::string TcAgentTest::policyWritten(const std::vector<std::string>& lines,
-                                       const std::string& name) const {
+std::string TcAgentTest::writePolicy(const std::vector<std::string>& lines,
+                                     const std::string& name) const {
   const std::string path = directory + "/" + name;
   std::ofstream file(path);
   for (const std::string& line : lines)
@@ -49,7 +49,7 @@ std::vector<std::string> TcAgentTest::withOptions(const std::string& stateDirect
 
 Outcome TcAgentTest::tcagentOn(const std::string& stateDirectory,
                                const std::vector<std::string>& arguments) const {
-  return TcAgentProcess(withOptions(stateDirectory, arguments), directory).finished();
+  return TcAgentProcess(withOptions(stateDirectory, arguments), directory).wait();
 }
 
 std::string TcAgentTest::outputOf(const std::vector<std::string>& arguments) const {

@@ -18,8 +18,8 @@ class TcAgentTest : public ::testing::Test {
   ~TcAgentTest() override;
 
   // Writes `lines` to the file `name` in the test's directory; gives its path.
-  std::string policyWritten(const std::vector<std::string>& lines,
-                            const std::string& name = "policy.txt") const;
+  std::string writePolicy(const std::vector<std::string>& lines,
+                          const std::string& name = "policy.txt") const;
 
   // "--state DIR --driver D" and then `arguments`.
   std::vector<std::string> withOptions(const std::string& stateDirectory,

@@ -14,8 +14,8 @@
 #include "BfIngressTrafficClass/IngressTrafficClassTable.h"
 #include "bench/table/BenchEntries.h"
 #include "bench/table/LoadedDriver.h"
-#include "bench/table/StateDirectory.h"
 #include "bench/table/TrackedBytes.h"
+#include "tests/support/TemporaryDirectory.h"
 
 namespace TableBench {
 
@@ -74,7 +74,7 @@ class LoadedTable {
 
   U32 size_;
   Backend backend_;
-  StateDirectory directory_;
+  TestSupport::TemporaryDirectory directory_;
   U32 capacity_;
   LoadedDriver driver_;
   TablePtr bareTable_;

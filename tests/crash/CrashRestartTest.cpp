@@ -20,8 +20,8 @@
 
 #include "TcAgentProcess.h"
 #include "support/AgentState.h"
-#include "tests/sim/StateDirectory.h"
 #include "tests/soak/RunFlags.h"
+#include "tests/support/TemporaryDirectory.h"
 
 namespace BfIngressTrafficClass::Testing {
 namespace {
@@ -89,7 +89,8 @@ class CrashRestartTest : public ::testing::TestWithParam<const char*> {
     EXPECT_EQ(recorded, chipEntries);
   }
 
-  SimTesting::StateDirectory state_, reference_, scratch_;
+  const TestSupport::TemporaryDirectory state_{"bfitc-crash-state"},
+      reference_{"bfitc-crash-reference"}, scratch_{"bfitc-crash-scratch"};
 };
 
 TEST_P(CrashRestartTest, AfterEveryKillTheNextApplyConvergesWithEveryEntryRecorded) {

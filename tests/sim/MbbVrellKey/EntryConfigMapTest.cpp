@@ -14,7 +14,8 @@
 
 #include "platform/Kiv/Exception.h"
 #include "platform/MbbVrellKey/Vrell.h"
-#include "tests/sim/StateDirectory.h"
+#include "tests/sim/FileBytes.h"
+#include "tests/support/TemporaryDirectory.h"
 
 namespace {
 
@@ -64,7 +65,7 @@ class EntryConfigMapTest : public testing::Test {
     return std::filesystem::directory_iterator(dir_.path())->path().string();
   }
 
-  SimTesting::StateDirectory dir_;
+  const TestSupport::TemporaryDirectory dir_{"bfitc-simtest"};
 };
 
 TEST_F(EntryConfigMapTest, RecordsComeInKeyOrderAndSurviveReopeningReplacedOrDeleted) {

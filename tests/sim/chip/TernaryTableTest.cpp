@@ -13,7 +13,8 @@
 #include "sim/chip/Devices.h"
 #include "sim/chip/TernaryTable.h"
 #include "tests/sim/ChildProcess.h"
-#include "tests/sim/StateDirectory.h"
+#include "tests/sim/FileBytes.h"
+#include "tests/support/TemporaryDirectory.h"
 
 namespace {
 
@@ -51,7 +52,7 @@ class TernaryTableTest : public testing::Test {
   }
   std::string statePath() const { return TernaryTable::statePath(dir_.path(), device); }
 
-  SimTesting::StateDirectory dir_;
+  const TestSupport::TemporaryDirectory dir_{"bfitc-simtest"};
 };
 
 TEST_F(TernaryTableTest, StateIsAttachedOncePerProcessAndRefusedToAnother) {

@@ -1,20 +1,10 @@
 #include "TcAgentTest.h"
 
-#include <stdlib.h>
-
-#include <filesystem>
 #include <fstream>
-#include <stdexcept>
 
 namespace TcAgentTesting {
 
 namespace {
-
-std::string directoryMade() {
-  std::string pattern = "/tmp/tcagent-clitest-XXXXXX";
-  if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot make a test directory");
-  return pattern;
-}
 
 std::string commandText(const std::vector<std::string>& words) {
   std::string text = "tcagent";
@@ -24,12 +14,6 @@ std::string commandText(const std::vector<std::string>& words) {
 }
 
 }  // namespace
-
-TcAgentTest::TcAgentTest() : directory(directoryMade()) {}
-
-TcAgentTest::~TcAgentTest() {
-  std::filesystem::remove_all(directory);
-}
 
 std::string TcAgentTest::writePolicy(const std::vector<std::string>& lines,
                                      const std::string& name) const {

@@ -11,6 +11,17 @@
 
 namespace BfIngressTrafficClass {
 
+class EntryDriver;
+struct EntrySites;
+
+// The signature of the creators of every table class: a new table of class `Table` holding the
+// helper and the two managers. Each class has a creator named after it and a factory function.
+template <class Table>
+using TableCreator =
+    Kiv::Ptr<Table>(const IngressTrafficClassTableHelper::Ptr& helper,
+                    const MbbVrellKey::VrellKeyManager::Ptr& vrellKeyManager,
+                    const BfnTableStatusManager::StatusManager::Ptr& statusManager);
+
 class IngressTrafficClassTable : public Kiv::Entity {
   KIV_ALLOCATION_TRACKED();
 
@@ -18,10 +29,7 @@ class IngressTrafficClassTable : public Kiv::Entity {
   using Ptr = Kiv::Ptr<IngressTrafficClassTable>;
   using PtrConst = Kiv::Ptr<const IngressTrafficClassTable>;
 
-  static Ptr IngressTrafficClassTableIs(
-      const IngressTrafficClassTableHelper::Ptr& helper,
-      const MbbVrellKey::VrellKeyManager::Ptr& vrellKeyManager,
-      const BfnTableStatusManager::StatusManager::Ptr& statusManager);
+  static TableCreator<IngressTrafficClassTable> IngressTrafficClassTableIs;
   IngressTrafficClassTable(const IngressTrafficClassTableHelper::Ptr& helper,
                            const MbbVrellKey::VrellKeyManager::Ptr& vrellKeyManager,
                            const BfnTableStatusManager::StatusManager::Ptr& statusManager) noexcept
@@ -66,6 +74,14 @@ class IngressTrafficClassTable : public Kiv::Entity {
   Kiv::FwkType fwkType() const noexcept override;
   ~IngressTrafficClassTable() override;
 
+ protected:
+  // The programming paths of both backends: each backend's entryIs and entryDel hand over to
+  // them with its driver calls and the places of its checks and traces.
+  void programEntry(const IngressTrafficClassTableEntry& entry, const EntrySites& sites,
+                    const EntryDriver& driver);
+  void removeEntry(const IngressTrafficClassMatchSpec::PtrConst& match, const EntrySites& sites,
+                   const EntryDriver& driver);
+
  private:
   // Declared in this order so that they are released in reverse: the default match first, the
   // helper last.
@@ -76,9 +92,6 @@ class IngressTrafficClassTable : public Kiv::Entity {
   IngressTrafficClassMatchSpec::Ptr defaultMatchSpec_;
 };
 
-IngressTrafficClassTable::Ptr ingressTrafficClassTableFactory(
-    const IngressTrafficClassTableHelper::Ptr& helper,
-    const MbbVrellKey::VrellKeyManager::Ptr& vrellKeyManager,
-    const BfnTableStatusManager::StatusManager::Ptr& statusManager);
+TableCreator<IngressTrafficClassTable> ingressTrafficClassTableFactory;
 
 }  // namespace BfIngressTrafficClass

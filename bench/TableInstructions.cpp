@@ -29,7 +29,7 @@ constexpr std::size_t countedOneByOne = 100;
 template <class Operation>
 void countTogether(const char* name, std::size_t operations, Operation operation) {
   CountedSection section(name, operations);
-  section.counted([&] {
+  section.count([&] {
     for (std::size_t index = 0; index < operations; ++index)
       operation(index);
   });
@@ -40,7 +40,7 @@ void countOneByOne(const char* name, Before before, Operation operation, After a
   CountedSection section(name, countedOneByOne);
   for (std::size_t index = 0; index < countedOneByOne; ++index) {
     before();
-    section.counted(operation);
+    section.count(operation);
     after();
   }
 }
@@ -97,7 +97,7 @@ int main(int argc, char** argv) {
   TrackedBytes before = TrackedBytes::now();
   {
     CountedSection section("reconcile", table.recorded().size());
-    section.counted(
+    section.count(
         [&] { table.servicesTableIs(table.entryPointTable(table.keys(), table.statuses())); });
   }
   bytesPrint("programmed", table.bytesPerProgrammedEntry());

@@ -12,8 +12,8 @@ namespace {
 
 constexpr const char* tableName = "ingressTrafficClass";
 
-// How many records a walk read, or none when it met a damaged one.
-std::optional<U32> walked(const Vrell::EntryConfigMap& records) {
+// Walks the records: how many it read, or none when it met a damaged one.
+std::optional<U32> walkRecords(const Vrell::EntryConfigMap& records) {
   Vrell::IterHint hint;
   Vrell::EntryConfig record(0, 0, 0, 0, 0);
   U32 read = 0;
@@ -38,8 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } catch (const std::runtime_error&) {
     return 0;
   }
-  if (!walked(*records)) records->doCorruptionDetected("fuzzed");
-  if (walked(*records) != records->records()) std::abort();
+  if (!walkRecords(*records)) records->doCorruptionDetected("fuzzed");
+  if (walkRecords(*records) != records->records()) std::abort();
   const Vrell::EntryConfig added(~0ull, 1, 2, Vrell::EntryKind::entry, 3);
   try {
     records->recordIs(added);

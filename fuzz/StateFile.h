@@ -3,23 +3,15 @@
 // removed when the process ends.
 #pragma once
 
-#include <stdlib.h>
-
 #include <cstdint>
-#include <filesystem>
 #include <fstream>
-#include <stdexcept>
 #include <string>
 
+#include "tests/support/TemporaryDirectory.h"
+
 inline const std::string& fuzzStateDirectory() {
-  static const struct Directory {
-    Directory() {
-      if (!::mkdtemp(path.data())) throw std::runtime_error("cannot make " + path);
-    }
-    ~Directory() { std::filesystem::remove_all(path); }
-    std::string path = "/dev/shm/bfitc-fuzz-XXXXXX";
-  } directory;
-  return directory.path;
+  static const TestSupport::TemporaryDirectory directory("bfitc-fuzz", "/dev/shm");
+  return directory.path();
 }
 
 inline void fileBytesAre(const std::string& path, const uint8_t* data, size_t size) {

@@ -38,7 +38,7 @@ struct BfRtCall {
 };
 
 // Reports a failed BF Runtime call other than a table operation.
-inline void bfRtCallChecked(bfrt::bf_status_t status) {
+inline void checkBfRtCall(bfrt::bf_status_t status) {
   if (status) throwBfRtCallError(status);
 }
 

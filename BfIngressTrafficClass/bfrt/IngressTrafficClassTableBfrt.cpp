@@ -1,13 +1,11 @@
 #include "BfIngressTrafficClass/bfrt/IngressTrafficClassTableBfrt.h"
 
 #include "BfIngressTrafficClass/Diagnostics.h"
-#include "BfIngressTrafficClass/EntryChecks.h"
 #include "BfIngressTrafficClass/KeyFields.h"
-#include "BfIngressTrafficClass/KivModule.h"
+#include "BfIngressTrafficClass/TableBackend.h"
 #include "BfIngressTrafficClass/bfrt/BfRtObjects.h"
-#include "BfIngressTrafficClass/status/EntryServices.h"
+#include "BfIngressTrafficClass/bfrt/InitBfRtTable.h"
 #include "BfIngressTrafficClass/status/ReportingRules.h"
-#include "platform/Kiv/ReflectionBinding.h"
 
 namespace BfIngressTrafficClass {
 
@@ -21,56 +19,107 @@ constexpr const char* entryIsSignature =
 constexpr const char* entryDelSignature =
     "virtual void BfIngressTrafficClass::IngressTrafficClassTableBfrt::entryDel(const PtrConst&)";
 
+constexpr EntrySites bfRtSites = {
+    .entryIs = {.signature = entryIsSignature, .actionCheck = 328, .matchCheck = 329, .trace = 326},
+    .setDefault = {.trace = 343, .actionCheck = 385},
+    .defaultHandleCheck = 378,
+    .modify = {.trace = 392, .actionCheck = 422},
+    .add = {.trace = 427, .actionCheck = 504},
+    .entryDel = {.signature = entryDelSignature, .trace = 516, .matchCheck = 517}};
+
 // The modify and default-entry operations do not fail for an entry the driver does not find.
 constexpr U64 entryFlags = bfrt::BfRtEntryFlag::ignoreNotFound;
 
-// The action data object, made and bound to the action once after each initialisation, with
-// the action's traffic class and queue written.
-void actionDataPrepared(const BfRtCall& call, const SetTrafficClassAndEgressQidActionSpec& action) {
-  if (!bfRtActionDataReady) {
-    bfRtCallChecked(call.table->dataAllocate(&bfRtActionData));
-    bfRtCallChecked(call.table->dataReset(call.binding.actionId, bfRtActionData.get()));
-    bfRtActionDataReady = true;
-  }
-  bfRtCallChecked(bfRtActionData->setValue(call.binding.dataFieldIds[0], action.tc()));
-  bfRtCallChecked(bfRtActionData->setValue(call.binding.dataFieldIds[1], action.qid()));
+void checkTableOperation(const char* label, bfrt::bf_status_t status) {
+  if (status) throwBfRtTableOpError(label, status);
 }
 
-// The match written into the match key object: the priority, if the table ranks entries by
-// one, then the eight ternary fields.
-void matchKeyWritten(const BfRtCall& call, const IngressTrafficClassMatchSpec& match) {
-  if (call.binding.hasPriorityField) {
-    bfRtCallChecked(bfRtMatchKey->setValue(call.binding.priorityFieldId, match.priority()));
+// The BF Runtime operations of each programming path, on the process-wide key and data objects.
+class BfRtEntryDriver final : public EntryDriver {
+ public:
+  explicit BfRtEntryDriver(const IngressTrafficClassTableHelper& helper) : call_(helper) {}
+
+  Handle setDefaultAction(const Action& action) const override {
+    prepareActionData(action);
+    bfrt::bf_rt_handle_t handle = 0;
+    checkTableOperation("ingressTrafficClass_tableDefaultEntrySet",
+                        call_.table->tableDefaultEntrySet(*call_.session, call_.target, entryFlags,
+                                                          *bfRtActionData, &handle));
+    return handle;
   }
-  for (std::size_t field = 0; field < keyFieldCount; ++field) {
-    const KeyField& key = keyFields[field];
-    bfRtCallChecked(bfRtMatchKey->setValueandMask(call.binding.keyFieldIds[field],
-                                                  (match.*key.value)(), (match.*key.mask)()));
+  void modifyEntry(Handle handle, const Action& action) const override {
+    prepareActionData(action);
+    checkTableOperation("ingressTrafficClass_tableEntryMod",
+                        call_.table->tableEntryMod(*call_.session, call_.target, entryFlags, handle,
+                                                   *bfRtActionData));
   }
-}
+  // The priority, if the table ranks entries by one, then the eight ternary fields.
+  void writeMatchKey(const IngressTrafficClassMatchSpec& match) const override {
+    const BfPdIngressTrafficClass::BfRtBinding& binding = call_.binding;
+    if (binding.hasPriorityField) {
+      checkBfRtCall(bfRtMatchKey->setValue(binding.priorityFieldId, match.priority()));
+    }
+    for (std::size_t field = 0; field < keyFieldCount; ++field) {
+      const KeyField& key = keyFields[field];
+      checkBfRtCall(bfRtMatchKey->setValueandMask(binding.keyFieldIds[field], (match.*key.value)(),
+                                                  (match.*key.mask)()));
+    }
+  }
+  Handle addEntry(const IngressTrafficClassMatchSpec&, const Action& action) const override {
+    prepareActionData(action);
+    bfrt::bf_rt_handle_t handle = 0;
+    checkTableOperation("ingressTrafficClass_tableEntryAdd",
+                        call_.table->tableEntryAdd(*call_.session, call_.target, *bfRtMatchKey,
+                                                   *bfRtActionData, &handle));
+    return handle;
+  }
+  void resetDefaultEntry() const override {
+    checkTableOperation("ingressTrafficClass_tableDefaultEntryReset",
+                        call_.table->tableDefaultEntryReset(*call_.session, call_.target));
+  }
+  void deleteEntry(Handle handle) const override {
+    BF_ITC_CHECK(handle, "!!entry_hdl", 543, entryDelSignature);
+    checkTableOperation("ingressTrafficClass_tableEntryDel",
+                        call_.table->tableEntryDel(*call_.session, call_.target, handle));
+  }
+
+ private:
+  // The action data object, made and bound to the action once after each initialisation, with
+  // the action's traffic class and queue written.
+  void prepareActionData(const Action& action) const {
+    if (!bfRtActionDataReady) {
+      checkBfRtCall(call_.table->dataAllocate(&bfRtActionData));
+      checkBfRtCall(call_.table->dataReset(call_.binding.actionId, bfRtActionData.get()));
+      bfRtActionDataReady = true;
+    }
+    checkBfRtCall(bfRtActionData->setValue(call_.binding.dataFieldIds[0], action.tc()));
+    checkBfRtCall(bfRtActionData->setValue(call_.binding.dataFieldIds[1], action.qid()));
+  }
+
+  BfRtCall call_;
+};
 
 // A new match read from the read-back key object; values keep their low bits.
-IngressTrafficClassMatchSpec::Ptr matchRead(const BfRtCall& call) {
+IngressTrafficClassMatchSpec::Ptr readMatch(const BfRtCall& call) {
   IngressTrafficClassMatchSpec::Ptr match = ingressTrafficClassMatchSpecFactory();
   if (call.binding.hasPriorityField) {
     U64 priority = 0;
-    bfRtCallChecked(bfRtReadBackKey->getValue(call.binding.priorityFieldId, &priority));
+    checkBfRtCall(bfRtReadBackKey->getValue(call.binding.priorityFieldId, &priority));
     match->priorityIs(static_cast<U32>(priority));
   }
   for (std::size_t field = 0; field < keyFieldCount; ++field) {
     U64 value = 0;
     U64 mask = 0;
-    bfRtCallChecked(
-        bfRtReadBackKey->getValueandMask(call.binding.keyFieldIds[field], &value, &mask));
+    checkBfRtCall(bfRtReadBackKey->getValueandMask(call.binding.keyFieldIds[field], &value, &mask));
     ((*match).*keyFields[field].valueIs)(static_cast<U8>(value));
     ((*match).*keyFields[field].maskIs)(static_cast<U8>(mask));
   }
   return match;
 }
 
-U8 dataFieldRead(const BfRtCall& call, std::size_t field) {
+U8 readDataField(const BfRtCall& call, std::size_t field) {
   U64 value = 0;
-  bfRtCallChecked(bfRtReadBackData->getValue(call.binding.dataFieldIds[field], &value));
+  checkBfRtCall(bfRtReadBackData->getValue(call.binding.dataFieldIds[field], &value));
   return static_cast<U8>(value);
 }
 
@@ -79,15 +128,9 @@ U8 dataFieldRead(const BfRtCall& call, std::size_t field) {
 KIV_SMALL_OBJECT_DEFINITIONS(IngressTrafficClassTableBfrt,
                              "BfIngressTrafficClass::IngressTrafficClassTableBfrt")
 
-constinit const Kiv::TypeDescriptor kivTypeTableBfrt = {
-    .name = "BfIngressTrafficClass::IngressTrafficClassTableBfrt",
-    .kind = Kiv::TypeKind::entity,
-    .index = 9,
-    .base = &kivTypeTable,
-    .constructorParameters = kivTableConstructorParameters,
-    .attributeOp = Kiv::describedAttributeOp,
-    .newObject = Kiv::Binding::objectCreator<&TableBfrt::IngressTrafficClassTableBfrtIs>,
-};
+constinit const Kiv::TypeDescriptor kivTypeTableBfrt =
+    kivBackendTableType<&TableBfrt::IngressTrafficClassTableBfrtIs>(
+        "BfIngressTrafficClass::IngressTrafficClassTableBfrt", 9);
 
 TableBfrt::Ptr TableBfrt::IngressTrafficClassTableBfrtIs(
     const IngressTrafficClassTableHelper::Ptr& helper,
@@ -113,96 +156,19 @@ void TableBfrt::initializeTable(const IngressTrafficClassTableHelper::Ptr& helpe
 }
 
 void TableBfrt::entryIs(const IngressTrafficClassTableEntry& entry) {
-  BF_ITC_CHECK(entry.action(), "entry.action() != NULL", 328, entryIsSignature);
-  BF_ITC_CHECK(entry.match(), "entry.match() != NULL", 329, entryIsSignature);
-  BF_ITC_TRACE(326, "entryIs",
-               entryIsSignature << ", matchSpec: " << static_cast<const void*>(entry.match().ptr())
-                                << ", action: " << entry.action()->actionType());
-  if (entry.match() == defaultMatchSpec()) {
-    defaultActionIs(entry);
-  } else if (auto handle = helper()->sdkHandles()->entryFound(entry.match())) {
-    actionIs(entry, *handle);
-  } else {
-    entryAdd(entry);
-  }
-  statusInit(statusManager(), entry.match());
-}
-
-void TableBfrt::defaultActionIs(const IngressTrafficClassTableEntry& entry) {
-  BF_ITC_TRACE(343, "entryIs", "Setting default action");
-  const SetTrafficClassAndEgressQidActionSpec& action = checkedAction(entry, 385, entryIsSignature);
-  IngressTrafficClassTableHandles& handles = *helper()->sdkHandles();
-  BfnTable::BfnSdkEntryHandle defaultHandle = handles.entry(entry.match());
-  std::optional<Vrell::EntryKey> key;
-  if (!defaultHandle) key = keyReserve(vrellKeyManager(), entry.match());
-  BfRtCall call(*helper());
-  bfrt::bf_rt_handle_t handle = 0;
-  keyGivenBackOnFailure(vrellKeyManager(), key, [&] {
-    actionDataPrepared(call, action);
-    bfrt::bf_status_t status = call.table->tableDefaultEntrySet(
-        *call.session, call.target, entryFlags, *bfRtActionData, &handle);
-    if (status) throwBfRtTableOpError("ingressTrafficClass_tableDefaultEntrySet", status);
-  });
-  if (!defaultHandle) {
-    handles.entryIs(entry.match(), handle);
-  } else {
-    BF_ITC_CHECK(handle == defaultHandle, "entry_hdl == default_hdl", 378, entryIsSignature);
-  }
-}
-
-void TableBfrt::actionIs(const IngressTrafficClassTableEntry& entry,
-                         BfnTable::BfnSdkEntryHandle handle) {
-  BF_ITC_TRACE(392, "entryIs", "Modifying existing entry");
-  const SetTrafficClassAndEgressQidActionSpec& action = checkedAction(entry, 422, entryIsSignature);
-  BfRtCall call(*helper());
-  actionDataPrepared(call, action);
-  bfrt::bf_status_t status =
-      call.table->tableEntryMod(*call.session, call.target, entryFlags, handle, *bfRtActionData);
-  if (status) throwBfRtTableOpError("ingressTrafficClass_tableEntryMod", status);
-}
-
-void TableBfrt::entryAdd(const IngressTrafficClassTableEntry& entry) {
-  BF_ITC_TRACE(427, "entryIs", "Adding new entry");
-  const SetTrafficClassAndEgressQidActionSpec& action = checkedAction(entry, 504, entryIsSignature);
-  BfRtCall call(*helper());
-  matchKeyWritten(call, *entry.match());
-  std::optional<Vrell::EntryKey> key = keyReserve(vrellKeyManager(), entry.match());
-  bfrt::bf_rt_handle_t handle = 0;
-  keyGivenBackOnFailure(vrellKeyManager(), key, [&] {
-    actionDataPrepared(call, action);
-    bfrt::bf_status_t status = call.table->tableEntryAdd(*call.session, call.target, *bfRtMatchKey,
-                                                         *bfRtActionData, &handle);
-    if (status) throwBfRtTableOpError("ingressTrafficClass_tableEntryAdd", status);
-  });
-  helper()->sdkHandles()->entryIs(entry.match(), handle);
+  programEntry(entry, bfRtSites, BfRtEntryDriver(*helper()));
 }
 
 void TableBfrt::entryDel(const IngressTrafficClassMatchSpec::PtrConst& match) {
-  BF_ITC_TRACE(516, "entryDel",
-               entryDelSignature << ", matchSpec: " << static_cast<const void*>(match.ptr()));
-  IngressTrafficClassTableHandles& handles = *helper()->sdkHandles();
-  std::optional<BfnTable::BfnSdkEntryHandle> handle = handles.entryFound(match);
-  BF_ITC_CHECK(handle, "helper()->sdkHandles()->entryHas( match )", 517, entryDelSignature);
-  statusInit(statusManager(), match);
-  BfRtCall call(*helper());
-  if (match == defaultMatchSpec()) {
-    bfrt::bf_status_t status = call.table->tableDefaultEntryReset(*call.session, call.target);
-    if (status) throwBfRtTableOpError("ingressTrafficClass_tableDefaultEntryReset", status);
-  } else {
-    BF_ITC_CHECK(*handle, "!!entry_hdl", 543, entryDelSignature);
-    bfrt::bf_status_t status = call.table->tableEntryDel(*call.session, call.target, *handle);
-    if (status) throwBfRtTableOpError("ingressTrafficClass_tableEntryDel", status);
-  }
-  // Only a removal the driver accepted leaves the map: a refused one can be tried again.
-  handles.entryDel(match);
+  removeEntry(match, bfRtSites, BfRtEntryDriver(*helper()));
 }
 
 IngressTrafficClassTableEntry TableBfrt::entryByHandle(
     BfnTable::BfnSdkEntryHandle sdkHandle) const {
   BF_ITC_TRACE(213, "entryByHandle", "entryByHandle");
   BfRtCall call(*helper());
-  bfRtCallChecked(call.table->keyReset(bfRtReadBackKey.get()));
-  bfRtCallChecked(call.table->dataReset(bfRtReadBackData.get()));
+  checkBfRtCall(call.table->keyReset(bfRtReadBackKey.get()));
+  checkBfRtCall(call.table->dataReset(bfRtReadBackData.get()));
   const U64 flags = 0;
   const bfrt::bf_rt_handle_t handle = sdkHandle;
   if (call.table->tableEntryGet(*call.session, call.target, flags, handle, bfRtReadBackKey.get(),
@@ -210,13 +176,13 @@ IngressTrafficClassTableEntry TableBfrt::entryByHandle(
     return {};
   }
   bfrt::bf_rt_id_t actionId = 0;
-  bfRtCallChecked(bfRtReadBackData->actionIdGet(&actionId));
-  IngressTrafficClassMatchSpec::Ptr match = matchRead(call);
+  checkBfRtCall(bfRtReadBackData->actionIdGet(&actionId));
+  IngressTrafficClassMatchSpec::Ptr match = readMatch(call);
   if (actionId != call.binding.actionId) return {};
   SetTrafficClassAndEgressQidActionSpec::Ptr action =
       setTrafficClassAndEgressQidActionSpecFactory();
-  action->tcIs(dataFieldRead(call, 0));
-  action->qidIs(dataFieldRead(call, 1));
+  action->tcIs(readDataField(call, 0));
+  action->qidIs(readDataField(call, 1));
   return IngressTrafficClassTableEntry(match, action);
 }
 

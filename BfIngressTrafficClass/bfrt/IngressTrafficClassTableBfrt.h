@@ -2,7 +2,6 @@
 #pragma once
 
 #include "BfIngressTrafficClass/IngressTrafficClassTable.h"
-#include "platform/bfrt/ZorvikBfRtTable.h"
 
 namespace BfIngressTrafficClass {
 
@@ -12,11 +11,8 @@ class IngressTrafficClassTableBfrt : public IngressTrafficClassTable {
  public:
   using Ptr = Kiv::Ptr<IngressTrafficClassTableBfrt>;
 
-  static Ptr IngressTrafficClassTableBfrtIs(
-      const IngressTrafficClassTableHelper::Ptr& helper,
-      const MbbVrellKey::VrellKeyManager::Ptr& vrellKeyManager,
-      const BfnTableStatusManager::StatusManager::Ptr& statusManager);
   using IngressTrafficClassTable::IngressTrafficClassTable;
+  static TableCreator<IngressTrafficClassTableBfrt> IngressTrafficClassTableBfrtIs;
 
   void entryIs(const IngressTrafficClassTableEntry& entry) override;
   void entryDel(const IngressTrafficClassMatchSpec::PtrConst& match) override;
@@ -26,21 +22,8 @@ class IngressTrafficClassTableBfrt : public IngressTrafficClassTable {
 
   Kiv::FwkType fwkType() const noexcept override;
   ~IngressTrafficClassTableBfrt() override;
-
- private:
-  void defaultActionIs(const IngressTrafficClassTableEntry& entry);
-  void actionIs(const IngressTrafficClassTableEntry& entry, BfnTable::BfnSdkEntryHandle handle);
-  void entryAdd(const IngressTrafficClassTableEntry& entry);
 };
 
-IngressTrafficClassTableBfrt::Ptr ingressTrafficClassTableBfrtFactory(
-    const IngressTrafficClassTableHelper::Ptr& helper,
-    const MbbVrellKey::VrellKeyManager::Ptr& vrellKeyManager,
-    const BfnTableStatusManager::StatusManager::Ptr& statusManager);
+TableCreator<IngressTrafficClassTableBfrt> ingressTrafficClassTableBfrtFactory;
 
 }  // namespace BfIngressTrafficClass
-
-// Prepares one BF Runtime table of the binding: makes the key and data objects of its type and,
-// for a match table, sets the scope of its entries from the helper's pipe.
-void initBfRtTable(const Kiv::Ptr<BfIngressTrafficClass::IngressTrafficClassTableHelper>& helper,
-                   BfRt::BfRtTablePtr table);

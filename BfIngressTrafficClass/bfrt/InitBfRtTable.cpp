@@ -1,6 +1,7 @@
+#include "BfIngressTrafficClass/bfrt/InitBfRtTable.h"
+
 #include "BfIngressTrafficClass/Diagnostics.h"
 #include "BfIngressTrafficClass/bfrt/BfRtObjects.h"
-#include "BfIngressTrafficClass/bfrt/IngressTrafficClassTableBfrt.h"
 
 using namespace BfIngressTrafficClass;
 
@@ -20,12 +21,12 @@ bool isMatchActionTable(TableType type) noexcept {
 // The table's entries apply to all pipes when the helper names all of them, else to one.
 void entryScopeIs(const BfRtCall& call, bfrt::ZorvikBfRtTable& table, U16 devPipeId) {
   std::unique_ptr<bfrt::BfRtTableAttributes> attributes;
-  bfRtCallChecked(table.attributeAllocate(bfrt::TableAttributesType::ENTRY_SCOPE, &attributes));
+  checkBfRtCall(table.attributeAllocate(bfrt::TableAttributesType::ENTRY_SCOPE, &attributes));
   BF_ITC_CHECK(attributes, "tableAttrScope", 71, initSignature);
-  bfRtCallChecked(attributes->entryScopeParamsSet(
+  checkBfRtCall(attributes->entryScopeParamsSet(
       devPipeId == bfrt::BF_DEV_PIPE_ALL ? bfrt::TableEntryScope::ENTRY_SCOPE_ALL_PIPELINES
                                          : bfrt::TableEntryScope::ENTRY_SCOPE_SINGLE_PIPELINE));
-  bfRtCallChecked(table.tableAttributesSet(*call.session, call.target, *attributes));
+  checkBfRtCall(table.tableAttributesSet(*call.session, call.target, *attributes));
 }
 
 }  // namespace
@@ -35,18 +36,18 @@ void initBfRtTable(const Kiv::Ptr<IngressTrafficClassTableHelper>& helper,
   BF_ITC_TRACE(33, "initBfRtTable", "initBfRtTable");
   BfRtCall call(*helper);
   TableType type;
-  bfRtCallChecked(table->tableTypeGet(&type));
+  checkBfRtCall(table->tableTypeGet(&type));
   if (type == TableType::SELECTOR) {
-    bfRtCallChecked(table->keyAllocate(&bfRtSelectorKey));
-    bfRtCallChecked(table->dataAllocate(&bfRtSelectorData));
+    checkBfRtCall(table->keyAllocate(&bfRtSelectorKey));
+    checkBfRtCall(table->dataAllocate(&bfRtSelectorData));
   } else if (type == TableType::ACTION_PROFILE) {
-    bfRtCallChecked(table->keyAllocate(&bfRtActionProfileKey));
-    bfRtCallChecked(table->dataAllocate(&bfRtActionProfileData));
+    checkBfRtCall(table->keyAllocate(&bfRtActionProfileKey));
+    checkBfRtCall(table->dataAllocate(&bfRtActionProfileData));
   } else {
-    bfRtCallChecked(table->keyAllocate(&bfRtMatchKey));
-    bfRtCallChecked(table->keyReset(bfRtMatchKey.get()));
-    bfRtCallChecked(table->keyAllocate(&bfRtReadBackKey));
-    bfRtCallChecked(table->dataAllocate(&bfRtReadBackData));
+    checkBfRtCall(table->keyAllocate(&bfRtMatchKey));
+    checkBfRtCall(table->keyReset(bfRtMatchKey.get()));
+    checkBfRtCall(table->keyAllocate(&bfRtReadBackKey));
+    checkBfRtCall(table->dataAllocate(&bfRtReadBackData));
     bfRtActionDataReady = false;
   }
   // The table is told the target of the calls to come; what it answers does not matter here.

@@ -3,12 +3,9 @@
 #include <cstring>
 
 #include "BfIngressTrafficClass/Diagnostics.h"
-#include "BfIngressTrafficClass/EntryChecks.h"
-#include "BfIngressTrafficClass/KivModule.h"
+#include "BfIngressTrafficClass/TableBackend.h"
 #include "BfIngressTrafficClass/pd/PdRecords.h"
-#include "BfIngressTrafficClass/status/EntryServices.h"
 #include "BfIngressTrafficClass/status/ReportingRules.h"
-#include "platform/Kiv/ReflectionBinding.h"
 
 namespace BfIngressTrafficClass {
 
@@ -23,20 +20,69 @@ constexpr const char* entryIsSignature =
 constexpr const char* entryDelSignature =
     "virtual void BfIngressTrafficClass::IngressTrafficClassTablePd::entryDel(const PtrConst&)";
 
+constexpr EntrySites pdSites = {
+    .entryIs = {.signature = entryIsSignature, .actionCheck = 616, .matchCheck = 617, .trace = 618},
+    .setDefault = {.trace = 659, .actionCheck = 661},
+    .defaultHandleCheck = 654,
+    .modify = {.trace = 684, .actionCheck = 686},
+    .add = {.trace = 735, .actionCheck = 737},
+    .entryDel = {.signature = entryDelSignature, .trace = 749, .matchCheck = 750}};
+
+void checkPdCall(const char* function, PdStatus status) {
+  if (status) throwPdCallError(function, status);
+}
+
+// The PD functions of each programming path, with the records built from the entry.
+class PdEntryDriver final : public EntryDriver {
+ public:
+  explicit PdEntryDriver(const IngressTrafficClassTableHelper& helper)
+      : helper_(helper), pdLib_(*helper.pdLib()) {}
+
+  Handle setDefaultAction(const Action& action) const override {
+    PdActionSpecRecord actionRecord = pdActionSpecRecord(action);
+    U32 handle = 0;
+    checkPdCall(PdFunctionName::setDefaultAction,
+                pdLib_.pd().setDefaultAction(pdLib_.sessionId(), pdDevTarget(helper_),
+                                             &actionRecord, &handle));
+    return handle;
+  }
+  void modifyEntry(Handle handle, const Action& action) const override {
+    PdActionSpecRecord actionRecord = pdActionSpecRecord(action);
+    checkPdCall(
+        PdFunctionName::tableModify,
+        pdLib_.pd().tableModify(pdLib_.sessionId(), helper_.deviceId(), handle, &actionRecord));
+  }
+  Handle addEntry(const IngressTrafficClassMatchSpec& match, const Action& action) const override {
+    PdMatchSpecRecord matchRecord = pdMatchSpecRecord(match);
+    PdActionSpecRecord actionRecord = pdActionSpecRecord(action);
+    U32 handle = 0;
+    checkPdCall(PdFunctionName::tableAdd,
+                pdLib_.pd().tableAdd(pdLib_.sessionId(), pdDevTarget(helper_), &matchRecord,
+                                     match.priority(), &actionRecord, &handle));
+    return handle;
+  }
+  void resetDefaultEntry() const override {
+    checkPdCall(PdFunctionName::tableResetDefault,
+                pdLib_.pd().tableResetDefault(pdLib_.sessionId(), pdDevTarget(helper_)));
+  }
+  void deleteEntry(Handle handle) const override {
+    checkPdCall(PdFunctionName::tableDelete,
+                pdLib_.pd().tableDelete(pdLib_.sessionId(), helper_.deviceId(), handle));
+  }
+
+ private:
+  const IngressTrafficClassTableHelper& helper_;
+  const BfPdIngressTrafficClassIntf& pdLib_;
+};
+
 }  // namespace
 
 KIV_SMALL_OBJECT_DEFINITIONS(IngressTrafficClassTablePd,
                              "BfIngressTrafficClass::IngressTrafficClassTablePd")
 
-constinit const Kiv::TypeDescriptor kivTypeTablePd = {
-    .name = "BfIngressTrafficClass::IngressTrafficClassTablePd",
-    .kind = Kiv::TypeKind::entity,
-    .index = 8,
-    .base = &kivTypeTable,
-    .constructorParameters = kivTableConstructorParameters,
-    .attributeOp = Kiv::describedAttributeOp,
-    .newObject = Kiv::Binding::objectCreator<&TablePd::IngressTrafficClassTablePdIs>,
-};
+constinit const Kiv::TypeDescriptor kivTypeTablePd =
+    kivBackendTableType<&TablePd::IngressTrafficClassTablePdIs>(
+        "BfIngressTrafficClass::IngressTrafficClassTablePd", 8);
 
 TablePd::Ptr TablePd::IngressTrafficClassTablePdIs(
     const IngressTrafficClassTableHelper::Ptr& helper,
@@ -57,101 +103,17 @@ void TablePd::initializeTable(const IngressTrafficClassTableHelper::Ptr& helper)
   U32 scope =
       helper->devPipeId() != pdAllPipes ? pdEntryScopeSinglePipeline : pdEntryScopeAllPipelines;
   const BfPdIngressTrafficClassIntf& pdLib = *helper->pdLib();
-  PdStatus status =
-      pdLib.pd().setProperty(pdLib.sessionId(), helper->deviceId(), pdPropertyEntryScope, scope);
-  if (status) throwPdCallError(PdFunctionName::setProperty, status);
+  checkPdCall(
+      PdFunctionName::setProperty,
+      pdLib.pd().setProperty(pdLib.sessionId(), helper->deviceId(), pdPropertyEntryScope, scope));
 }
 
 void TablePd::entryIs(const IngressTrafficClassTableEntry& entry) {
-  BF_ITC_CHECK(entry.action(), "entry.action() != NULL", 616, entryIsSignature);
-  BF_ITC_CHECK(entry.match(), "entry.match() != NULL", 617, entryIsSignature);
-  BF_ITC_TRACE(618, "entryIs",
-               entryIsSignature << ", matchSpec: " << static_cast<const void*>(entry.match().ptr())
-                                << ", action: " << entry.action()->actionType());
-  if (entry.match() == defaultMatchSpec()) {
-    defaultActionIs(entry);
-  } else if (auto handle = helper()->sdkHandles()->entryFound(entry.match())) {
-    actionIs(entry, *handle);
-  } else {
-    entryAdd(entry);
-  }
-  statusInit(statusManager(), entry.match());
-}
-
-void TablePd::defaultActionIs(const IngressTrafficClassTableEntry& entry) {
-  BF_ITC_TRACE(659, "entryIs", "Setting default action");
-  const SetTrafficClassAndEgressQidActionSpec& action = checkedAction(entry, 661, entryIsSignature);
-  const IngressTrafficClassTableHelper& helper = *this->helper();
-  IngressTrafficClassTableHandles& handles = *helper.sdkHandles();
-  BfnTable::BfnSdkEntryHandle defaultHandle = handles.entry(entry.match());
-  std::optional<Vrell::EntryKey> key;
-  if (!defaultHandle) key = keyReserve(vrellKeyManager(), entry.match());
-  const BfPdIngressTrafficClassIntf& pdLib = *helper.pdLib();
-  PdActionSpecRecord actionRecord = pdActionSpecRecord(action);
-  U32 handle = 0;
-  PdStatus status =
-      pdLib.pd().setDefaultAction(pdLib.sessionId(), pdDevTarget(helper), &actionRecord, &handle);
-  if (status) {
-    keyGiveBack(vrellKeyManager(), key);
-    throwPdCallError(PdFunctionName::setDefaultAction, status);
-  }
-  if (!defaultHandle) {
-    handles.entryIs(entry.match(), handle);
-  } else {
-    BF_ITC_CHECK(handle == defaultHandle, "entry_hdl == default_hdl", 654, entryIsSignature);
-  }
-}
-
-void TablePd::actionIs(const IngressTrafficClassTableEntry& entry,
-                       BfnTable::BfnSdkEntryHandle handle) {
-  BF_ITC_TRACE(684, "entryIs", "Modifying existing entry");
-  const SetTrafficClassAndEgressQidActionSpec& action = checkedAction(entry, 686, entryIsSignature);
-  const IngressTrafficClassTableHelper& helper = *this->helper();
-  const BfPdIngressTrafficClassIntf& pdLib = *helper.pdLib();
-  PdActionSpecRecord actionRecord = pdActionSpecRecord(action);
-  PdStatus status =
-      pdLib.pd().tableModify(pdLib.sessionId(), helper.deviceId(), handle, &actionRecord);
-  if (status) throwPdCallError(PdFunctionName::tableModify, status);
-}
-
-void TablePd::entryAdd(const IngressTrafficClassTableEntry& entry) {
-  BF_ITC_TRACE(735, "entryIs", "Adding new entry");
-  const SetTrafficClassAndEgressQidActionSpec& action = checkedAction(entry, 737, entryIsSignature);
-  std::optional<Vrell::EntryKey> key = keyReserve(vrellKeyManager(), entry.match());
-  const IngressTrafficClassTableHelper& helper = *this->helper();
-  const BfPdIngressTrafficClassIntf& pdLib = *helper.pdLib();
-  PdMatchSpecRecord matchRecord = pdMatchSpecRecord(*entry.match());
-  PdActionSpecRecord actionRecord = pdActionSpecRecord(action);
-  U32 handle = 0;
-  PdStatus status = pdLib.pd().tableAdd(pdLib.sessionId(), pdDevTarget(helper), &matchRecord,
-                                        entry.match()->priority(), &actionRecord, &handle);
-  if (status) {
-    keyGiveBack(vrellKeyManager(), key);
-    throwPdCallError(PdFunctionName::tableAdd, status);
-  }
-  helper.sdkHandles()->entryIs(entry.match(), handle);
+  programEntry(entry, pdSites, PdEntryDriver(*helper()));
 }
 
 void TablePd::entryDel(const IngressTrafficClassMatchSpec::PtrConst& match) {
-  BF_ITC_TRACE(749, "entryDel",
-               entryDelSignature << ", matchSpec: " << static_cast<const void*>(match.ptr()));
-  const IngressTrafficClassTableHelper& helper = *this->helper();
-  IngressTrafficClassTableHandles& handles = *helper.sdkHandles();
-  std::optional<BfnTable::BfnSdkEntryHandle> handle = handles.entryFound(match);
-  BF_ITC_CHECK(handle, "helper()->sdkHandles()->entryHas( match )", 750, entryDelSignature);
-  statusInit(statusManager(), match);
-  const BfPdIngressTrafficClassIntf& pdLib = *helper.pdLib();
-  const char* function;
-  PdStatus status;
-  if (match == defaultMatchSpec()) {
-    function = PdFunctionName::tableResetDefault;
-    status = pdLib.pd().tableResetDefault(pdLib.sessionId(), pdDevTarget(helper));
-  } else {
-    function = PdFunctionName::tableDelete;
-    status = pdLib.pd().tableDelete(pdLib.sessionId(), helper.deviceId(), *handle);
-  }
-  if (status) throwPdCallError(function, status);
-  handles.entryDel(match);
+  removeEntry(match, pdSites, PdEntryDriver(*helper()));
 }
 
 IngressTrafficClassTableEntry TablePd::entryByHandle(BfnTable::BfnSdkEntryHandle sdkHandle) const {

@@ -11,11 +11,8 @@ class IngressTrafficClassTablePd : public IngressTrafficClassTable {
  public:
   using Ptr = Kiv::Ptr<IngressTrafficClassTablePd>;
 
-  static Ptr IngressTrafficClassTablePdIs(
-      const IngressTrafficClassTableHelper::Ptr& helper,
-      const MbbVrellKey::VrellKeyManager::Ptr& vrellKeyManager,
-      const BfnTableStatusManager::StatusManager::Ptr& statusManager);
   using IngressTrafficClassTable::IngressTrafficClassTable;
+  static TableCreator<IngressTrafficClassTablePd> IngressTrafficClassTablePdIs;
 
   void entryIs(const IngressTrafficClassTableEntry& entry) override;
   void entryDel(const IngressTrafficClassMatchSpec::PtrConst& match) override;
@@ -24,16 +21,8 @@ class IngressTrafficClassTablePd : public IngressTrafficClassTable {
 
   Kiv::FwkType fwkType() const noexcept override;
   ~IngressTrafficClassTablePd() override;
-
- private:
-  void defaultActionIs(const IngressTrafficClassTableEntry& entry);
-  void actionIs(const IngressTrafficClassTableEntry& entry, BfnTable::BfnSdkEntryHandle handle);
-  void entryAdd(const IngressTrafficClassTableEntry& entry);
 };
 
-IngressTrafficClassTablePd::Ptr ingressTrafficClassTablePdFactory(
-    const IngressTrafficClassTableHelper::Ptr& helper,
-    const MbbVrellKey::VrellKeyManager::Ptr& vrellKeyManager,
-    const BfnTableStatusManager::StatusManager::Ptr& statusManager);
+TableCreator<IngressTrafficClassTablePd> ingressTrafficClassTablePdFactory;
 
 }  // namespace BfIngressTrafficClass

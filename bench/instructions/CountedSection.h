@@ -23,7 +23,7 @@ class CountedSection {
   CountedSection& operator=(const CountedSection&) = delete;
 
   template <class Work>
-  void counted(Work&& work) {
+  void count(Work&& work) {
     CALLGRIND_START_INSTRUMENTATION;
     CALLGRIND_TOGGLE_COLLECT;
     work();

@@ -13,9 +13,9 @@ namespace Program = ZorvikSwitchProgram;
 
 const bfrt::ZorvikBfRtTable* ingressTable(const LoadedDriver& driver) {
   const bfrt::BfRtTable* table = nullptr;
-  checked(driver.bfRtInfo(LoadedTable::device)
-              ->bfrtTableFromNameGet(Program::ingressTrafficClassTable, &table),
-          "bfrtTableFromNameGet");
+  check(driver.bfRtInfo(LoadedTable::device)
+            ->bfrtTableFromNameGet(Program::ingressTrafficClassTable, &table),
+        "bfrtTableFromNameGet");
   return dynamic_cast<const bfrt::ZorvikBfRtTable*>(table);
 }
 
@@ -29,22 +29,22 @@ DirectBfRtPath::DirectBfRtPath(const LoadedTable& table)
   target_.dev_id = LoadedTable::device;
   target_.pipe_id = LoadedTable::pipe;
   for (std::size_t field = 0; field < std::size(ids_.keyFields); ++field) {
-    checked(table_->keyFieldIdGet(Program::keyFields[field], &ids_.keyFields[field]),
-            "keyFieldIdGet");
+    check(table_->keyFieldIdGet(Program::keyFields[field], &ids_.keyFields[field]),
+          "keyFieldIdGet");
   }
-  checked(table_->keyFieldIdGet(Program::priorityField, &ids_.priority), "keyFieldIdGet");
-  checked(table_->actionIdGet(Program::action, &ids_.action), "actionIdGet");
-  checked(table_->dataFieldIdGet(Program::trafficClassField, ids_.action, &ids_.trafficClass),
-          "dataFieldIdGet");
-  checked(table_->dataFieldIdGet(Program::queueField, ids_.action, &ids_.queue), "dataFieldIdGet");
+  check(table_->keyFieldIdGet(Program::priorityField, &ids_.priority), "keyFieldIdGet");
+  check(table_->actionIdGet(Program::action, &ids_.action), "actionIdGet");
+  check(table_->dataFieldIdGet(Program::trafficClassField, ids_.action, &ids_.trafficClass),
+        "dataFieldIdGet");
+  check(table_->dataFieldIdGet(Program::queueField, ids_.action, &ids_.queue), "dataFieldIdGet");
   for (const BenchKey& spare : spares_)
     spareKeys_.push_back(keyValuesOf(spare));
-  checked(table_->keyAllocate(&matchKey_), "keyAllocate");
-  checked(table_->keyReset(matchKey_.get()), "keyReset");
-  checked(table_->dataAllocate(&actionData_), "dataAllocate");
-  checked(table_->dataReset(ids_.action, actionData_.get()), "dataReset");
-  checked(table_->keyAllocate(&readBackKey_), "keyAllocate");
-  checked(table_->dataAllocate(&readBackData_), "dataAllocate");
+  check(table_->keyAllocate(&matchKey_), "keyAllocate");
+  check(table_->keyReset(matchKey_.get()), "keyReset");
+  check(table_->dataAllocate(&actionData_), "dataAllocate");
+  check(table_->dataReset(ids_.action, actionData_.get()), "dataReset");
+  check(table_->keyAllocate(&readBackKey_), "keyAllocate");
+  check(table_->dataAllocate(&readBackData_), "dataAllocate");
 }
 
 // The PD record interleaves each field's value and mask.
@@ -61,21 +61,21 @@ DirectBfRtPath::KeyValues DirectBfRtPath::keyValuesOf(const BenchKey& key) {
 }
 
 void DirectBfRtPath::readBackHandle(U32 handle) {
-  checked(table_->keyReset(readBackKey_.get()), "keyReset");
-  checked(table_->dataReset(readBackData_.get()), "dataReset");
+  check(table_->keyReset(readBackKey_.get()), "keyReset");
+  check(table_->dataReset(readBackData_.get()), "dataReset");
   const U64 flags = 0;
-  checked(table_->tableEntryGet(*session_, target_, flags, handle, readBackKey_.get(),
-                                readBackData_.get()),
-          "tableEntryGet");
+  check(table_->tableEntryGet(*session_, target_, flags, handle, readBackKey_.get(),
+                              readBackData_.get()),
+        "tableEntryGet");
   bfrt::bf_rt_id_t action;
-  checked(readBackData_->actionIdGet(&action), "dataActionIdGet");
+  check(readBackData_->actionIdGet(&action), "dataActionIdGet");
   U64 value;
   U64 mask;
-  checked(readBackKey_->getValue(ids_.priority, &value), "keyGetValue");
+  check(readBackKey_->getValue(ids_.priority, &value), "keyGetValue");
   for (bfrt::bf_rt_id_t field : ids_.keyFields)
-    checked(readBackKey_->getValueandMask(field, &value, &mask), "keyGetValueandMask");
-  checked(readBackData_->getValue(ids_.trafficClass, &value), "dataGetValue");
-  checked(readBackData_->getValue(ids_.queue, &value), "dataGetValue");
+    check(readBackKey_->getValueandMask(field, &value, &mask), "keyGetValueandMask");
+  check(readBackData_->getValue(ids_.trafficClass, &value), "dataGetValue");
+  check(readBackData_->getValue(ids_.queue, &value), "dataGetValue");
 }
 
 }  // namespace TableBench

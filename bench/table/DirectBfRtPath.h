@@ -21,35 +21,34 @@ class DirectBfRtPath : public DirectPath<DirectBfRtPath> {
 
   void add(std::size_t spare) {
     const KeyValues& key = spareKeys_[spare];
-    checked(matchKey_->setValue(ids_.priority, key.priority), "keySetValue");
+    check(matchKey_->setValue(ids_.priority, key.priority), "keySetValue");
     for (std::size_t field = 0; field < key.values.size(); ++field) {
-      checked(
-          matchKey_->setValueandMask(ids_.keyFields[field], key.values[field], key.masks[field]),
-          "keySetValueandMask");
+      check(matchKey_->setValueandMask(ids_.keyFields[field], key.values[field], key.masks[field]),
+            "keySetValueandMask");
     }
-    actionWritten(0);
-    checked(
+    writeAction(0);
+    check(
         table_->tableEntryAdd(*session_, target_, *matchKey_, *actionData_, &spareHandles_[spare]),
         "tableEntryAdd");
   }
   void remove(std::size_t spare) {
-    checked(table_->tableEntryDel(*session_, target_, spareHandles_[spare]), "tableEntryDel");
+    check(table_->tableEntryDel(*session_, target_, spareHandles_[spare]), "tableEntryDel");
     spareHandles_[spare] = 0;
   }
   void modify(std::size_t target, unsigned action) {
-    actionWritten(action);
-    checked(
+    writeAction(action);
+    check(
         table_->tableEntryMod(*session_, target_, entryFlags, targetHandles_[target], *actionData_),
         "tableEntryMod");
   }
   void defaultSet(unsigned action) {
-    actionWritten(action);
+    writeAction(action);
     bfrt::bf_rt_handle_t handle;
-    checked(table_->tableDefaultEntrySet(*session_, target_, entryFlags, *actionData_, &handle),
-            "tableDefaultEntrySet");
+    check(table_->tableDefaultEntrySet(*session_, target_, entryFlags, *actionData_, &handle),
+          "tableDefaultEntrySet");
   }
   void defaultReset() {
-    checked(table_->tableDefaultEntryReset(*session_, target_), "tableDefaultEntryReset");
+    check(table_->tableDefaultEntryReset(*session_, target_), "tableDefaultEntryReset");
   }
   void lookUp(std::size_t target) { readBackHandle(targetHandles_[target]); }
   void readBack(std::size_t target) { readBackHandle(targetHandles_[target]); }
@@ -74,10 +73,9 @@ class DirectBfRtPath : public DirectPath<DirectBfRtPath> {
   static constexpr U64 entryFlags = bfrt::BfRtEntryFlag::ignoreNotFound;
 
   static KeyValues keyValuesOf(const BenchKey& key);
-  void actionWritten(unsigned action) {
-    checked(actionData_->setValue(ids_.trafficClass, benchActionRecords[action].tc),
-            "dataSetValue");
-    checked(actionData_->setValue(ids_.queue, benchActionRecords[action].qid), "dataSetValue");
+  void writeAction(unsigned action) {
+    check(actionData_->setValue(ids_.trafficClass, benchActionRecords[action].tc), "dataSetValue");
+    check(actionData_->setValue(ids_.queue, benchActionRecords[action].qid), "dataSetValue");
   }
 
   const bfrt::ZorvikBfRtTable* table_;

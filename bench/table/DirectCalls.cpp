@@ -5,7 +5,7 @@
 
 namespace TableBench {
 
-void directCallFailed(std::int32_t status, const char* call) {
+void throwDirectCallError(std::int32_t status, const char* call) {
   std::fprintf(stderr, "table_bench: the driver refused %s with status %d\n", call, int(status));
   std::abort();
 }

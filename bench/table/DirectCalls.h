@@ -6,11 +6,11 @@
 
 namespace TableBench {
 
-[[noreturn]] void directCallFailed(std::int32_t status, const char* call);
+[[noreturn]] void throwDirectCallError(std::int32_t status, const char* call);
 
-inline void checked(std::int32_t status, const char* call) {
+inline void check(std::int32_t status, const char* call) {
   if (status) [[unlikely]]
-    directCallFailed(status, call);
+    throwDirectCallError(status, call);
 }
 
 }  // namespace TableBench

@@ -15,26 +15,26 @@ class DirectPdPath : public DirectPath<DirectPdPath> {
 
   void add(std::size_t spare) {
     const BenchKey& key = spares_[spare];
-    checked(pd_.tableAdd(session_, devTarget_, &key.record, key.priority, &benchActionRecords[0],
-                         &spareHandles_[spare]),
-            "table_add");
+    check(pd_.tableAdd(session_, devTarget_, &key.record, key.priority, &benchActionRecords[0],
+                       &spareHandles_[spare]),
+          "table_add");
   }
   void remove(std::size_t spare) {
-    checked(pd_.tableDelete(session_, LoadedTable::device, spareHandles_[spare]), "table_delete");
+    check(pd_.tableDelete(session_, LoadedTable::device, spareHandles_[spare]), "table_delete");
     spareHandles_[spare] = 0;
   }
   void modify(std::size_t target, unsigned action) {
-    checked(pd_.tableModify(session_, LoadedTable::device, targetHandles_[target],
-                            &benchActionRecords[action]),
-            "table_modify");
+    check(pd_.tableModify(session_, LoadedTable::device, targetHandles_[target],
+                          &benchActionRecords[action]),
+          "table_modify");
   }
   void defaultSet(unsigned action) {
     U32 handle;
-    checked(pd_.setDefaultAction(session_, devTarget_, &benchActionRecords[action], &handle),
-            "set_default_action");
+    check(pd_.setDefaultAction(session_, devTarget_, &benchActionRecords[action], &handle),
+          "set_default_action");
   }
   void defaultReset() {
-    checked(pd_.tableResetDefault(session_, devTarget_), "table_reset_default_entry");
+    check(pd_.tableResetDefault(session_, devTarget_), "table_reset_default_entry");
   }
   void lookUp(std::size_t target) { readBackHandle(targetHandles_[target]); }
   void readBack(std::size_t target) { readBackHandle(targetHandles_[target]); }
@@ -44,9 +44,9 @@ class DirectPdPath : public DirectPath<DirectPdPath> {
     char actionName[BfPdIngressTrafficClass::pdActionNameCapacity];
     U8 actionData[BfPdIngressTrafficClass::pdActionDataCapacity];
     U8 hwEntryValid;
-    checked(pd_.tableGetEntry(session_, LoadedTable::device, handle, false, &match, &priority,
-                              actionName, actionData, nullptr, &hwEntryValid),
-            "get_entry");
+    check(pd_.tableGetEntry(session_, LoadedTable::device, handle, false, &match, &priority,
+                            actionName, actionData, nullptr, &hwEntryValid),
+          "get_entry");
   }
 
  private:

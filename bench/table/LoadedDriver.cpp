@@ -21,7 +21,7 @@ Function found(void* library, const char* name) {
   return reinterpret_cast<Function>(symbol);
 }
 
-void* loaded(const std::string& path) {
+void* load(const std::string& path) {
   void* library = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!library) throw std::runtime_error("cannot load " + path + ": " + ::dlerror());
   return library;
@@ -30,7 +30,7 @@ void* loaded(const std::string& path) {
 }  // namespace
 
 LoadedDriver::LoadedDriver(const std::string& path, Backend backend, U32 device)
-    : path_(path), handle_(loaded(path)) {
+    : path_(path), handle_(load(path)) {
   try {
     pd_ = {found<PdTableAdd>(handle_, PdFunctionName::tableAdd),
            found<PdTableModify>(handle_, PdFunctionName::tableModify),

@@ -26,7 +26,7 @@ LoadedTable::LoadedTable(U32 size, U32 spareCount, const std::string& driverPath
       directory_(std::string("table_bench.") + backendName(backend) + "." + std::to_string(size)),
       capacity_(SimChip::deviceAttach(device, directory_.path(), capacityFor(size)).capacity()),
       driver_(driverPath, backend, device) {
-  programmedAndRecorded();
+  programAndRecord();
   restart();
   for (U32 index = 0; index < spareCount; ++index) {
     directSpares_.push_back(benchKey(size + index));
@@ -36,7 +36,7 @@ LoadedTable::LoadedTable(U32 size, U32 spareCount, const std::string& driverPath
 
 // Programs the entries through the table without managers, counting what that adds to the
 // allocation trackers, then writes their records as the agent does.
-void LoadedTable::programmedAndRecorded() {
+void LoadedTable::programAndRecord() {
   bareTable_ = entryPointTable(nullptr, nullptr);
   SetTrafficClassAndEgressQidActionSpec::Ptr action = benchAction(0);
   TrackedBytes before = TrackedBytes::now();

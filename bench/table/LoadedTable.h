@@ -14,8 +14,8 @@
 #include "BfIngressTrafficClass/IngressTrafficClassTable.h"
 #include "bench/table/BenchEntries.h"
 #include "bench/table/LoadedDriver.h"
-#include "bench/table/StateDirectory.h"
 #include "bench/table/TrackedBytes.h"
+#include "tests/support/TemporaryDirectory.h"
 
 namespace TableBench {
 
@@ -70,11 +70,11 @@ class LoadedTable {
   void servicesTableIs(const TablePtr& table) { servicesTable_ = table; }
 
  private:
-  void programmedAndRecorded();
+  void programAndRecord();
 
   U32 size_;
   Backend backend_;
-  StateDirectory directory_;
+  TestSupport::TemporaryDirectory directory_;
   U32 capacity_;
   LoadedDriver driver_;
   TablePtr bareTable_;

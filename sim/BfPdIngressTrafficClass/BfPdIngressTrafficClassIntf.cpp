@@ -55,7 +55,7 @@ BfRtBinding bfRtBindingOf(Kiv::VoidPtr dlHandle, U8 device, const Kiv::String& l
   };
   BfRt::BfRtTablePtr table = tableNamed(Program::ingressTrafficClassTable);
   if (!table) return binding;
-  auto required = [&](bfrt::bf_status_t status, const char* what) {
+  auto require = [&](bfrt::bf_status_t status, const char* what) {
     if (status) {
       throw Kiv::InternalException(Kiv::_fmt("driver library '%s': table %s has no %s",
                                              library.c_str(), Program::ingressTrafficClassTable,
@@ -63,17 +63,17 @@ BfRtBinding bfRtBindingOf(Kiv::VoidPtr dlHandle, U8 device, const Kiv::String& l
     }
   };
   for (std::size_t field = 0; field < std::size(binding.keyFieldIds); ++field) {
-    required(table->keyFieldIdGet(Program::keyFields[field], &binding.keyFieldIds[field]),
-             Program::keyFields[field]);
+    require(table->keyFieldIdGet(Program::keyFields[field], &binding.keyFieldIds[field]),
+            Program::keyFields[field]);
   }
   binding.hasPriorityField =
       table->keyFieldIdGet(Program::priorityField, &binding.priorityFieldId) == 0;
-  required(table->actionIdGet(Program::action, &binding.actionId), Program::action);
-  required(
+  require(table->actionIdGet(Program::action, &binding.actionId), Program::action);
+  require(
       table->dataFieldIdGet(Program::trafficClassField, binding.actionId, &binding.dataFieldIds[0]),
       Program::trafficClassField);
-  required(table->dataFieldIdGet(Program::queueField, binding.actionId, &binding.dataFieldIds[1]),
-           Program::queueField);
+  require(table->dataFieldIdGet(Program::queueField, binding.actionId, &binding.dataFieldIds[1]),
+          Program::queueField);
   std::shared_ptr<bfrt::BfRtSession> session = bfrt::BfRtSession::sessionCreate();
   if (!session) {
     throw Kiv::InternalException(

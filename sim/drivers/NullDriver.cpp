@@ -83,7 +83,7 @@ class NullAttributes final : public bfrt::BfRtTableAttributes {
   }
 };
 
-bfrt::bf_status_t found(bool known, bfrt::bf_rt_id_t id, bfrt::bf_rt_id_t* answer) {
+bfrt::bf_status_t answerId(bool known, bfrt::bf_rt_id_t id, bfrt::bf_rt_id_t* answer) {
   if (!known) return StatusCode::objectNotFound;
   *answer = id;
   return 0;
@@ -102,18 +102,18 @@ class NullTable final : public bfrt::ZorvikBfRtTable {
   bfrt::bf_status_t keyFieldIdGet(const std::string& name,
                                   bfrt::bf_rt_id_t* fieldId) const override {
     for (bfrt::bf_rt_id_t field = 0; field < std::size(Program::keyFields); ++field) {
-      if (name == Program::keyFields[field]) return found(true, field + 1, fieldId);
+      if (name == Program::keyFields[field]) return answerId(true, field + 1, fieldId);
     }
-    return found(name == Program::priorityField, priorityId, fieldId);
+    return answerId(name == Program::priorityField, priorityId, fieldId);
   }
   bfrt::bf_status_t actionIdGet(const std::string& name, bfrt::bf_rt_id_t* id) const override {
-    return found(name == Program::action, actionId, id);
+    return answerId(name == Program::action, actionId, id);
   }
   bfrt::bf_status_t dataFieldIdGet(const std::string& name, const bfrt::bf_rt_id_t& action,
                                    bfrt::bf_rt_id_t* fieldId) const override {
     if (action != actionId) return StatusCode::objectNotFound;
-    if (name == Program::trafficClassField) return found(true, trafficClassId, fieldId);
-    return found(name == Program::queueField, queueId, fieldId);
+    if (name == Program::trafficClassField) return answerId(true, trafficClassId, fieldId);
+    return answerId(name == Program::queueField, queueId, fieldId);
   }
 
   bfrt::bf_status_t keyAllocate(std::unique_ptr<bfrt::BfRtTableKey>* key) const override {

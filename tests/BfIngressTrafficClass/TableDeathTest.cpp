@@ -1,5 +1,6 @@
 // Broken preconditions, on each backend: each aborts through the standard assertion facility with
-// the library's source file, the line, the function and the expression, before any outside call.
+// the library's source file, the line, the function and the expression, before any outside call,
+// with the library's traces off and on alike.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 #include <functional>
 #include <string>
 
+#include "platform/Kiv/Trace.h"
 #include "sim/support/CallLog.h"
 #include "support/AgentTest.h"
 
@@ -24,8 +26,10 @@ std::string abortMessage(unsigned line, const std::string& function, const char*
       program_invocation_short_name, line, function.c_str(), expression);
 }
 
-// Runs `operation` with the call log on; when it aborts, reports the outside calls made so far.
-void runUntilAbort(const std::function<void()>& operation) {
+// Runs `operation` with the call log on, and the library's traces if `traced`; when it aborts,
+// reports the outside calls made so far.
+void runUntilAbort(const std::function<void()>& operation, bool traced) {
+  if (traced) Kiv::traceLevelIs("BfIngressTrafficClass", Kiv::traceLevelMax);
   SimSupport::CallLog::enabledIs(true);
   std::signal(SIGABRT, [](int) {
     std::fprintf(stderr, "outside calls: %zu\n", SimSupport::CallLog::calls().size());
@@ -42,6 +46,13 @@ class TableDeathTest : public BackendTest {
   }
   IngressTrafficClassTableEntry baseActionEntry(const Match::PtrConst& match) const {
     return IngressTrafficClassTableEntry(match, ingressTrafficClassBaseActionSpecFactory());
+  }
+  // An entry whose action has a type number that names no action type.
+  IngressTrafficClassTableEntry unnamedActionEntry(const Match::PtrConst& match) const {
+    SetTrafficClassAndEgressQidActionSpec::Ptr action =
+        setTrafficClassAndEgressQidActionSpecFactory();
+    action->actionTypeIs(static_cast<IngressTrafficClassActionSpecType>(1));
+    return IngressTrafficClassTableEntry(match, action);
   }
 
   const Match::Ptr programmed = numberedMatch(1);
@@ -67,6 +78,9 @@ TEST_P(TableDeathTest, EveryBrokenPreconditionAbortsWithItsMessageBeforeAnyOutsi
       {lines[2], entryIs, "0", [&] { table().entryIs(baseActionEntry(defaultMatch())); }},
       {lines[3], entryIs, "0", [&] { table().entryIs(baseActionEntry(programmed)); }},
       {lines[4], entryIs, "0", [&] { table().entryIs(baseActionEntry(fresh)); }},
+      {lines[2], entryIs, "0", [&] { table().entryIs(unnamedActionEntry(defaultMatch())); }},
+      {lines[3], entryIs, "0", [&] { table().entryIs(unnamedActionEntry(programmed)); }},
+      {lines[4], entryIs, "0", [&] { table().entryIs(unnamedActionEntry(fresh)); }},
       {lines[5], Kiv::_fmt("virtual void %s::entryDel(const PtrConst&)", backend.tableType->name),
        "helper()->sdkHandles()->entryHas( match )", [&] { table().entryDel(fresh); }},
       {203,
@@ -84,10 +98,16 @@ TEST_P(TableDeathTest, EveryBrokenPreconditionAbortsWithItsMessageBeforeAnyOutsi
                                            BfPdIngressTrafficClass::pdAllPipes, "");
        }},
   };
-  for (const auto& [line, function, expression, operation] : cases) {
-    EXPECT_DEATH(runUntilAbort(operation),
-                 ::testing::HasSubstr(abortMessage(line, function, expression)));
+  for (bool traced : {false, true}) {
+    for (const auto& [line, function, expression, operation] : cases) {
+      EXPECT_DEATH(runUntilAbort(operation, traced),
+                   ::testing::HasSubstr(abortMessage(line, function, expression)))
+          << (traced ? "traced" : "untraced");
+    }
   }
+  // The trace names a type that has no name by its number.
+  EXPECT_DEATH(runUntilAbort([&] { table().entryIs(unnamedActionEntry(fresh)); }, true),
+               ::testing::HasSubstr(", action: 1\n"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, TableDeathTest, ::testing::ValuesIn(backends), backendName);

@@ -9,6 +9,7 @@
 #include "platform/Kiv/Exception.h"
 #include "support/AgentState.h"
 #include "support/AgentTest.h"
+#include "tests/sim/FileBytes.h"
 
 namespace BfIngressTrafficClass::Testing {
 namespace {

@@ -20,8 +20,8 @@
 
 #include "TcAgentProcess.h"
 #include "support/AgentState.h"
-#include "tests/sim/StateDirectory.h"
 #include "tests/soak/RunFlags.h"
+#include "tests/support/TemporaryDirectory.h"
 
 namespace BfIngressTrafficClass::Testing {
 namespace {
@@ -51,22 +51,22 @@ class CrashRestartTest : public ::testing::TestWithParam<const char*> {
   // tcagent with `arguments` over the state in `state`, run to its end.
   Outcome run(const std::string& state, std::vector<std::string> arguments) const {
     arguments.insert(arguments.begin(), {"--state", state, "--driver", GetParam()});
-    return TcAgentProcess(arguments, scratch_.path()).finished();
+    return TcAgentProcess(arguments, scratch_.path()).wait();
   }
   // The table as JSON, without the handles, which differ from one state to another, and what
   // the start found.
-  std::string shown(const std::string& state) const {
+  std::string show(const std::string& state) const {
     const Outcome show = run(state, {"show", "--format", "json"});
     EXPECT_EQ(show.status, 0) << show.err;
     return std::regex_replace(show.out, std::regex("\"handle\":[0-9]+,|\n  \"start\": .*"), "");
   }
   // Starts an apply of `policy` and kills it after `delay`; true when the kill found it running.
-  bool killedApply(const std::string& policy, std::chrono::microseconds delay) const {
+  bool killApply(const std::string& policy, std::chrono::microseconds delay) const {
     TcAgentProcess apply({"--state", state_.path(), "--driver", GetParam(), "apply", policy},
                          scratch_.path());
     std::this_thread::sleep_for(delay);
     apply.kill();
-    return apply.finished().status == 128 + SIGKILL;
+    return apply.wait().status == 128 + SIGKILL;
   }
   // How many records of removed entries the next start dropped: a kill between an entry's
   // removal and the erasure of its record leaves one.
@@ -90,7 +90,8 @@ class CrashRestartTest : public ::testing::TestWithParam<const char*> {
     EXPECT_EQ(recorded, chipEntries);
   }
 
-  SimTesting::StateDirectory state_, reference_, scratch_;
+  const TestSupport::TemporaryDirectory state_{"bfitc-crash-state"},
+      reference_{"bfitc-crash-reference"}, scratch_{"bfitc-crash-scratch"};
 };
 
 TEST_P(CrashRestartTest, AfterEveryKillTheNextApplyConvergesWithEveryEntryRecorded) {
@@ -109,16 +110,16 @@ TEST_P(CrashRestartTest, AfterEveryKillTheNextApplyConvergesWithEveryEntryRecord
     ASSERT_EQ(run(reference_.path(), {"apply", policy.path}).status, 0);
     policy.applyTime = std::chrono::duration_cast<std::chrono::microseconds>(
         std::chrono::steady_clock::now() - before);
-    policy.shown = shown(reference_.path());
+    policy.shown = show(reference_.path());
   }
   ASSERT_FALSE(HasFailure());
   U32 step = 0, landed = 0, dropped = 0;
   for (; step < kills && !HasFailure(); ++step) {
     const Policy& policy = policies[step % 2];
-    landed += killedApply(policy.path, policy.applyTime * (random() % 1000) / 1000);
+    landed += killApply(policy.path, policy.applyTime * (random() % 1000) / 1000);
     dropped += droppedAtStart();
     EXPECT_EQ(run(state_.path(), {"apply", policy.path}).status, 0);
-    EXPECT_EQ(shown(state_.path()), policy.shown);
+    EXPECT_EQ(show(state_.path()), policy.shown);
     EXPECT_THAT(run(state_.path(), {"apply", policy.path}).out,
                 ::testing::HasSubstr("(the table already holds"));
     expectRecordsOfExactlyTheChipEntries();

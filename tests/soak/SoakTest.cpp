@@ -63,19 +63,20 @@ constexpr DriverStatus statuses[] = {9, 2, 17, 10, 4, 6, 30, -1};
 
 using Actions = std::map<U32, std::pair<U8, U8>>;  // tc and qid by entry id, which is the priority
 
-// Whether `operation` was refused: it raised a table exception, or the agent could not start.
+// Runs `operation`; false when it was refused: it raised a table exception, or the agent could
+// not start.
 template <class Operation>
-bool refused(Operation&& operation) {
+bool tryRun(Operation&& operation) {
   try {
     operation();
-    return false;
+    return true;
   } catch (const BfTable::BfTableException&) {
   } catch (const BfTable::BfNotSupported&) {
   } catch (const BfTable::BfDuplicateEntry&) {
   } catch (const BfTable::BfTryAgain&) {
   } catch (const std::runtime_error&) {
   }
-  return true;
+  return false;
 }
 
 class SoakTest : public BackendTest {
@@ -87,11 +88,11 @@ class SoakTest : public BackendTest {
     unsigned nth;  // 0: every call of the step
   };
 
-  void stepRun();
+  void runStep();
   // Runs `operation`; true when it went through, else it must have been refused because of
   // `natural` or of the fault.
   template <class Operation>
-  bool wentThrough(Operation&& operation, bool natural);
+  bool tryOperation(Operation&& operation, bool natural);
   void lookup(U32 id);
   void restart();
   void expectAgreement();
@@ -119,7 +120,7 @@ class SoakTest : public BackendTest {
   std::set<std::pair<std::string, DriverStatus>> firedPairs_;
 };
 
-void SoakTest::stepRun() {
+void SoakTest::runStep() {
   static constexpr std::pair<U32, Step> weights[] = {
       {30, Step::add},          {45, Step::modify}, {65, Step::remove},  {73, Step::setDefault},
       {78, Step::resetDefault}, {92, Step::lookup}, {100, Step::restart}};
@@ -154,8 +155,8 @@ void SoakTest::stepRun() {
   switch (step) {
     case Step::add: {
       const Match::Ptr match = numberedMatch(id);
-      if (wentThrough([&] { program(match, action.first, action.second); },
-                      live_.contains(id) || expected_.size() == chipCapacity)) {
+      if (tryOperation([&] { program(match, action.first, action.second); },
+                       live_.contains(id) || expected_.size() == chipCapacity)) {
         expected_[id] = action;
         live_[id] = match;
         programmed_.insert(id);
@@ -163,26 +164,26 @@ void SoakTest::stepRun() {
       break;
     }
     case Step::modify:
-      if (wentThrough([&] { program(live_[id], action.first, action.second); }, false)) {
+      if (tryOperation([&] { program(live_[id], action.first, action.second); }, false)) {
         expected_[id] = action;
         programmed_.insert(id);
       }
       break;
     case Step::remove:
-      if (wentThrough([&] { agent().entryDel(live_[id]); }, false)) {
+      if (tryOperation([&] { agent().entryDel(live_[id]); }, false)) {
         expected_.erase(id);
         live_.erase(id);
         programmed_.erase(id);
       }
       break;
     case Step::setDefault:
-      if (wentThrough([&] { program(defaultMatch(), action.first, action.second); }, false)) {
+      if (tryOperation([&] { program(defaultMatch(), action.first, action.second); }, false)) {
         expectedDefault_ = action;
         programmed_.insert(0);
       }
       break;
     case Step::resetDefault:
-      if (wentThrough([&] { agent().entryDel(defaultMatch()); }, false)) {
+      if (tryOperation([&] { agent().entryDel(defaultMatch()); }, false)) {
         expectedDefault_.reset();
         programmed_.erase(0);
       }
@@ -201,8 +202,8 @@ void SoakTest::stepRun() {
 
 // A fault fired when the step made the call that it names (the nth one, for an nth fault).
 template <class Operation>
-bool SoakTest::wentThrough(Operation&& operation, bool natural) {
-  const bool wasRefused = refused(operation);
+bool SoakTest::tryOperation(Operation&& operation, bool natural) {
+  const bool wasRefused = !tryRun(operation);
   if (fault_) {
     const std::string prefix = fault_->site + "(";
     const std::vector<std::string> calls = SimSupport::CallLog::calls();
@@ -228,7 +229,7 @@ void SoakTest::lookup(U32 id) {
   const bool isLive = live_.contains(id);
   const Match::PtrConst match = isLive ? live_[id] : numberedMatch(id);
   IngressTrafficClassTableEntry entry;
-  wentThrough([&] { entry = table().entry(match); }, false);
+  tryOperation([&] { entry = table().entry(match); }, false);
   if (fault_ && fired_ && !entry.match()) return;
   if (!isLive) {
     EXPECT_EQ(entry, IngressTrafficClassTableEntry());
@@ -247,7 +248,7 @@ void SoakTest::restart() {
   ++restarts_;
   stop();
   SimChip::deviceDetach(0);
-  if (!wentThrough([&] { start(soakOptions()); }, false) || (fired_ && fault_->nth == 0)) {
+  if (!tryOperation([&] { start(soakOptions()); }, false) || (fired_ && fault_->nth == 0)) {
     SimChip::Faults::clear();
     start(soakOptions());
   }
@@ -286,7 +287,7 @@ TEST_P(SoakTest, EveryStepLeavesTheChipAsProgrammedAndEveryHolderAgreeing) {
   start(soakOptions());
   U32 step = 0;
   for (; step < steps && !HasFailure(); ++step)
-    stepRun();
+    runStep();
   if (HasFailure()) {
     ADD_FAILURE() << "seed " << seed << " failed at step " << step - 1 << " (" << stepText_ << ")"
                   << "; replay: " << replayCommand(seed, step);

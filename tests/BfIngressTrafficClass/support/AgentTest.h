@@ -11,7 +11,7 @@
 #include "LeakCheckedTest.h"
 #include "support/Backend.h"
 #include "support/Entries.h"
-#include "tests/sim/StateDirectory.h"
+#include "tests/support/TemporaryDirectory.h"
 #include "tools/tcagent/AgentTable.h"
 
 namespace BfIngressTrafficClass::Testing {
@@ -50,7 +50,7 @@ class AgentTest : public LeakCheckedTest {
   static std::vector<std::string> callsOf(const std::function<void()>& operation);
 
   const Backend& backend;
-  SimTesting::StateDirectory state_;
+  const TestSupport::TemporaryDirectory state_{"bfitc-agenttest"};
   std::unique_ptr<TcAgent::AgentTable> agent_;
 };
 

@@ -18,7 +18,8 @@ const Backend pdBackend = {"Pd",
                            "p4_pd_zorvik_switch_ingressTrafficClass_",
                            "BfTableException",
                            "",
-                           {616, 617, 661, 686, 737, 750}};
+                           {616, 617, 661, 686, 737, 750},
+                           {618, 659, 684, 735, 749, 770, 597}};
 
 const Backend bfrtBackend = {"Bfrt",
                              BFITC_BFRT_DRIVER,
@@ -33,7 +34,8 @@ const Backend bfrtBackend = {"Bfrt",
                              "ingressTrafficClass_",
                              "BfDuplicateEntry",
                              "flags 0x20",
-                             {328, 329, 385, 422, 504, 517}};
+                             {328, 329, 385, 422, 504, 517},
+                             {326, 343, 392, 427, 516, 213, 86}};
 
 std::string Backend::refusal(const char* operation, DriverStatus status) const {
   const char* exceptionClass = status == 9    ? "BfTableFull"

@@ -31,6 +31,9 @@ struct Backend {
   // Lines of the precondition checks: entryIs's action and match, the action on the default,
   // modify and add paths, and entryDel's match.
   unsigned checkLines[6];
+  // Lines of the traces: entryIs's, its default, modify and add paths', entryDel's, the
+  // read-back's and initializeTable's.
+  unsigned traceLines[7];
 
   // The beginning of the call-log line of `operation`.
   std::string call(const char* operation) const { return std::string(logPrefix) + operation + "("; }

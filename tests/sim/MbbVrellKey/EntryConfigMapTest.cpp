@@ -20,7 +20,8 @@
 #include "platform/Kiv/Exception.h"
 #include "platform/MbbVrellKey/Vrell.h"
 #include "tests/sim/ChildProcess.h"
-#include "tests/sim/StateDirectory.h"
+#include "tests/sim/FileBytes.h"
+#include "tests/support/TemporaryDirectory.h"
 
 namespace {
 
@@ -73,7 +74,7 @@ class EntryConfigMapTest : public testing::Test {
   }
   std::string storePath() const { return dir_.path() + "/keys-dev0-ingressTrafficClass.state"; }
 
-  SimTesting::StateDirectory dir_;
+  const TestSupport::TemporaryDirectory dir_{"bfitc-simtest"};
 };
 
 TEST_F(EntryConfigMapTest, RecordsComeInKeyOrderAndSurviveReopeningReplacedOrDeleted) {

@@ -6,7 +6,7 @@
 
 #include "BfIngressTrafficClass/BfIngressTrafficClass"
 #include "platform/MbbVrellKey/VrellKeyManager.h"
-#include "tests/sim/StateDirectory.h"
+#include "tests/support/TemporaryDirectory.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ class VrellKeyManagerTest : public testing::Test {
 
   EntryKey alloc(std::size_t match) { return keys_->alloc(matches_[match], false); }
 
-  SimTesting::StateDirectory dir_;
+  const TestSupport::TemporaryDirectory dir_{"bfitc-simtest"};
   MbbVrellKey::VrellKeyManager::Ptr keys_ =
       MbbVrellKey::VrellKeyManager::VrellKeyManagerIs(dir_.path(), 0, "ingressTrafficClass", 16);
   std::vector<Match::Ptr> matches_;

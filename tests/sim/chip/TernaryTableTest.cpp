@@ -16,7 +16,8 @@
 #include "sim/chip/Devices.h"
 #include "sim/chip/TernaryTable.h"
 #include "tests/sim/ChildProcess.h"
-#include "tests/sim/StateDirectory.h"
+#include "tests/sim/FileBytes.h"
+#include "tests/support/TemporaryDirectory.h"
 
 namespace {
 
@@ -42,7 +43,7 @@ Key fieldKey(std::size_t field, U8 value, U8 mask = 0xFF) {
   return key;
 }
 
-U32 added(TernaryTable& table, const Key& key, U32 priority, U8 tc = 1) {
+U32 add(TernaryTable& table, const Key& key, U32 priority, U8 tc = 1) {
   U32 handle = 0;
   EXPECT_EQ(table.add(key, priority, {tc, 0}, &handle), StatusCode::success);
   return handle;
@@ -57,7 +58,7 @@ class TernaryTableTest : public testing::Test {
   }
   std::string statePath() const { return TernaryTable::statePath(dir_.path(), device); }
 
-  SimTesting::StateDirectory dir_;
+  const TestSupport::TemporaryDirectory dir_{"bfitc-simtest"};
 };
 
 TEST_F(TernaryTableTest, StateIsAttachedOncePerProcessAndRefusedToAnother) {
@@ -101,8 +102,8 @@ TEST_F(TernaryTableTest, DamagedStateIsRefusedWithItsReasonAndItsRemovalStartsAf
     SCOPED_TRACE(message);
     {
       auto table = open(4);
-      added(*table, fieldKey(dscpField, 1), 1);
-      added(*table, fieldKey(dscpField, 2), 1);
+      add(*table, fieldKey(dscpField, 1), 1);
+      add(*table, fieldKey(dscpField, 2), 1);
     }
     damage();
     EXPECT_THAT([this] { open(4); }, testing::ThrowsMessage<std::runtime_error>(
@@ -150,9 +151,9 @@ TEST_F(TernaryTableTest, TwoProcessesMakingTheStateAtOnceLeaveOneWholeState) {
 
 TEST_F(TernaryTableTest, HandleOfRemovedEntryNamesNothingWhenItsSlotIsReused) {
   auto table = open(1);
-  U32 removed = added(*table, fieldKey(dscpField, 1), 1);
+  U32 removed = add(*table, fieldKey(dscpField, 1), 1);
   ASSERT_EQ(table->remove(removed), StatusCode::success);
-  U32 reuser = added(*table, fieldKey(dscpField, 2), 1, 2);
+  U32 reuser = add(*table, fieldKey(dscpField, 2), 1, 2);
   Entry entry;
   for (U32 handle : {removed, 0u, ~0u}) {
     SCOPED_TRACE(handle);

@@ -12,7 +12,8 @@
 #include "sim/chip/Faults.h"
 #include "sim/drivers/FaultOperations.h"
 #include "sim/support/CallLog.h"
-#include "tests/sim/StateDirectory.h"
+#include "tests/sim/FileBytes.h"
+#include "tests/support/TemporaryDirectory.h"
 #include "tests/sim/drivers/EveryCall.h"
 
 namespace {
@@ -70,7 +71,7 @@ class DriverLibraryTest : public testing::TestWithParam<Library> {
     return statuses;
   }
 
-  StateDirectory dir_;
+  const TestSupport::TemporaryDirectory dir_{"bfitc-simtest"};
   SimChip::TernaryTable& chip_ = SimChip::deviceAttach(0, dir_.path(), capacity);
   LoadedDriver driver_{GetParam().path};
   std::unique_ptr<EveryBfRtCall> bfRtCalls_ =

@@ -14,7 +14,8 @@
 
 #include "sim/support/MappedFile.h"
 #include "tests/sim/ChildProcess.h"
-#include "tests/sim/StateDirectory.h"
+#include "tests/sim/FileBytes.h"
+#include "tests/support/TemporaryDirectory.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ class MappedFileTest : public testing::Test {
                 testing::ThrowsMessage<std::runtime_error>(testing::StrEq(message)));
   }
 
-  SimTesting::StateDirectory dir_;
+  const TestSupport::TemporaryDirectory dir_{"bfitc-simtest"};
   const std::string path_ = dir_.path() + "/test.state";
   const std::string victim_ = dir_.path() + "/victim";
 };

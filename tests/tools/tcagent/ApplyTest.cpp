@@ -77,7 +77,7 @@ TEST_P(ApplyTest, EachApplyMakesTheTableHoldThePolicyAndReprogramsNothingItKeeps
     const Step& step = steps[index];
     SCOPED_TRACE("step " + std::to_string(index) + ": " + step.command);
     std::vector<std::string> arguments = {step.command};
-    if (step.command == std::string("apply")) arguments.push_back(policyWritten(step.policy));
+    if (step.command == std::string("apply")) arguments.push_back(writePolicy(step.policy));
     EXPECT_EQ(outputOf(arguments), step.report + std::string("\n"));
 
     const ShownTable table = shownTable();
@@ -95,14 +95,14 @@ TEST_P(ApplyTest, EachApplyMakesTheTableHoldThePolicyAndReprogramsNothingItKeeps
 }
 
 TEST_P(ApplyTest, EveryEntryFormLineIsAPolicyLineOfTheSameEntry) {
-  outputOf({"apply", policyWritten(dscpPolicy)});
+  outputOf({"apply", writePolicy(dscpPolicy)});
   const std::vector<std::string> entryLines = linesOf(outputOf({"show", "--format", "entry"}));
   EXPECT_EQ(entryLines.size(), dscpPolicy.size());
   for (const std::string& line : entryLines) {
     EXPECT_THAT(line, StartsWith("Value('BfIngressTrafficClass::IngressTrafficClassTableEntry'"));
   }
   const std::string copy = directory + "/copy";
-  const Outcome applied = tcagentOn(copy, {"apply", policyWritten(entryLines, "entries.txt")});
+  const Outcome applied = tcagentOn(copy, {"apply", writePolicy(entryLines, "entries.txt")});
   EXPECT_EQ(applied.status, 0) << applied.err;
   EXPECT_EQ(sortedLines(tableOf(tcagentOn(copy, {"show"}).out).entries), sorted(dscpPolicy));
 }
@@ -121,7 +121,7 @@ TEST_P(ApplyTest, ClassifyGivesTheLowestPriorityMatchOrTheDefaultAction) {
       {{"dscp=7"}, "no entry applies; the default action: traffic class 0, queue 0\n"},
       {{}, "no entry applies; the default action: traffic class 0, queue 0\n"},
   };
-  outputOf({"apply", policyWritten(dscpPolicy)});
+  outputOf({"apply", writePolicy(dscpPolicy)});
   for (const Packet& packet : packets) {
     std::vector<std::string> arguments = {"classify"};
     arguments.insert(arguments.end(), packet.arguments.begin(), packet.arguments.end());
@@ -137,7 +137,7 @@ TEST_P(ApplyTest, ClassifyGivesTheLowestPriorityMatchOrTheDefaultAction) {
             nlohmann::json({{"value", 2}, {"mask", 3}}));
   EXPECT_EQ(hit.at("action"), nlohmann::json({{"tc", 3}, {"qid", 1}}));
 
-  outputOf({"apply", policyWritten(without(dscpPolicy, "default -> tc=0 qid=0"))});
+  outputOf({"apply", writePolicy(without(dscpPolicy, "default -> tc=0 qid=0"))});
   EXPECT_EQ(outputOf({"classify", "dscp=7"}), "no entry applies and no default action is set\n");
   const nlohmann::json miss =
       nlohmann::json::parse(outputOf({"classify", "dscp=7", "--format", "json"}));
@@ -156,13 +156,13 @@ std::vector<std::string> entriesAtDscp(unsigned first, unsigned last) {
 // A policy that the table cannot hold, or a hitless swap without room for its peak, is refused
 // before anything is programmed; --allow-disruption removes what it must first.
 TEST_P(ApplyTest, RoomIsCheckedBeforeAnythingIsProgrammed) {
-  const Outcome tooMany = tcagent({"--capacity", "4", "apply", policyWritten(entriesAtDscp(1, 6))});
+  const Outcome tooMany = tcagent({"--capacity", "4", "apply", writePolicy(entriesAtDscp(1, 6))});
   EXPECT_EQ(tooMany.status, 1);
   EXPECT_EQ(tooMany.err, "tcagent: the policy needs 6 entries; the table holds 4\n");
   EXPECT_EQ(shownLines(), std::vector<std::string>());
 
-  outputOf({"apply", policyWritten(entriesAtDscp(1, 3))});
-  const std::string swap = policyWritten(entriesAtDscp(4, 6), "swap.txt");
+  outputOf({"apply", writePolicy(entriesAtDscp(1, 3))});
+  const std::string swap = writePolicy(entriesAtDscp(4, 6), "swap.txt");
   const Outcome noRoom = tcagent({"apply", swap});
   EXPECT_EQ(noRoom.status, 1);
   EXPECT_THAT(noRoom.err, HasSubstr("needs room for 6 entries at its peak (3 held, 3 to add "
@@ -199,7 +199,7 @@ TEST_P(ApplyTest, RoomIsCheckedBeforeAnythingIsProgrammed) {
 TEST_P(ApplyTest, ARefusalStopsTheApplyAndTheNextApplyConverges) {
   const bool pd = driver == std::string("pd");
   const std::string add = pd ? "table_add_with_setTrafficClassAndEgressQid" : "tableEntryAdd";
-  const std::string policy = policyWritten(entriesAtDscp(1, 6));
+  const std::string policy = writePolicy(entriesAtDscp(1, 6));
   const Outcome full = tcagent({"--fail", add + ":not-enough-space:3", "apply", policy});
   EXPECT_EQ(full.status, 1);
   EXPECT_EQ(full.out, "");
@@ -216,7 +216,7 @@ TEST_P(ApplyTest, ARefusalStopsTheApplyAndTheNextApplyConverges) {
   // A removal that the driver refuses names the entry.
   const std::string remove = pd ? "table_delete" : "tableEntryDel";
   const Outcome refused =
-      tcagent({"--fail", remove + ":2", "apply", policyWritten(entriesAtDscp(1, 5), "fewer.txt")});
+      tcagent({"--fail", remove + ":2", "apply", writePolicy(entriesAtDscp(1, 5), "fewer.txt")});
   EXPECT_EQ(refused.status, 1);
   EXPECT_THAT(refused.err, HasSubstr("removing entry 0x00000006 (prio=6 dscp=6): "));
   EXPECT_THAT(refused.err,
@@ -226,10 +226,10 @@ TEST_P(ApplyTest, ARefusalStopsTheApplyAndTheNextApplyConverges) {
 
 // show's JSON document is a policy file: applied into a fresh state it makes the same table.
 TEST_P(ApplyTest, TheJsonDocumentOfShowIsAPolicyOfTheSameTable) {
-  outputOf({"apply", policyWritten(dscpPolicy)});
+  outputOf({"apply", writePolicy(dscpPolicy)});
   const std::string document = outputOf({"show", "--format", "json"});
   const std::string copy = directory + "/copy";
-  const Outcome applied = tcagentOn(copy, {"apply", policyWritten({document}, "table.json")});
+  const Outcome applied = tcagentOn(copy, {"apply", writePolicy({document}, "table.json")});
   EXPECT_EQ(applied.status, 0) << applied.err;
   EXPECT_EQ(applied.out, "3 added, 0 modified, 0 removed, default set\n");
   const Outcome shownAgain = tcagentOn(copy, {"show", "--format", "json"});
@@ -249,9 +249,9 @@ TEST_P(ApplyTest, TheJsonDocumentOfShowIsAPolicyOfTheSameTable) {
 // modifications and the default action, then removals from the lowest precedence; it changes
 // nothing.
 TEST_P(ApplyTest, ADryRunPrintsThePlanInItsOrderAndChangesNothing) {
-  outputOf({"apply", policyWritten(dscpPolicy)});
+  outputOf({"apply", writePolicy(dscpPolicy)});
   const std::string before = outputOf({"show"});
-  const std::string changed = policyWritten(
+  const std::string changed = writePolicy(
       {"prio=5 trust-mode=2/0x3 cos=3 -> tc=3 qid=1", "prio=10 dscp=46 -> tc=6 qid=6",
        "prio=30 dscp=8 -> tc=1 qid=1", "prio=1 dscp=48 -> tc=7 qid=7", "default -> tc=1 qid=1"},
       "changed.txt");

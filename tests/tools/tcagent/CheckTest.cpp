@@ -25,8 +25,8 @@ const std::vector<std::string> findingsPolicy = {
 };
 
 TEST_F(TcAgentTest, CheckNamesBothLinesOfEveryFinding) {
-  const std::string path = policyWritten(findingsPolicy);
-  const Outcome run = TcAgentProcess({"check", path}, directory).finished();
+  const std::string path = writePolicy(findingsPolicy);
+  const Outcome run = TcAgentProcess({"check", path}, directory).wait();
   EXPECT_EQ(run.status, 1) << run.err;
   EXPECT_EQ(run.out,
             path +
@@ -39,7 +39,7 @@ TEST_F(TcAgentTest, CheckNamesBothLinesOfEveryFinding) {
                 path + ": 6 entries and a default action; 2 findings\n");
 
   const nlohmann::json found = nlohmann::json::parse(
-      TcAgentProcess({"check", "--format", "json", path}, directory).finished().out);
+      TcAgentProcess({"check", "--format", "json", path}, directory).wait().out);
   EXPECT_EQ(found.at("findings").size(), 2u);
   EXPECT_EQ(found.at("findings")[0].at("kind"), "neverApplies");
   EXPECT_EQ(found.at("findings")[0].at("line"), 2);
@@ -54,12 +54,12 @@ TEST_F(TcAgentTest, CheckNamesBothLinesOfEveryFinding) {
 }
 
 TEST_F(TcAgentTest, TheExamplePolicyIsCleanAndABadOneIsAnError) {
-  const Outcome clean = TcAgentProcess({"check", EXAMPLE_POLICY}, directory).finished();
+  const Outcome clean = TcAgentProcess({"check", EXAMPLE_POLICY}, directory).wait();
   EXPECT_EQ(clean.status, 0) << clean.out;
   EXPECT_THAT(clean.out, HasSubstr("16 entries and a default action; no findings\n"));
   const Outcome bad =
-      TcAgentProcess({"check", policyWritten({"prio=1 dscp=300 -> tc=1 qid=1"})}, directory)
-          .finished();
+      TcAgentProcess({"check", writePolicy({"prio=1 dscp=300 -> tc=1 qid=1"})}, directory)
+          .wait();
   EXPECT_EQ(bad.status, 2);
   EXPECT_THAT(bad.err, HasSubstr("policy.txt:1: dscp value 300 is over 255"));
 }

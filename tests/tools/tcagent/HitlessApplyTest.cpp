@@ -9,7 +9,7 @@
 #include <random>
 
 #include "sim/chip/Faults.h"
-#include "tests/sim/StateDirectory.h"
+#include "tests/support/TemporaryDirectory.h"
 #include "tools/tcagent/Apply.h"
 #include "tools/tcagent/TableRows.h"
 
@@ -126,7 +126,7 @@ class HitlessApplyTest : public ::testing::TestWithParam<const char*> {
     }
   }
 
-  SimTesting::StateDirectory state_;
+  const TestSupport::TemporaryDirectory state_{"tcagent-hitless"};
   std::size_t changesChecked_ = 0;
   std::size_t packetsChecked_ = 0;
 };

@@ -32,15 +32,15 @@ TEST_F(TcAgentTest, WindowsLineEndsAByteOrderMarkAndStandardInputAreRead) {
             "2 added, 0 modified, 0 removed, default set\n");
   EXPECT_EQ(shownLines(), sorted(policy));
 
-  const std::string changed = policyWritten({"prio=10 dscp=46 -> tc=6 qid=6"}, "changed.txt");
+  const std::string changed = writePolicy({"prio=10 dscp=46 -> tc=6 qid=6"}, "changed.txt");
   const Outcome fromInput =
-      TcAgentProcess(withOptions(state, {"apply", "-"}), directory, Launch{changed, {}}).finished();
+      TcAgentProcess(withOptions(state, {"apply", "-"}), directory, Launch{changed, {}}).wait();
   EXPECT_EQ(fromInput.status, 0) << fromInput.err;
   EXPECT_EQ(fromInput.out, "0 added, 1 modified, 1 removed, default reset\n");
 }
 
 TEST_F(TcAgentTest, WhatIsNotAPolicyIsRefusedInBoundedTimeAndNothingChanges) {
-  outputOf({"apply", policyWritten(policy)});
+  outputOf({"apply", writePolicy(policy)});
   const std::string before = outputOf({"show"});
   const std::string link = directory + "/link.txt";
   ASSERT_EQ(::symlink((directory + "/policy.txt").c_str(), link.c_str()), 0);
@@ -67,7 +67,7 @@ TEST_F(TcAgentTest, WhatIsNotAPolicyIsRefusedInBoundedTimeAndNothingChanges) {
     const auto start = std::chrono::steady_clock::now();
     const Outcome run =
         TcAgentProcess(withOptions(state, refused.arguments), directory, Launch{refused.input, {}})
-            .finished();
+            .wait();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     EXPECT_EQ(run.status, 2);
     EXPECT_THAT(run.err, HasSubstr(refused.error));

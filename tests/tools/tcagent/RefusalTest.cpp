@@ -79,24 +79,24 @@ INSTANTIATE_TEST_SUITE_P(Refusals, CommandLineTest, ::testing::ValuesIn(refusals
 TEST_F(TcAgentTest, HelpVersionAndOptionsGoWhereOperatorsPutThem) {
   for (const std::vector<std::string>& words :
        {std::vector<std::string>{"--help"}, {"-h"}, {"apply", "--help"}, {"show", "-h"}}) {
-    const Outcome help = TcAgentProcess(words, directory).finished();
+    const Outcome help = TcAgentProcess(words, directory).wait();
     EXPECT_EQ(help.status, 0) << help.err;
     EXPECT_THAT(help.out, HasSubstr("Usage: tcagent"));
     EXPECT_EQ(help.err, "");
   }
-  EXPECT_THAT(TcAgentProcess({"--help"}, directory).finished().out,
+  EXPECT_THAT(TcAgentProcess({"--help"}, directory).wait().out,
               ::testing::AllOf(HasSubstr("exit status"), HasSubstr("2  bad usage")));
-  const Outcome version = TcAgentProcess({"--version"}, directory).finished();
+  const Outcome version = TcAgentProcess({"--version"}, directory).wait();
   EXPECT_EQ(version.status, 0);
   EXPECT_THAT(version.out, ::testing::MatchesRegex("tcagent [0-9]+\\.[0-9]+\\.[0-9]+\n"));
 
-  outputOf({"apply", policyWritten({"prio=1 dscp=1 -> tc=1 qid=1"})});
+  outputOf({"apply", writePolicy({"prio=1 dscp=1 -> tc=1 qid=1"})});
   const std::string shown = outputOf({"show"});
   for (const std::vector<std::string>& words :
        {std::vector<std::string>{"show", "--state", state, "--driver", driver},
         {"show", "--state=" + state, "--format=table"},
         {"--state=" + state, "show", "--driver=" + driver}}) {
-    const Outcome run = TcAgentProcess(words, directory).finished();
+    const Outcome run = TcAgentProcess(words, directory).wait();
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, shown);
   }
@@ -104,7 +104,7 @@ TEST_F(TcAgentTest, HelpVersionAndOptionsGoWhereOperatorsPutThem) {
 
 TEST_F(TcAgentTest, WithJsonAskedForAnErrorIsAJsonObject) {
   const Outcome bad =
-      tcagent({"apply", "--format", "json", policyWritten({"prio=1 dscp=x -> tc=1 qid=1"})});
+      tcagent({"apply", "--format", "json", writePolicy({"prio=1 dscp=x -> tc=1 qid=1"})});
   EXPECT_EQ(bad.status, 2);
   const nlohmann::json error = nlohmann::json::parse(bad.out).at("error");
   EXPECT_THAT(error.at("message").get<std::string>(), HasSubstr("bad number 'x' for dscp value"));
@@ -117,7 +117,7 @@ TEST_F(TcAgentTest, WithJsonAskedForAnErrorIsAJsonObject) {
 }
 
 TEST_F(TcAgentTest, TheDemoRunsToItsEnd) {
-  const Outcome run = TcAgentProcess({"demo"}, directory).finished();
+  const Outcome run = TcAgentProcess({"demo"}, directory).wait();
   EXPECT_EQ(run.status, 0) << run.out;
   EXPECT_THAT(run.out, HasSubstr("== The demo ran to its end =="));
   EXPECT_EQ(run.err, "");
@@ -156,10 +156,10 @@ const BadLine badLines[] = {
 class PolicyErrorTest : public TcAgentTest, public ::testing::WithParamInterface<BadLine> {};
 
 TEST_P(PolicyErrorTest, IsRefusedWithItsPlaceAndReasonAndNothingIsProgrammed) {
-  outputOf({"apply", policyWritten({"prio=1 dscp=1 -> tc=1 qid=1", "default -> tc=0 qid=0"})});
+  outputOf({"apply", writePolicy({"prio=1 dscp=1 -> tc=1 qid=1", "default -> tc=0 qid=0"})});
   const std::string before = outputOf({"show"});
   const std::string& line = GetParam().line;
-  const std::string bad = policyWritten(
+  const std::string bad = writePolicy(
       {"# two good lines first", "prio=2 dscp=2 -> tc=2 qid=2", "default -> tc=7 qid=7", line},
       "bad-policy.txt");
 

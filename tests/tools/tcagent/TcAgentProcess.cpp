@@ -85,7 +85,7 @@ void TcAgentProcess::kill() const {
   if (pid_ > 0) ::kill(pid_, SIGKILL);
 }
 
-Outcome TcAgentProcess::finished() {
+Outcome TcAgentProcess::wait() {
   int status = 0;
   while (::waitpid(pid_, &status, 0) < 0) {
     if (errno != EINTR) throw std::runtime_error("cannot wait for tcagent");

@@ -33,7 +33,7 @@ class TcAgentProcess {
   TcAgentProcess& operator=(const TcAgentProcess&) = delete;
 
   void kill() const;
-  Outcome finished();  // waits for the end
+  Outcome wait();  // waits for the end
 
  private:
   pid_t pid_ = -1;

@@ -1,20 +1,10 @@
 #include "TcAgentTest.h"
 
-#include <stdlib.h>
-
-#include <filesystem>
 #include <fstream>
-#include <stdexcept>
 
 namespace TcAgentTesting {
 
 namespace {
-
-std::string directoryMade() {
-  std::string pattern = "/tmp/tcagent-clitest-XXXXXX";
-  if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot make a test directory");
-  return pattern;
-}
 
 std::string commandText(const std::vector<std::string>& words) {
   std::string text = "tcagent";
@@ -25,14 +15,8 @@ std::string commandText(const std::vector<std::string>& words) {
 
 }  // namespace
 
-TcAgentTest::TcAgentTest() : directory(directoryMade()) {}
-
-TcAgentTest::~TcAgentTest() {
-  std::filesystem::remove_all(directory);
-}
-
-std::string TcAgentTest::policyWritten(const std::vector<std::string>& lines,
-                                       const std::string& name) const {
+std::string TcAgentTest::writePolicy(const std::vector<std::string>& lines,
+                                     const std::string& name) const {
   const std::string path = directory + "/" + name;
   std::ofstream file(path);
   for (const std::string& line : lines)
@@ -49,7 +33,7 @@ std::vector<std::string> TcAgentTest::withOptions(const std::string& stateDirect
 
 Outcome TcAgentTest::tcagentOn(const std::string& stateDirectory,
                                const std::vector<std::string>& arguments) const {
-  return TcAgentProcess(withOptions(stateDirectory, arguments), directory).finished();
+  return TcAgentProcess(withOptions(stateDirectory, arguments), directory).wait();
 }
 
 std::string TcAgentTest::outputOf(const std::vector<std::string>& arguments) const {

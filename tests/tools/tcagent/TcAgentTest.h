@@ -9,17 +9,15 @@
 
 #include "ShownEntries.h"
 #include "TcAgentProcess.h"
+#include "tests/support/TemporaryDirectory.h"
 
 namespace TcAgentTesting {
 
 class TcAgentTest : public ::testing::Test {
  protected:
-  TcAgentTest();
-  ~TcAgentTest() override;
-
   // Writes `lines` to the file `name` in the test's directory; gives its path.
-  std::string policyWritten(const std::vector<std::string>& lines,
-                            const std::string& name = "policy.txt") const;
+  std::string writePolicy(const std::vector<std::string>& lines,
+                          const std::string& name = "policy.txt") const;
 
   // "--state DIR --driver D" and then `arguments`.
   std::vector<std::string> withOptions(const std::string& stateDirectory,
@@ -38,7 +36,8 @@ class TcAgentTest : public ::testing::Test {
     return sortedLines(jsonEntriesOf(outputOf({"show", "--format", "json"})));
   }
 
-  const std::string directory;
+  const TestSupport::TemporaryDirectory scratch{"tcagent-clitest"};
+  const std::string directory = scratch.path();
   const std::string state = directory + "/state";
   std::string driver = "pd";
 };

@@ -1,8 +1,6 @@
-// A fresh state directory for one test, removed when the test ends, and byte-level access to
-// the files in it, for tests that damage state the way a crash or a disk fault would.
+// Byte-level access to state files, for tests that damage state the way a crash or a disk fault
+// would.
 #pragma once
-
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -12,21 +10,6 @@
 #include <vector>
 
 namespace SimTesting {
-
-class StateDirectory {
- public:
-  StateDirectory() {
-    if (!::mkdtemp(path_.data())) throw std::runtime_error("cannot make a state directory");
-  }
-  ~StateDirectory() { std::filesystem::remove_all(path_); }
-  StateDirectory(const StateDirectory&) = delete;
-  StateDirectory& operator=(const StateDirectory&) = delete;
-
-  const std::string& path() const noexcept { return path_; }
-
- private:
-  std::string path_ = "/tmp/bfitc-simtest-XXXXXX";
-};
 
 inline std::vector<char> fileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

@@ -13,8 +13,8 @@
 #include "sim/drivers/FaultOperations.h"
 #include "sim/support/CallLog.h"
 #include "tests/sim/FileBytes.h"
-#include "tests/support/TemporaryDirectory.h"
 #include "tests/sim/drivers/EveryCall.h"
+#include "tests/support/TemporaryDirectory.h"
 
 namespace {
 

@@ -58,8 +58,7 @@ TEST_F(TcAgentTest, TheExamplePolicyIsCleanAndABadOneIsAnError) {
   EXPECT_EQ(clean.status, 0) << clean.out;
   EXPECT_THAT(clean.out, HasSubstr("16 entries and a default action; no findings\n"));
   const Outcome bad =
-      TcAgentProcess({"check", writePolicy({"prio=1 dscp=300 -> tc=1 qid=1"})}, directory)
-          .wait();
+      TcAgentProcess({"check", writePolicy({"prio=1 dscp=300 -> tc=1 qid=1"})}, directory).wait();
   EXPECT_EQ(bad.status, 2);
   EXPECT_THAT(bad.err, HasSubstr("policy.txt:1: dscp value 300 is over 255"));
 }

@@ -14,10 +14,10 @@ namespace TcAgent {
 namespace {
 
 constexpr const char* description =
-    "tcagent: a small forwarding agent around the ingress traffic-class table of a simulated "
-    "switching chip. Each run is one agent lifetime: it attaches the chip and the key store in "
-    "the state directory, loads the driver library and the plug-in, reconciles with what the chip "
-    "holds, does the command and exits.";
+    "tcagent: a small forwarding agent around the ingress traffic-class table of a simulated\n"
+    "switching chip. Each run is one agent lifetime: it attaches the chip and the key store in\n"
+    "the state directory, loads the driver library and the plug-in, reconciles with what the\n"
+    "chip holds, does the command and exits.";
 
 constexpr const char* footer = R"(exit status:
   0  done
@@ -83,8 +83,8 @@ CommandLine commandLineOf(int argc, const char* const* argv) {
   app.set_version_flag("--version", "tcagent " TCAGENT_VERSION);
   // An option given twice takes its last value, as in the shell tools operators know.
   app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-  std::string unknownCommand;
-  app.add_option("COMMAND", unknownCommand)->group("");
+  // What no option or command takes is kept, to be named in the error.
+  app.allow_extras();
   app.get_formatter()->column_width(32);
 
   app.add_option("--state", line.stateDirectory,
@@ -164,27 +164,25 @@ CommandLine commandLineOf(int argc, const char* const* argv) {
   } catch (const CLI::ParseError& error) {
     throw CommandLineExit{2, "", error.what(), jsonAsked(argc, argv)};
   }
+  const std::vector<std::string> extras = app.remaining();
+  auto refuse = [&](const std::string& message) {
+    throw CommandLineExit{2, "", message, jsonAsked(argc, argv)};
+  };
+  if (!extras.empty() && extras.front().starts_with("-")) {
+    refuse("unknown option " + quotedText(extras.front()));
+  }
   if (app.get_subcommands().empty()) {
     std::vector<std::string> names;
     for (const CLI::App* command : app.get_subcommands({}))
       names.push_back(command->get_name());
-    throw CommandLineExit{
-        2, "",
-        (unknownCommand.empty() ? std::string("no command given")
-                                : "unknown command " + quotedText(unknownCommand)) +
-            "; the commands are " + fmt::format("{}", fmt::join(names, ", ")),
-        jsonAsked(argc, argv)};
+    refuse((extras.empty() ? std::string("no command given")
+                           : "unknown command " + quotedText(extras.front())) +
+           fmt::format("; the commands are {}", fmt::join(names, ", ")));
   }
   line.command = app.get_subcommands().front()->get_name();
-  if (!unknownCommand.empty()) {
-    throw CommandLineExit{2, "", line.command + " does not take " + quotedText(unknownCommand),
-                          jsonAsked(argc, argv)};
-  }
+  if (!extras.empty()) refuse(line.command + " does not take " + quotedText(extras.front()));
   line.stateDirectoryGiven = app.count("--state") > 0;
   line.capacityGiven = app.count("--capacity") > 0;
-  auto refuse = [&](const std::string& message) {
-    throw CommandLineExit{2, "", message, line.format == Format::json};
-  };
   if (line.stateDirectoryGiven && line.stateDirectory.empty()) {
     refuse("--state: an empty path names no directory; leave --state out for the default");
   }

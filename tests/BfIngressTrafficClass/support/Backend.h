@@ -64,4 +64,9 @@ inline std::string backendName(const ::testing::TestParamInfo<const Backend*>& i
   return info.param->name;
 }
 
+// A test of a backend is shown by the backend's name, never by the address of its description.
+inline void PrintTo(const Backend* backend, std::ostream* out) {
+  *out << backend->name;
+}
+
 }  // namespace BfIngressTrafficClass::Testing

@@ -23,8 +23,8 @@ struct Run {
   std::string output;
 };
 
-// Runs this program with `arguments`; standard output and error together.
-Run agentRun(const std::vector<std::string>& arguments) {
+// Runs this program with `arguments` in `directory`; standard output and error together.
+Run agentRun(const std::string& directory, const std::vector<std::string>& arguments) {
   int pipeEnds[2];
   if (::pipe(pipeEnds) != 0) return {-1, "cannot make a pipe"};
   pid_t child = ::fork();
@@ -33,6 +33,7 @@ Run agentRun(const std::vector<std::string>& arguments) {
     ::dup2(pipeEnds[1], STDERR_FILENO);
     ::close(pipeEnds[0]);
     ::close(pipeEnds[1]);
+    if (::chdir(directory.c_str()) != 0) ::_exit(126);
     std::vector<char*> argv{const_cast<char*>("tcagent")};
     for (const std::string& argument : arguments)
       argv.push_back(const_cast<char*>(argument.c_str()));
@@ -65,26 +66,27 @@ class Narration {
   void section(const std::string& title) { std::cout << "\n== " << title << " ==\n"; }
   void say(const std::string& text) { std::cout << text << "\n"; }
 
-  // Writes `text` to the file `name` of the demo's directory, shows it, and gives its path.
+  // Writes `text` to the file `name` of the demo's directory, where tcagent runs, and gives
+  // the name.
   std::string file(const std::string& name, const std::string& text) {
-    std::string path = directory_ + "/" + name;
-    std::ofstream(path) << text;
+    std::ofstream(directory_ + "/" + name) << text;
+    return name;
+  }
+  // The same, shown.
+  std::string shownFile(const std::string& name, const std::string& text) {
     std::cout << "$ cat " << name << "\n" << indented(text);
-    return path;
+    return file(name, text);
   }
 
-  // Runs tcagent with the demo's state options and `arguments`, shows the command and what it
-  // printed, and checks its exit status and that its output holds each of `expected`.
-  void step(const std::vector<std::string>& options, const std::vector<std::string>& arguments,
-            int expectedStatus, const std::vector<std::string>& expected = {}) {
+  // Runs tcagent with `words`, shows the command and what it printed, and checks its exit
+  // status and that its output holds each of `expected`.
+  void step(const std::vector<std::string>& words, int expectedStatus,
+            const std::vector<std::string>& expected = {}) {
     std::string command = "$ tcagent";
-    for (const std::string& argument : arguments)
-      command += " " + (argument.starts_with(directory_) ? argument.substr(directory_.size() + 1)
-                                                         : argument);
+    for (const std::string& word : words)
+      command += " " + word;
     std::cout << command << "\n";
-    std::vector<std::string> words = options;
-    words.insert(words.end(), arguments.begin(), arguments.end());
-    Run run = agentRun(words);
+    Run run = agentRun(directory_, words);
     std::cout << indented(run.output);
     check(run.status == expectedStatus, "exit status " + std::to_string(run.status) +
                                             ", expected " + std::to_string(expectedStatus));
@@ -115,6 +117,7 @@ std::string changedPolicy() {
                             "$1prio=20 dscp=40 -> tc=4 qid=4\n");
 }
 
+// `count` entries from DSCP `first` on, each at a priority of its own.
 std::string numberedPolicy(int first, int count) {
   std::string policy;
   for (int dscp = first; dscp < first + count; ++dscp) {
@@ -123,63 +126,70 @@ std::string numberedPolicy(int first, int count) {
   return policy;
 }
 
-void lifeOfTheTable(Narration& narration, const std::string& directory) {
-  const std::vector<std::string> pd = {"--state", directory + "/state-pd"};
+void lifeOfTheTable(Narration& narration) {
   narration.section("A DSCP policy");
   narration.say("Each line is an entry: key fields and a priority, '->', and the traffic class");
   narration.say("and egress queue that a matching packet gets. Lower priority values win.");
-  std::string policy = narration.file("policy.txt", demoPolicy);
-  narration.step(pd, {"check", policy}, 0, {"no findings"});
+  std::string policy = narration.shownFile("policy.txt", demoPolicy);
+  narration.step({"check", policy}, 0, {"no findings"});
 
   narration.section("Program it: first the plan, then the apply");
-  narration.step(pd, {"apply", "--dry-run", policy}, 0, {"16 to add", "default set"});
-  narration.step(pd, {"apply", policy}, 0, {"16 added, 0 modified, 0 removed, default set"});
+  narration.say("The state of the simulated chip and of the agent's records is kept in 'pd'.");
+  narration.step({"--state", "pd", "apply", "--dry-run", policy}, 0, {"16 to add", "default set"});
+  narration.step({"--state", "pd", "apply", policy}, 0,
+                 {"16 added, 0 modified, 0 removed, default set"});
 
   narration.section("The table as read back from the chip");
-  narration.step(pd, {"show"}, 0, {"16 entries and the default action"});
+  narration.step({"--state", "pd", "show"}, 0, {"16 entries and the default action"});
 
   narration.section("What the chip does with a few packets, and why");
-  narration.step(pd, {"classify", "dscp=46"}, 0, {"traffic class 5, queue 5"});
-  narration.step(pd, {"classify", "dscp=7"}, 0, {"the default action: traffic class 0"});
-  narration.step(pd, {"show", "cpu-trust-mode=1", "cpu-tc=6", "dscp=46"}, 0,
+  narration.step({"--state", "pd", "classify", "dscp=46"}, 0, {"traffic class 5, queue 5"});
+  narration.step({"--state", "pd", "classify", "dscp=7"}, 0,
+                 {"the default action: traffic class 0"});
+  narration.step({"--state", "pd", "show", "cpu-trust-mode=1", "cpu-tc=6", "dscp=46"}, 0,
                  {"2 entries match the packet"});
 
   narration.section("Restart: a new agent finds every entry without programming any");
-  narration.step(pd, {"apply", policy}, 0, {"the table already holds the policy"});
+  narration.step({"--state", "pd", "apply", policy}, 0, {"the table already holds the policy"});
 
-  narration.section("A hitless change: voice to class 6, one entry gone, one new");
-  narration.say("New entries go first, highest precedence first; then changed actions; removals");
-  narration.say("last, lowest precedence first. Every packet meets the old policy or the new one");
-  narration.say("at every step, even if the apply stops part-way.");
+  narration.section("A hitless change");
+  narration.say("changed.txt is policy.txt with voice moved to traffic class 6, DSCP 14 gone and");
+  narration.say("DSCP 40 added. New entries go first, highest precedence first; then changed");
+  narration.say("actions; removals last, lowest precedence first: every packet meets the old");
+  narration.say("policy or the new one at every step, even if the apply stops part-way.");
   std::string changed = narration.file("changed.txt", changedPolicy());
-  narration.step(pd, {"apply", "--dry-run", changed}, 0, {"1 to add, 1 to modify, 1 to remove"});
-  narration.step(pd, {"apply", changed}, 0, {"1 added, 1 modified, 1 removed"});
-  narration.step(pd, {"classify", "dscp=46", "--format", "json"}, 0, {"\"tc\":6"});
+  narration.step({"--state", "pd", "apply", "--dry-run", changed}, 0,
+                 {"1 to add, 1 to modify, 1 to remove"});
+  narration.step({"--state", "pd", "apply", changed}, 0, {"1 added, 1 modified, 1 removed"});
+  narration.step({"--state", "pd", "classify", "dscp=46", "--format", "json"}, 0, {"\"tc\":6"});
 }
 
-void roomOfTheTable(Narration& narration, const std::string& directory) {
-  const std::vector<std::string> small = {"--state", directory + "/state-small", "--capacity",
-                                          "16"};
-  narration.section("Room: a 16-entry table");
-  std::string tooMany = narration.file("twenty.txt", numberedPolicy(0, 20));
-  narration.step(small, {"apply", tooMany}, 1, {"the policy needs 20 entries; the table holds 16"});
-  std::string first = numberedPolicy(0, 12);
-  narration.step(small, {"apply", narration.file("first.txt", first)}, 0, {"12 added"});
-  narration.say("Swapping in twelve other entries hitlessly needs 24 entries at the peak:");
+void roomOfTheTable(Narration& narration) {
+  narration.section("Room: a table of 16 entries");
+  narration.say("twenty.txt has 20 entries: the table cannot hold them, and nothing is programmed.");
+  std::string twenty = narration.file("twenty.txt", numberedPolicy(0, 20));
+  narration.step({"--state", "small", "--capacity", "16", "apply", twenty}, 1,
+                 {"the policy needs 20 entries; the table holds 16"});
+  narration.say("first.txt has 12 entries; other.txt 12 others. Swapping them hitlessly needs");
+  narration.say("room for 24 entries at the peak:");
+  narration.step({"--state", "small", "apply", narration.file("first.txt", numberedPolicy(0, 12))},
+                 0, {"12 added"});
   std::string other = narration.file("other.txt", numberedPolicy(20, 12));
-  narration.step(small, {"apply", other}, 1, {"needs room for 24 entries at its peak"});
-  narration.step(small, {"show"}, 0, {"12 entries"});
+  narration.step({"--state", "small", "apply", other}, 1, {"needs room for 24 entries at its peak"});
   narration.say("--allow-disruption removes as many old entries as it must before adding:");
-  narration.step(small, {"apply", "--allow-disruption", other}, 0,
-                 {"12 added, 0 modified, 12 removed", "8 removed before adding"});
+  narration.step({"--state", "small", "apply", "--dry-run", "--allow-disruption", other}, 0,
+                 {"8 removed before adding"});
+  narration.step({"--state", "small", "apply", "--allow-disruption", other}, 0,
+                 {"12 added, 0 modified, 12 removed"});
 }
 
-void otherDriver(Narration& narration, const std::string& directory) {
-  const std::vector<std::string> bfrt = {"--state", directory + "/state-bfrt", "--driver", "bfrt"};
+void otherDriver(Narration& narration) {
   narration.section("The same table through the BF Runtime driver");
-  narration.step(bfrt, {"apply", directory + "/policy.txt"}, 0, {"16 added"});
-  narration.step(bfrt, {"classify", "dscp=12", "cos=3"}, 0, {"traffic class 1, queue 1"});
-  narration.step(bfrt, {"clear"}, 0, {"0 added, 0 modified, 16 removed, default reset"});
+  narration.step({"--state", "bfrt", "--driver", "bfrt", "apply", "policy.txt"}, 0, {"16 added"});
+  narration.step({"--state", "bfrt", "--driver", "bfrt", "classify", "dscp=12", "cos=3"}, 0,
+                 {"traffic class 1, queue 1"});
+  narration.step({"--state", "bfrt", "--driver", "bfrt", "clear"}, 0,
+                 {"0 added, 0 modified, 16 removed, default reset"});
 }
 
 }  // namespace
@@ -193,10 +203,11 @@ int runDemo() {
   const std::string directory = pattern;
   Narration narration(directory);
   narration.say("tcagent demo: the ingress traffic-class table of a simulated switching chip.");
-  narration.say("Each command below is a run of tcagent of its own, as an operator types it.");
-  lifeOfTheTable(narration, directory);
-  roomOfTheTable(narration, directory);
-  otherDriver(narration, directory);
+  narration.say("Each command below is a run of tcagent of its own, as an operator types it, in");
+  narration.say(directory + ".");
+  lifeOfTheTable(narration);
+  roomOfTheTable(narration);
+  otherDriver(narration);
   std::filesystem::remove_all(directory);
   if (narration.failures()) {
     narration.section("The demo FAILED");

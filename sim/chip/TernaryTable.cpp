@@ -1,8 +1,6 @@
 #include "sim/chip/TernaryTable.h"
 
-#include <algorithm>
 #include <atomic>
-#include <bit>
 #include <cstring>
 #include <limits>
 #include <stdexcept>

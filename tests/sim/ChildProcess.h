@@ -43,29 +43,35 @@ inline int exitCodeOf(pid_t child) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// A start that child processes wait for, so that they race from the same moment.
-class StartSignal {
+// Whether the child has ended, without waiting; once it has, it is no longer there to wait for.
+inline bool ended(pid_t child) {
+  int status = 0;
+  return ::waitpid(child, &status, WNOHANG) == child;
+}
+
+// A signal through a pipe that child processes wait for, so that they start when their parent
+// sends it: at the same moment, when it is sent to all of them at once.
+class Signal {
  public:
-  StartSignal() {
+  Signal() {
     if (::pipe(ends_) != 0) throw std::runtime_error("cannot make a pipe");
   }
-  ~StartSignal() {
-    for (int end : ends_)
-      if (end >= 0) ::close(end);
+  ~Signal() {
+    ::close(ends_[0]);
+    ::close(ends_[1]);
   }
-  StartSignal(const StartSignal&) = delete;
-  StartSignal& operator=(const StartSignal&) = delete;
+  Signal(const Signal&) = delete;
+  Signal& operator=(const Signal&) = delete;
 
-  // In a child: returns once the parent gave the signal.
-  void awaited() {
-    ::close(ends_[1]);
-    char byte;
-    while (::read(ends_[0], &byte, 1) < 0) {
-    }
+  // Sends the signal to `receivers` processes.
+  void sent(int receivers = 1) {
+    for (int sent = 0; sent < receivers;)
+      sent += static_cast<int>(::write(ends_[1], "s", 1) == 1);
   }
-  void given() {
-    ::close(ends_[1]);
-    ends_[1] = -1;
+  void received() {
+    char signal;
+    while (::read(ends_[0], &signal, 1) != 1) {
+    }
   }
 
  private:

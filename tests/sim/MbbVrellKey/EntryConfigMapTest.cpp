@@ -129,21 +129,44 @@ TEST_F(EntryConfigMapTest, AProcessKilledWhileGrowingTheStoreLeavesTheOldOrTheNe
       map->recordIs(record);
   }
   const std::vector<char> smallStore = fileBytes(storePath());
-  auto start = std::chrono::steady_clock::now();
-  open(large);
-  const auto growth = std::chrono::steady_clock::now() - start;
+  const std::string grownPath = storePath() + ".new";
+  // A child that grows the small store.
+  auto grower = [&] {
+    std::filesystem::remove(grownPath);
+    std::ofstream(storePath(), std::ios::binary | std::ios::trunc)
+        .write(smallStore.data(), static_cast<std::streamsize>(smallStore.size()));
+    return SimTesting::childRunning([&] { open(large); });
+  };
+  // Waits until the child begins the grown store; false when it ended first.
+  auto makingBegun = [&](pid_t child) {
+    while (!std::filesystem::exists(grownPath)) {
+      if (SimTesting::ended(child)) return false;
+    }
+    return true;
+  };
+  std::chrono::steady_clock::duration making{};
+  pid_t timed = grower();
+  if (makingBegun(timed)) {
+    auto begun = std::chrono::steady_clock::now();
+    while (std::filesystem::exists(grownPath)) {
+    }
+    making = std::chrono::steady_clock::now() - begun;
+    ASSERT_EQ(SimTesting::exitCodeOf(timed), 0);
+  }
 
+  // Each kill comes a little later after the grown store is begun, up to the time its making
+  // took above.
   constexpr int rounds = 40;
   int cutShort = 0;
   for (int round = 0; round < rounds; ++round) {
     SCOPED_TRACE(round);
-    std::ofstream(storePath(), std::ios::binary | std::ios::trunc)
-        .write(smallStore.data(), static_cast<std::streamsize>(smallStore.size()));
-    pid_t grower = SimTesting::childRunning([this] { open(large); });
-    std::this_thread::sleep_for(growth * 2 * round / rounds);
-    ::kill(grower, SIGKILL);
-    SimTesting::exitCodeOf(grower);
-    cutShort += std::filesystem::exists(storePath() + ".new");
+    pid_t child = grower();
+    if (makingBegun(child)) {
+      std::this_thread::sleep_for(making * round / rounds);
+      ::kill(child, SIGKILL);
+      SimTesting::exitCodeOf(child);
+    }
+    cutShort += std::filesystem::exists(grownPath);
     EXPECT_THAT(std::filesystem::file_size(storePath()),
                 testing::AnyOf(storeBytes(small), storeBytes(large)));
     EXPECT_EQ(walk(*open(small)), rowsOf(records));

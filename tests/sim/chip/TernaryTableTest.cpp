@@ -137,10 +137,10 @@ TEST_F(TernaryTableTest, TwoProcessesMakingTheStateAtOnceLeaveOneWholeState) {
   for (int round = 0; round < 100; ++round) {
     SCOPED_TRACE(round);
     std::filesystem::remove(statePath());
-    SimTesting::StartSignal start;
-    pid_t small = SimTesting::childRunning([&] { start.awaited(), attach(512); });
-    pid_t large = SimTesting::childRunning([&] { start.awaited(), attach(2048); });
-    start.given();
+    SimTesting::Signal start;
+    pid_t small = SimTesting::childRunning([&] { start.received(), attach(512); });
+    pid_t large = SimTesting::childRunning([&] { start.received(), attach(2048); });
+    start.sent(2);
     EXPECT_EQ(SimTesting::exitCodeOf(small), 0);
     EXPECT_EQ(SimTesting::exitCodeOf(large), 0);
     std::unique_ptr<TernaryTable> table;

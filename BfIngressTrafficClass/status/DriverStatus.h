@@ -11,6 +11,7 @@ using DriverStatus = std::int32_t;
 namespace DriverStatusCode {
 inline constexpr DriverStatus success = 0;
 inline constexpr DriverStatus noSystemResources = 2;
+inline constexpr DriverStatus invalidArguments = 3;
 inline constexpr DriverStatus alreadyExists = 4;
 inline constexpr DriverStatus objectNotFound = 6;
 inline constexpr DriverStatus notEnoughSpace = 9;

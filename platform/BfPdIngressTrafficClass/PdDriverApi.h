@@ -97,6 +97,8 @@ using PdGetEntryCount = PdStatus (*)(U32 sessionId, PdDevTarget target, U32* cou
 using PdGetTableSize = PdStatus (*)(U32 sessionId, PdDevTarget target, U32* size);
 // The default entry's handle; "Object not found" while no default action is set.
 using PdGetDefaultEntryHandle = PdStatus (*)(U32 sessionId, PdDevTarget target, U32* entryHandle);
+// How many pipes the device has: pipes 0 to the count less one.
+using PdGetNumActivePipes = PdStatus (*)(U32 deviceId, U32* pipes);
 }
 
 // The full names under which a driver library exports the functions.
@@ -122,6 +124,7 @@ inline constexpr const char* getEntryCount =
     "p4_pd_zorvik_switch_ingressTrafficClass_get_entry_count";
 inline constexpr const char* getTableSize =
     "p4_pd_zorvik_switch_ingressTrafficClass_get_table_size";
+inline constexpr const char* getNumActivePipes = "bf_get_num_active_pipes";
 inline constexpr const char* getDefaultEntryHandle =
     "p4_pd_zorvik_switch_ingressTrafficClass_table_get_default_entry_handle";
 }  // namespace PdFunctionName

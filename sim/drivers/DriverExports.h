@@ -38,6 +38,7 @@ SimDrivers::Exported<BfPdIngressTrafficClass::PdGetNextEntryHandles>
     p4_pd_zorvik_switch_ingressTrafficClass_get_next_entry_handles;
 SimDrivers::Exported<BfPdIngressTrafficClass::PdGetEntryCount>
     p4_pd_zorvik_switch_ingressTrafficClass_get_entry_count;
+SimDrivers::Exported<BfPdIngressTrafficClass::PdGetNumActivePipes> bf_get_num_active_pipes;
 SimDrivers::Exported<BfPdIngressTrafficClass::PdGetTableSize>
     p4_pd_zorvik_switch_ingressTrafficClass_get_table_size;
 SimDrivers::Exported<BfPdIngressTrafficClass::PdGetDefaultEntryHandle>

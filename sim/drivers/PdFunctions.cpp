@@ -260,4 +260,14 @@ PdStatus p4_pd_zorvik_switch_ingressTrafficClass_table_get_default_entry_handle(
   return *entryHandle ? StatusCode::success : StatusCode::objectNotFound;
 }
 
+PdStatus bf_get_num_active_pipes(U32 deviceId, U32* pipes) {
+  constexpr PdOperation operation = "bf_get_num_active_pipes";
+  if (!pipes) return StatusCode::invalidArguments;
+  logCall(operation.name(), "device %u", deviceId);
+  if (Status status = SimChip::Faults::check(operation.name())) return status;
+  if (!SimChip::deviceTable(deviceId)) return StatusCode::invalidArguments;
+  *pipes = pipesPerDevice;
+  return StatusCode::success;
+}
+
 }  // extern "C"

@@ -1,5 +1,6 @@
 // The PD functions that the driver libraries' gate checks for injected faults, by their names
-// after the table's prefix "p4_pd_zorvik_switch_ingressTrafficClass_".
+// after the table's prefix "p4_pd_zorvik_switch_ingressTrafficClass_", and the device's functions
+// by their whole names.
 #pragma once
 
 #include "sim/chip/FaultOperation.h"
@@ -19,6 +20,7 @@ inline constexpr const char* pdOperations[] = {
     "get_entry_count",
     "get_table_size",
     "table_get_default_entry_handle",
+    "bf_get_num_active_pipes",
 };
 using PdOperation = SimChip::FaultOperation<pdOperations>;
 

@@ -30,6 +30,26 @@ U32 sessionOpened(void* driver) {
   return session;
 }
 
+// Refuses a pipe that the device does not have.
+void checkPipe(const DriverQueries& queries, const AgentOptions& options) {
+  if (options.pipe == pdAllPipes) return;
+  U32 pipes = queries.activePipes();
+  if (options.pipe >= pipes) {
+    throw UsageError(fmt::format("--pipe {}: device {} has pipes 0 to {} (or 65535, all of them)",
+                                 options.pipe, options.device, pipes - 1));
+  }
+}
+
+// The driver refuses to set the table's entry scope for `pipe` only while the table holds
+// entries of the other scope.
+std::string entryScopeRefused(U16 pipe, const std::string& refusal) {
+  return fmt::format(
+      "the table's entries were programmed for {}, and its entry scope changes only while it "
+      "holds none: run with {}, or clear the table that way first ({})",
+      pipe == pdAllPipes ? "a single pipe" : "all pipes",
+      pipe == pdAllPipes ? "the --pipe they were programmed with" : "no --pipe", refusal);
+}
+
 }  // namespace
 
 AgentTable::AgentTable(const AgentOptions& options)
@@ -42,13 +62,19 @@ AgentTable::AgentTable(const AgentOptions& options)
     injectFaults(driver_, options.faults);
     session_ = sessionOpened(driver_);
     queries_ = DriverQueries(driver_, session_, options.device, options.pipe);
+    checkPipe(queries_, options);
     // One record for each entry the chip can hold, and one for the default entry.
     keys_ = MbbVrellKey::VrellKeyManager::VrellKeyManagerIs(options.stateDirectory, options.device,
                                                             tableName, chip_->capacity() + 1);
     statuses_ = BfnTableStatusManager::StatusManager::StatusManagerIs();
     U64 changesBefore = chip_->changes();
-    table_ = options.factory(keys_, statuses_, driver_, session_, options.device, options.pipe,
-                             options.driverPath);
+    try {
+      table_ = options.factory(keys_, statuses_, driver_, session_, options.device, options.pipe,
+                               options.driverPath);
+    } catch (const BfTable::BfTableException& error) {
+      if (error.status() != DriverStatusCode::invalidArguments) throw;
+      throw std::runtime_error(entryScopeRefused(options.pipe, error.what()));
+    }
     start_.reconciled = table_->helper()->sdkHandles()->entries();
     checkStart(*this, start_);
     start_.programmed = chip_->changes() - changesBefore;

@@ -166,7 +166,8 @@ void lifeOfTheTable(Narration& narration) {
 
 void roomOfTheTable(Narration& narration) {
   narration.section("Room: a table of 16 entries");
-  narration.say("twenty.txt has 20 entries: the table cannot hold them, and nothing is programmed.");
+  narration.say(
+      "twenty.txt has 20 entries: the table cannot hold them, and nothing is programmed.");
   std::string twenty = narration.file("twenty.txt", numberedPolicy(0, 20));
   narration.step({"--state", "small", "--capacity", "16", "apply", twenty}, 1,
                  {"the policy needs 20 entries; the table holds 16"});
@@ -175,7 +176,8 @@ void roomOfTheTable(Narration& narration) {
   narration.step({"--state", "small", "apply", narration.file("first.txt", numberedPolicy(0, 12))},
                  0, {"12 added"});
   std::string other = narration.file("other.txt", numberedPolicy(20, 12));
-  narration.step({"--state", "small", "apply", other}, 1, {"needs room for 24 entries at its peak"});
+  narration.step({"--state", "small", "apply", other}, 1,
+                 {"needs room for 24 entries at its peak"});
   narration.say("--allow-disruption removes as many old entries as it must before adding:");
   narration.step({"--state", "small", "apply", "--dry-run", "--allow-disruption", other}, 0,
                  {"8 removed before adding"});

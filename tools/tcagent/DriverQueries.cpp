@@ -108,6 +108,15 @@ TableRoom DriverQueries::room(const IngressTrafficClassTable& table) const {
   return room;
 }
 
+U32 DriverQueries::activePipes() const {
+  auto get = function<PdGetNumActivePipes>(PdFunctionName::getNumActivePipes);
+  U32 pipes = 0;
+  if (PdStatus status = get(target_.deviceId, &pipes)) {
+    throw DriverRefusal(PdFunctionName::getNumActivePipes, status);
+  }
+  return pipes;
+}
+
 const char* DriverQueries::readBackCall(const IngressTrafficClassTable& table) {
   return bindingOf(table).tables[0] ? "tableEntryGet" : PdFunctionName::tableGetEntry;
 }

@@ -40,6 +40,8 @@ class DriverQueries {
   // The table's size and use, through the BF Runtime table when `table` is programmed through
   // one, else through the PD functions.
   TableRoom room(const BfIngressTrafficClass::IngressTrafficClassTable& table) const;
+  // How many pipes the device has.
+  U32 activePipes() const;
   // The name of the call by which `table` reads an entry back.
   static const char* readBackCall(const BfIngressTrafficClass::IngressTrafficClassTable& table);
 

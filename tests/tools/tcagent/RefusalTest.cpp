@@ -34,6 +34,7 @@ const Refusal refusals[] = {
      {"--capacity", "'0' is not a number from 1 to 1048576"}},
     {"CapacityTooLarge", {"--capacity", "4294967295", "show"}, {"from 1 to 1048576"}},
     {"PipeNotANumber", {"--pipe", "all", "show"}, {"--pipe", "'all' is not a number"}},
+    {"PipeTheDeviceLacks", {"--pipe", "7", "show"}, {"--pipe 7: device 0 has pipes 0 to 3"}},
     {"FormatNotAChoice",
      {"show", "--format", "yaml"},
      {"--format", "yaml", "table", "entry", "json"}},
@@ -100,6 +101,19 @@ TEST_F(TcAgentTest, HelpVersionAndOptionsGoWhereOperatorsPutThem) {
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, shown);
   }
+}
+
+// The entries of one pipe and of all pipes cannot share the table: the run says which pipe to
+// give, and the table works again with it.
+TEST_F(TcAgentTest, APipeOtherThanTheEntriesOnesSaysWhichToGive) {
+  outputOf({"--pipe", "2", "apply", writePolicy({"prio=1 dscp=1 -> tc=1 qid=1"})});
+  const Outcome allPipes = tcagent({"show"});
+  EXPECT_EQ(allPipes.status, 1);
+  EXPECT_THAT(allPipes.err, HasSubstr("programmed for a single pipe"));
+  EXPECT_THAT(allPipes.err, HasSubstr("run with the --pipe they were programmed with"));
+  EXPECT_EQ(outputOf({"--pipe", "2", "clear"}),
+            "0 added, 0 modified, 1 removed, default unchanged\n");
+  EXPECT_EQ(shownLines(), std::vector<std::string>());
 }
 
 TEST_F(TcAgentTest, WithJsonAskedForAnErrorIsAJsonObject) {

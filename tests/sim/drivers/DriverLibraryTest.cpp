@@ -30,6 +30,7 @@ struct Library {
   const char* name;
   const char* path;
   bool bfRt;
+  friend void PrintTo(const Library& library, std::ostream* out) { *out << library.name; }
 };
 const Library libraries[] = {{"Pd", BFITC_PD_DRIVER, false}, {"Bfrt", BFITC_BFRT_DRIVER, true}};
 

@@ -39,6 +39,7 @@ std::vector<int> everyPdCall(const LoadedDriver& driver) {
                                                                                 &defaultHandle),
       driver.function<PdTableDelete>(Function::tableDelete)(session, 0, handle),
       driver.function<PdTableResetDefault>(Function::tableResetDefault)(session, target),
+      driver.function<PdGetNumActivePipes>(Function::getNumActivePipes)(0, &count),
   };
 }
 

@@ -20,10 +20,6 @@ using namespace Vrell::StoreLayout;
 
 constexpr const char* tableName = "ingressTrafficClass";
 
-<<<<<<< HEAD
-// Walks the records: how many it read, or none when it met a damaged one.
-std::optional<U32> walkRecords(const Vrell::EntryConfigMap& records) {
-=======
 std::vector<uint8_t> describedStore(FuzzedValues& in) {
   const U32 capacity = 1 + in.next<uint8_t>() % 16;
   Header header{fuzzedHeader(format, capacity, in), 0};
@@ -44,9 +40,8 @@ std::vector<uint8_t> describedStore(FuzzedValues& in) {
   return stateFileBytes(header, records, in);
 }
 
-// How many records a walk read, or none when it met a damaged one.
-std::optional<U32> walked(const Vrell::EntryConfigMap& records) {
->>>>>>> state
+// Walks the records: how many it read, or none when it met a damaged one.
+std::optional<U32> walkRecords(const Vrell::EntryConfigMap& records) {
   Vrell::IterHint hint;
   Vrell::EntryConfig record(0, 0, 0, 0, 0);
   U32 read = 0;
@@ -80,14 +75,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } catch (const std::runtime_error&) {
     return 0;
   }
-<<<<<<< HEAD
   if (!walkRecords(*records)) records->doCorruptionDetected("fuzzed");
   if (walkRecords(*records) != records->records()) std::abort();
-=======
-  if (!walked(*records)) records->doCorruptionDetected("fuzzed");
-  if (walked(*records) != records->records()) std::abort();
   if (records->records() >= room) return 0;
->>>>>>> state
   const Vrell::EntryConfig added(~0ull, 1, 2, Vrell::EntryKind::entry, 3);
   records->recordIs(added);
   const std::optional<Vrell::EntryConfig> readBack = records->record(added.key());

@@ -15,13 +15,13 @@ namespace {
 using namespace BfIngressTrafficClass;
 using namespace BfPdIngressTrafficClass;
 
-void* driverLoaded(const std::string& path) {
+void* loadDriver(const std::string& path) {
   void* driver = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!driver) throw UsageError("cannot load the driver library: " + std::string(::dlerror()));
   return driver;
 }
 
-U32 sessionOpened(void* driver) {
+U32 openSession(void* driver) {
   auto init = reinterpret_cast<PdClientInit>(::dlsym(driver, PdFunctionName::clientInit));
   if (!init)
     throw UsageError("the driver library lacks " + std::string(PdFunctionName::clientInit));
@@ -58,9 +58,9 @@ AgentTable::AgentTable(const AgentOptions& options)
       driver_(nullptr),
       queries_(nullptr, 0, options.device, options.pipe) {
   try {
-    driver_ = driverLoaded(options.driverPath);
+    driver_ = loadDriver(options.driverPath);
     injectFaults(driver_, options.faults);
-    session_ = sessionOpened(driver_);
+    session_ = openSession(driver_);
     queries_ = DriverQueries(driver_, session_, options.device, options.pipe);
     checkPipe(queries_, options);
     // One record for each entry the chip can hold, and one for the default entry.

@@ -20,12 +20,12 @@ namespace {
 
 AgentOptions agentOptionsOf(const CommandLine& line) {
   AgentOptions options;
-  options.stateDirectory = stateDirectoryChecked(line.stateDirectory, line.stateDirectoryGiven);
+  options.stateDirectory = prepareStateDirectory(line.stateDirectory, line.stateDirectoryGiven);
   options.driverPath = driverPath(line.driver);
   options.device = line.device;
   options.pipe = line.pipe;
   options.capacity = line.capacity;
-  options.factory = pluginEntryPoint();
+  options.factory = loadPluginEntryPoint();
   options.adoptUntracked = true;
   options.faults = line.faults;
   return options;
@@ -187,7 +187,7 @@ int applyPolicy(const CommandLine& line, const Policy& policy, const char* uncha
 }
 
 int checkPolicy(const CommandLine& line, std::ostream& out) {
-  Policy policy = policyRead(line.policyPath);
+  Policy policy = readPolicy(line.policyPath);
   PolicyFindings found = policyFindings(policy);
   std::string summary =
       fmt::format("{}: {} {}{}; {}", policy.source, policy.entries.size(),
@@ -223,7 +223,7 @@ int runCommand(const CommandLine& line, std::ostream& out, std::ostream& err) {
   if (line.command == "check") return checkPolicy(line, out);
   // A bad policy is refused before anything starts.
   if (line.command == "apply") {
-    return applyPolicy(line, policyRead(line.policyPath), "the table already holds the policy", out,
+    return applyPolicy(line, readPolicy(line.policyPath), "the table already holds the policy", out,
                        err);
   }
   if (line.command == "clear") {

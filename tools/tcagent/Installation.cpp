@@ -39,7 +39,7 @@ std::string driverPath(const std::string& driver) {
   return driver;
 }
 
-TableFactory pluginEntryPoint() {
+TableFactory loadPluginEntryPoint() {
   std::string path = libraryDirectory() + "/" + pluginFile;
   void* plugin = ::dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL);
   if (!plugin) throw std::runtime_error("cannot load the plug-in: " + std::string(::dlerror()));

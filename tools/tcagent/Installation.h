@@ -14,6 +14,6 @@ std::string driverPath(const std::string& driver);
 
 // Loads the plug-in library and finds its entry point under its ordinary linkage name. Raises
 // std::runtime_error when it cannot.
-TableFactory pluginEntryPoint();
+TableFactory loadPluginEntryPoint();
 
 }  // namespace TcAgent

@@ -223,7 +223,7 @@ std::optional<std::size_t> keyFieldNamed(std::string_view name) {
   return std::nullopt;
 }
 
-Policy policyRead(const std::string& path) {
+Policy readPolicy(const std::string& path) {
   PolicySource source(path);
   Policy policy = source.holdsJsonDocument() ? policyOfDocument(source.readRest(), source.name())
                                              : policyOfLines(source);

@@ -53,7 +53,7 @@ struct Policy {
 inline constexpr std::size_t policyEntriesMax = std::size_t{1} << 20;
 
 // Reads and validates the policy of `path` ("-": standard input). Raises PolicyError.
-Policy policyRead(const std::string& path);
+Policy readPolicy(const std::string& path);
 
 EntryKey entryKeyOf(const BfIngressTrafficClass::IngressTrafficClassMatchSpec& match);
 BfIngressTrafficClass::IngressTrafficClassMatchSpec::Ptr matchOf(const EntryKey& key);

@@ -24,7 +24,7 @@ std::string fileKind(mode_t mode) {
   return "not a regular file";
 }
 
-int opened(const std::string& path) {
+int openPolicyFile(const std::string& path) {
   int descriptor = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (descriptor < 0) {
     if (errno == ELOOP) throw PolicyError(path, "is a symbolic link; name the file it points to");
@@ -49,7 +49,7 @@ PolicySource::PolicySource(const std::string& path)
   if (path == "-") {
     descriptor_ = STDIN_FILENO;
   } else {
-    descriptor_ = opened(path);
+    descriptor_ = openPolicyFile(path);
     ownsDescriptor_ = true;
   }
 }

@@ -8,7 +8,7 @@ namespace TcAgent {
 // Calls `visit` with each record in key order until it answers false. Raises
 // Kiv::CorruptionDetectedException at a damaged record that the store has not yet dropped.
 template <class Visit>
-void recordsVisited(const Vrell::EntryConfigMap& records, Visit&& visit) {
+void visitRecords(const Vrell::EntryConfigMap& records, Visit&& visit) {
   Vrell::IterHint hint;
   Vrell::EntryConfig record(0, 0, 0, 0, 0);
   for (bool found = records.firstRecord(&record, hint); found && visit(record);

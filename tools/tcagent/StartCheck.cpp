@@ -32,11 +32,11 @@ struct Adoption {
 };
 
 // The intact records; a damaged one is reported to the store, which drops it.
-std::vector<Vrell::EntryConfig> intactRecords(Vrell::EntryConfigMap& records) {
+std::vector<Vrell::EntryConfig> readIntactRecords(Vrell::EntryConfigMap& records) {
   while (true) {
     std::vector<Vrell::EntryConfig> found;
     try {
-      recordsVisited(records, [&found](const Vrell::EntryConfig& record) {
+      visitRecords(records, [&found](const Vrell::EntryConfig& record) {
         found.push_back(record);
         return true;
       });
@@ -58,7 +58,7 @@ class Check {
 
   void run() {
     readChip();
-    for (const Vrell::EntryConfig& record : intactRecords(agent_.records()))
+    for (const Vrell::EntryConfig& record : readIntactRecords(agent_.records()))
       checkRecord(record);
     if (adopting_) findUntracked();
     // Nothing is changed before this point.

@@ -57,7 +57,7 @@ std::string defaultDirectory() {
 
 }  // namespace
 
-std::string stateDirectoryChecked(const std::string& requested, bool given) {
+std::string prepareStateDirectory(const std::string& requested, bool given) {
   std::string directory = given ? requested : defaultDirectory();
   if (directory.empty()) throw UsageError("--state: an empty path names no directory");
   if (::mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST) {

@@ -12,6 +12,6 @@ namespace TcAgent {
 // Like ssh and tmux with theirs, it takes only a real directory (not a symbolic link) owned by
 // the user and not writable by group or others; raises UsageError naming the path and the problem
 // otherwise.
-std::string stateDirectoryChecked(const std::string& requested, bool given);
+std::string prepareStateDirectory(const std::string& requested, bool given);
 
 }  // namespace TcAgent

@@ -19,7 +19,7 @@ std::vector<U32> chipHandles(const SimChip::TernaryTable& chip) {
 
 std::vector<Vrell::EntryConfig> recordsOf(const Vrell::EntryConfigMap& records) {
   std::vector<Vrell::EntryConfig> found;
-  TcAgent::recordsVisited(records, [&found](const Vrell::EntryConfig& record) {
+  TcAgent::visitRecords(records, [&found](const Vrell::EntryConfig& record) {
     found.push_back(record);
     return true;
   });

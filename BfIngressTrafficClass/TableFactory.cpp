@@ -37,6 +37,7 @@ void reconcile(const IngressTrafficClassTable& table, MbbVrellKey::VrellKeyManag
   BF_ITC_CHECK(config, "vrellKeyManager->mbbVrellTableConfig()", 159, factorySignature);
   Vrell::EntryConfigMap& records = config->entryConfigMap();
   IngressTrafficClassTableHandles& handles = *table.helper()->sdkHandles();
+  handles.entriesReserve(records.records());  // the map does not grow while the walk fills it
   Vrell::IterHint hint;
   Vrell::EntryConfig record(0, 0, 0, 0, 0);
   Vrell::EntryKey highestKey = 0;

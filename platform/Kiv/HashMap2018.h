@@ -8,8 +8,9 @@
 // following slot of the run back into the freed one where its home allows, so that no removed
 // slot stays behind to be skipped. The array's size is a power of two, at least
 // `minimumSlots`; it doubles before an insertion would fill more than three quarters of it, and
-// halves when an erase leaves fewer than a third of it in use, so that a map never keeps more
-// than three slots per key.
+// halves when an erase leaves less than a quarter of it in use: fewer than three slots per key
+// after growing, at most four after erasing, and a third of the keys must go between a growth
+// and the next halving.
 #pragma once
 
 #include <bit>
@@ -126,7 +127,7 @@ class HashMap2018 {
     }
     slots_[freed].hashBits = 0;
     --size_;
-    if (size_ * std::size_t{3} < capacity_ && capacity_ > minimumSlots) shrink();
+    if (size_ * std::size_t{4} < capacity_ && capacity_ > minimumSlots) shrink();
     return true;
   }
 
@@ -185,6 +186,12 @@ class HashMap2018 {
     return slot;
   }
 
+  std::size_t freeSlotFrom(std::size_t slot) const noexcept {
+    while (slots_[slot].hashBits)
+      slot = following(slot);
+    return slot;
+  }
+
   void fill(Node& slot, const Ptr<Key>& key, const Value& value, U32 hashBits) noexcept {
     slot.key = key;
     slot.value = value;
@@ -202,9 +209,10 @@ class HashMap2018 {
     mask_ = capacity - 1;
     homeShift_ = 32 - std::countr_zero(capacity);
     for (Node* slot = old; slot != old + oldCapacity; ++slot) {
-      if (slot->hashBits) slots_[slotOf(slot->key.ptr(), slot->hashBits)] = std::move(*slot);
+      if (slot->hashBits) slots_[freeSlotFrom(homeOf(slot->hashBits))] = std::move(*slot);
     }
-    slotsRelease(old, oldCapacity);
+    // Every key reference has moved out, so the old slots hold nothing to release.
+    if (old) Node::operator delete(old, oldCapacity * sizeof(Node));
   }
 
   // Keeps the larger array if memory is short.

@@ -18,11 +18,10 @@ class IngressTrafficClassTableHandles : public Kiv::Entity {
   using Ptr = Kiv::Ptr<IngressTrafficClassTableHandles>;
   using PtrConst = Kiv::Ptr<const IngressTrafficClassTableHandles>;
 
-  // A node of the map: the key reference, then the handle.
-  struct HN_Entry : Kiv::HashMap2018Node<HN_Entry, const IngressTrafficClassMatchSpec,
-                                         BfnTable::BfnSdkEntryHandle> {
+  // A slot of the map: the key reference, then the handle. Its tracker counts the map's slots.
+  struct HN_Entry
+      : Kiv::HashMap2018Node<const IngressTrafficClassMatchSpec, BfnTable::BfnSdkEntryHandle> {
     KIV_ALLOCATION_TRACKED();
-    using HashMap2018Node::HashMap2018Node;
   };
   using EntryMap = Kiv::HashMap2018<HN_Entry>;
 
@@ -57,6 +56,8 @@ class IngressTrafficClassTableHandles : public Kiv::Entity {
     return removed;
   }
   U32 entries() const noexcept { return entries_.size(); }
+  // Makes room for `count` entries in all, so that storing that many grows nothing.
+  void entriesReserve(U32 count) { entries_.reserve(count); }
   // Iteration over every node, in the map's own order, from the first or from `start`.
   EntryMap::Iterator entryIter() const noexcept { return entries_.begin(); }
   EntryMap::Iterator entryIterAt(

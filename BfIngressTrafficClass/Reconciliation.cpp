@@ -25,6 +25,7 @@ bool findRecord(Vrell::EntryConfigMap& records, Lookup&& lookup) {
 void reconcile(const IngressTrafficClassTable& table, MbbVrellKey::VrellKeyManager& keys,
                Vrell::EntryConfigMap& records) {
   IngressTrafficClassTableHandles& handles = *table.helper()->sdkHandles();
+  handles.entriesReserve(records.records());  // the map does not grow while the walk fills it
   Vrell::IterHint hint;
   Vrell::EntryConfig record(0, 0, 0, 0, 0);
   Vrell::EntryKey highestKey = 0;

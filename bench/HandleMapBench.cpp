@@ -1,5 +1,5 @@
 // Benchmarks of the handle map: insert, find and erase while the map holds a thousand or a
-// million keys, and the bytes that the map's nodes and buckets take per key.
+// million keys, and the bytes that the map's slots take per key.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -10,7 +10,6 @@
 
 #include "BfIngressTrafficClass/IngressTrafficClassMatchSpec.h"
 #include "BfIngressTrafficClass/IngressTrafficClassTableHandles.h"
-#include "platform/Kiv/HashMap2018.h"
 #include "platform/Kiv/MemAllocationTracker.h"
 
 namespace {
@@ -38,22 +37,18 @@ struct LoadedMap {
       BfIngressTrafficClass::ingressTrafficClassTableHandlesFactory();
   Keys present;
   Keys absent;
-  double nodeBytesPerKey;
-  double bucketBytesPerKey;
+  double bytesPerKey;
 };
 
 LoadedMap::LoadedMap(std::size_t size) : present(newKeys(size)), absent(newKeys(size)) {
-  const Kiv::MemAllocationTracker& nodes =
+  const Kiv::MemAllocationTracker& slots =
       IngressTrafficClassTableHandles::HN_Entry::memAllocationTracker_;
-  const Kiv::MemAllocationTracker& buckets = Kiv::hashMap2018BucketTracker;
-  const U64 nodeBytesBefore = nodes.liveBytes();
-  const U64 bucketBytesBefore = buckets.liveBytes();
+  const U64 bytesBefore = slots.liveBytes();
   for (const auto& key : present)
     handles->entryIs(key, benchHandle);
-  nodeBytesPerKey = double(nodes.liveBytes() - nodeBytesBefore) / size;
-  bucketBytesPerKey = double(buckets.liveBytes() - bucketBytesBefore) / size;
+  bytesPerKey = double(slots.liveBytes() - bytesBefore) / size;
 
-  // Shuffled after filling, so that the visits do not follow the nodes' allocation order.
+  // Shuffled after filling, so that the visits do not follow the keys' allocation order.
   std::mt19937_64 random(size);
   std::shuffle(present.begin(), present.end(), random);
   std::shuffle(absent.begin(), absent.end(), random);
@@ -76,13 +71,11 @@ void onEachKeyInTurn(benchmark::State& state, const Keys& keys, Operation operat
 }
 
 void reportBytesPerKey(benchmark::State& state, const LoadedMap& map) {
-  state.counters["nodeBytesPerKey"] = map.nodeBytesPerKey;
-  state.counters["bucketBytesPerKey"] = map.bucketBytesPerKey;
-  state.counters["bytesPerKey"] = map.nodeBytesPerKey + map.bucketBytesPerKey;
+  state.counters["bytesPerKey"] = map.bytesPerKey;
 }
 
 // entryIs of a key that the map does not hold; the entryDel of it that follows restores the size
-// and finds the key's node still in cache.
+// and finds the key's slot still in cache.
 void BM_EntryIsNewKeyThenEntryDel(benchmark::State& state) {
   LoadedMap& map = loadedMap(state.range(0));
   IngressTrafficClassTableHandles& handles = *map.handles;
@@ -94,7 +87,7 @@ void BM_EntryIsNewKeyThenEntryDel(benchmark::State& state) {
 }
 
 // entryDel of a key that the map holds; the entryIs that puts it back restores the size and finds
-// the key's bucket still in cache.
+// the key's slot still in cache.
 void BM_EntryDelThenEntryIs(benchmark::State& state) {
   LoadedMap& map = loadedMap(state.range(0));
   IngressTrafficClassTableHandles& handles = *map.handles;

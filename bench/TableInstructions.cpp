@@ -74,8 +74,8 @@ void wholeReadBacksCheck(const LoadedTable& table) {
 }
 
 void bytesPrint(const char* when, const BytesPerEntry& bytes) {
-  std::printf("bytes per entry %s: library %.1f (nodes %.1f, buckets %.1f), matches %.1f\n", when,
-              bytes.library(), bytes.nodes, bytes.buckets, bytes.matches);
+  std::printf("bytes per entry %s: library %.1f (handle-map slots), matches %.1f\n", when,
+              bytes.library, bytes.matches);
 }
 
 }  // namespace

@@ -61,15 +61,14 @@ void ResultTable::timesPrint() const {
 void ResultTable::bytesPrint() const {
   std::fprintf(
       stderr,
-      "\nBytes per entry from the allocation trackers; library: handle-map nodes + buckets.\n"
+      "\nBytes per entry from the allocation trackers; library: the handle map's slots.\n"
       "programmed: what programming the entries through the table added (the match objects are\n"
       "the agent's); restored: what a restart's table keeps (it reads the matches back itself).\n");
-  std::fprintf(stderr, "%8s  %-7s %-10s %8s %8s %8s %8s %8s\n", "entries", "backend", "when",
-               "nodes", "buckets", "library", "matches", "others");
+  std::fprintf(stderr, "%8s  %-7s %-10s %8s %8s %8s\n", "entries", "backend", "when", "library",
+               "matches", "others");
   auto print = [](const TableId& table, const char* when, const BytesPerEntry& bytes) {
-    std::fprintf(stderr, "%8u  %-7s %-10s %8.1f %8.1f %8.1f %8.1f %8.1f\n", table.first,
-                 backendName(table.second), when, bytes.nodes, bytes.buckets, bytes.library(),
-                 bytes.matches, bytes.others);
+    std::fprintf(stderr, "%8u  %-7s %-10s %8.1f %8.1f %8.1f\n", table.first,
+                 backendName(table.second), when, bytes.library, bytes.matches, bytes.others);
   };
   for (const auto& [table, bytes] : programmed_)
     print(table, "programmed", bytes);

@@ -4,7 +4,6 @@
 
 #include "BfIngressTrafficClass/IngressTrafficClassMatchSpec.h"
 #include "BfIngressTrafficClass/IngressTrafficClassTableHandles.h"
-#include "platform/Kiv/HashMap2018.h"
 
 namespace TableBench {
 
@@ -14,7 +13,6 @@ TrackedBytes TrackedBytes::now() {
     all += tracker->liveBytes();
   return {BfIngressTrafficClass::IngressTrafficClassTableHandles::HN_Entry::memAllocationTracker_
               .liveBytes(),
-          Kiv::hashMap2018BucketTracker.liveBytes(),
           BfIngressTrafficClass::IngressTrafficClassMatchSpec::memAllocationTracker_.liveBytes(),
           all};
 }
@@ -22,11 +20,10 @@ TrackedBytes TrackedBytes::now() {
 BytesPerEntry bytesPerEntry(const TrackedBytes& before, const TrackedBytes& after, U32 entries) {
   auto perEntry = [entries](std::int64_t growth) { return double(growth) / entries; };
   auto growth = [](U64 from, U64 to) { return std::int64_t(to - from); };
-  std::int64_t nodes = growth(before.nodes, after.nodes);
-  std::int64_t buckets = growth(before.buckets, after.buckets);
+  std::int64_t slots = growth(before.slots, after.slots);
   std::int64_t matches = growth(before.matches, after.matches);
-  std::int64_t others = growth(before.all, after.all) - nodes - buckets - matches;
-  return {perEntry(nodes), perEntry(buckets), perEntry(matches), perEntry(others)};
+  std::int64_t others = growth(before.all, after.all) - slots - matches;
+  return {perEntry(slots), perEntry(matches), perEntry(others)};
 }
 
 }  // namespace TableBench

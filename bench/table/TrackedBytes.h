@@ -1,6 +1,6 @@
 // The live bytes that the allocation trackers count, and how much they grew per entry between two
-// moments: the handle map's nodes and buckets (the library's), the match objects (the agent's,
-// or the library's when a restart reads them back) and every other tracked class together.
+// moments: the handle map's slots (the library's), the match objects (the agent's, or the
+// library's when a restart reads them back) and every other tracked class together.
 #pragma once
 
 #include "platform/Kiv/Types.h"
@@ -8,8 +8,7 @@
 namespace TableBench {
 
 struct TrackedBytes {
-  U64 nodes;
-  U64 buckets;
+  U64 slots;
   U64 matches;
   U64 all;
 
@@ -17,12 +16,9 @@ struct TrackedBytes {
 };
 
 struct BytesPerEntry {
-  double nodes = 0;
-  double buckets = 0;
+  double library = 0;  // the handle map's slots
   double matches = 0;
   double others = 0;
-
-  double library() const noexcept { return nodes + buckets; }
 };
 
 BytesPerEntry bytesPerEntry(const TrackedBytes& before, const TrackedBytes& after, U32 entries);

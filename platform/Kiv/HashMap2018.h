@@ -1,35 +1,43 @@
-// A hash map keyed by the identity of framework objects. Each node holds a counted reference
-// to its key object and a value; the map keeps its key objects alive until they are removed or
-// the map is destroyed. Insert, find and erase are O(1) on average.
+// A hash map keyed by the identity of framework objects, with open addressing: one array of
+// slots, each holding a counted reference to its key object, the value and the key's hash bits.
+// A lookup reads the key's slot and perhaps the few after it, nothing else; an insertion
+// allocates nothing unless the array grows. The map keeps its key objects alive until they are
+// removed or the map is destroyed. Insert, find and erase are O(1) on average.
+//
+// A key goes in the first free slot from its home slot on (linear probing). An erase moves each
+// following slot of the run back into the freed one where its home allows, so that no removed
+// slot stays behind to be skipped. The array's size is a power of two, at least
+// `minimumSlots`; it doubles before an insertion would fill more than three quarters of it, and
+// halves when an erase leaves less than a quarter of it in use: fewer than three slots per key
+// after growing, at most four after erasing, and a third of the keys must go between a growth
+// and the next halving.
 #pragma once
 
 #include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
+#include <memory>
 #include <new>
+#include <stdexcept>
+#include <utility>
 
-#include "platform/Kiv/MemAllocationTracker.h"
 #include "platform/Kiv/Ptr.h"
+#include "platform/Kiv/Types.h"
 
 namespace Kiv {
 
-// Bucket arrays of every map are counted here.
-extern MemAllocationTracker hashMap2018BucketTracker;
-
-// The framework's node layout: chain link, key reference, value. `Derived` adds the class's
-// allocation (KIV_SMALL_OBJECT) and nothing else.
-template <class Derived, class K, class V>
+// The framework's slot layout: key reference, value, and the key's hash bits (0 in a free
+// slot). A map's node class derives from it and adds its allocation functions and tracker
+// (KIV_ALLOCATION_TRACKED) and nothing else: the map takes its slot arrays from them.
+template <class K, class V>
 struct HashMap2018Node {
   using Key = K;
   using Value = V;
 
-  HashMap2018Node(Derived* nextNode, const Ptr<K>& keyObject, const V& nodeValue)
-      : next(nextNode), key(keyObject), value(nodeValue) {}
-
-  Derived* next;
   Ptr<K> key;
-  V value;
+  V value{};
+  // The key's home slot is the top bits of these, as many as the array's size needs.
+  U32 hashBits = 0;
 };
 
 template <class Node>
@@ -38,37 +46,29 @@ class HashMap2018 {
   using Key = typename Node::Key;
   using Value = typename Node::Value;
 
-  // Visits the nodes in the map's own order; valid until the map changes.
+  static constexpr std::size_t minimumSlots = 8;
+  static constexpr std::size_t maximumSlots = std::size_t{1} << 31;
+
+  // Visits the keys in the map's own order, that of their slots; valid until the map changes.
+  // A map does not change while it is iterated: an insertion may grow the array and an erase
+  // moves slots.
   class Iterator {
    public:
-    Node& operator*() const noexcept { return *node_; }
-    Node* operator->() const noexcept { return node_; }
+    const Node& operator*() const noexcept { return *slot_; }
+    const Node* operator->() const noexcept { return slot_; }
     Iterator& operator++() noexcept {
-      node_ = node_->next;
-      if (!node_) settle(bucket_ + 1);
+      slot_ = firstUsedFrom(slot_ + 1, end_);
       return *this;
     }
-    bool operator==(const Iterator& other) const noexcept { return node_ == other.node_; }
-    bool atEnd() const noexcept { return node_ == nullptr; }
+    bool operator==(const Iterator& other) const noexcept { return slot_ == other.slot_; }
+    bool atEnd() const noexcept { return slot_ == end_; }
 
    private:
     friend class HashMap2018;
-    Iterator(const HashMap2018* map, std::size_t bucket, Node* node) noexcept
-        : map_(map), bucket_(bucket), node_(node) {}
-    void settle(std::size_t bucket) noexcept {
-      for (; bucket < map_->bucketCount_; ++bucket) {
-        if (map_->buckets_[bucket]) {
-          bucket_ = bucket;
-          node_ = map_->buckets_[bucket];
-          return;
-        }
-      }
-      node_ = nullptr;
-    }
+    Iterator(const Node* slot, const Node* end) noexcept : slot_(slot), end_(end) {}
 
-    const HashMap2018* map_;
-    std::size_t bucket_;
-    Node* node_;
+    const Node* slot_;
+    const Node* end_;
   };
 
   HashMap2018() noexcept = default;
@@ -78,112 +78,161 @@ class HashMap2018 {
 
   U32 size() const noexcept { return size_; }
 
+  // The slot of `key`, or null; valid until the map changes.
   Node* find(const Key* key) const noexcept {
     if (!size_) return nullptr;
-    Node* node = buckets_[bucketOf(key)];
-    while (node && node->key.ptr() != key)
-      node = node->next;
-    return node;
+    Node& slot = slots_[slotOf(key, hashBitsOf(key))];
+    return slot.hashBits ? &slot : nullptr;
   }
 
-  // Stores `value` under `key`: replaces the value of a node that has the key, else adds a
-  // node that references the key object.
+  // Stores `value` under `key`: replaces the value in the key's slot if it has one, else fills a
+  // free slot with a reference to the key object and the value.
   void insertOrAssign(const Ptr<Key>& key, const Value& value) {
-    if (Node* node = find(key.ptr())) {
-      node->value = value;
-      return;
+    const U32 hashBits = hashBitsOf(key.ptr());
+    if (capacity_) {
+      Node& slot = slots_[slotOf(key.ptr(), hashBits)];
+      if (slot.hashBits) {
+        slot.value = value;
+        return;
+      }
+      if (size_ < keysFitting(capacity_)) {
+        fill(slot, key, value, hashBits);
+        return;
+      }
     }
-    if (size_ >= bucketCount_) rehash(bucketCount_ ? bucketCount_ * 2 : minimumBuckets);
-    Node*& head = buckets_[bucketOf(key.ptr())];
-    head = new Node(head, key, value);
-    ++size_;
+    rehash(capacityFor(size_ + std::size_t{1}));
+    fill(slots_[slotOf(key.ptr(), hashBits)], key, value, hashBits);
   }
 
-  // Removes the node of `key`, releasing its key reference. Gives whether there was one and,
-  // if there was, its value in `removed`.
+  // Makes room for `count` keys in all, so that inserting up to that many grows nothing.
+  void reserve(U32 count) {
+    if (count > keysFitting(capacity_)) rehash(capacityFor(count));
+  }
+
+  // Removes the key's slot, releasing its key reference. Gives whether there was one and, if
+  // there was, its value in `removed`.
   bool erase(const Key* key, Value* removed) noexcept {
-    if (!size_) return false;
-    for (Node** link = &buckets_[bucketOf(key)]; *link; link = &(*link)->next) {
-      Node* node = *link;
-      if (node->key.ptr() != key) continue;
-      *link = node->next;
-      *removed = node->value;
-      delete node;
-      --size_;
-      if (size_ * 3 < bucketCount_ && bucketCount_ > minimumBuckets) shrink();
-      return true;
+    Node* slot = find(key);
+    if (!slot) return false;
+    *removed = slot->value;
+    // Released once the slots are in order again.
+    const Ptr<Key> released = std::move(slot->key);
+    std::size_t freed = static_cast<std::size_t>(slot - slots_);
+    for (std::size_t next = following(freed); slots_[next].hashBits; next = following(next)) {
+      // The slot may move back unless its home lies after the freed slot, up to the slot itself.
+      const std::size_t fromHome = (next - homeOf(slots_[next].hashBits)) & mask_;
+      if (fromHome < ((next - freed) & mask_)) continue;
+      slots_[freed] = std::move(slots_[next]);
+      freed = next;
     }
-    return false;
+    slots_[freed].hashBits = 0;
+    --size_;
+    if (size_ * std::size_t{4} < capacity_ && capacity_ > minimumSlots) shrink();
+    return true;
   }
 
   void clear() noexcept {
-    for (std::size_t bucket = 0; bucket < bucketCount_; ++bucket) {
-      for (Node* node = buckets_[bucket]; node;)
-        delete std::exchange(node, node->next);
-    }
-    releaseBuckets();
+    slotsRelease(std::exchange(slots_, nullptr), std::exchange(capacity_, 0));
     size_ = 0;
   }
 
   Iterator begin() const noexcept {
-    Iterator it(this, 0, nullptr);
-    it.settle(0);
-    return it;
+    return Iterator(firstUsedFrom(slots_, slots_ + capacity_), slots_ + capacity_);
   }
-  // Starts at the node of `key` and goes on in the map's order; the end if `key` is absent.
+  // Starts at the slot of `key` and goes on in the map's order; the end if `key` is absent.
   Iterator at(const Key* key) const noexcept {
-    Node* node = find(key);
-    return node ? Iterator(this, bucketOf(key), node) : end();
+    const Node* slot = find(key);
+    return slot ? Iterator(slot, slots_ + capacity_) : end();
   }
-  Iterator end() const noexcept { return Iterator(this, bucketCount_, nullptr); }
+  Iterator end() const noexcept { return Iterator(slots_ + capacity_, slots_ + capacity_); }
 
  private:
-  static constexpr std::size_t minimumBuckets = 8;
-
-  std::size_t bucketOf(const Key* key) const noexcept {
-    // Fibonacci hashing of the address spreads aligned object addresses over the buckets.
-    return (reinterpret_cast<std::uintptr_t>(key) * 0x9E3779B97F4A7C15ull) >> shift_;
+  // The upper half of the address's Fibonacci hash, which spreads aligned object addresses over
+  // the slots, with the lowest bit set so that no key's bits are those of a free slot. Homes
+  // come from the top bits only, so the set bit moves no key while there are at most
+  // `maximumSlots` slots.
+  static U32 hashBitsOf(const Key* key) noexcept {
+    return static_cast<U32>((reinterpret_cast<std::uintptr_t>(key) * 0x9E3779B97F4A7C15ull) >> 32) |
+           1u;
   }
 
-  void rehash(std::size_t count) {
-    Node** buckets =
-        static_cast<Node**>(trackedAllocate(hashMap2018BucketTracker, count * sizeof(Node*)));
-    std::memset(buckets, 0, count * sizeof(Node*));
-    Node** old = buckets_;
-    std::size_t oldCount = bucketCount_;
-    buckets_ = buckets;
-    bucketCount_ = count;
-    shift_ = 64 - std::countr_zero(count);
-    for (std::size_t bucket = 0; bucket < oldCount; ++bucket) {
-      for (Node* node = old[bucket]; node;) {
-        Node* next = node->next;
-        Node*& head = buckets_[bucketOf(node->key.ptr())];
-        node->next = head;
-        head = node;
-        node = next;
-      }
+  static constexpr std::size_t keysFitting(std::size_t capacity) noexcept {
+    return capacity - capacity / 4;
+  }
+
+  // The smallest array that holds `count` keys.
+  static std::size_t capacityFor(std::size_t count) {
+    std::size_t capacity = minimumSlots;
+    while (keysFitting(capacity) < count)
+      capacity *= 2;
+    if (capacity > maximumSlots) throw std::length_error("Kiv::HashMap2018: too many keys");
+    return capacity;
+  }
+
+  static const Node* firstUsedFrom(const Node* slot, const Node* end) noexcept {
+    while (slot != end && !slot->hashBits)
+      ++slot;
+    return slot;
+  }
+
+  std::size_t homeOf(U32 hashBits) const noexcept { return hashBits >> homeShift_; }
+  std::size_t following(std::size_t slot) const noexcept { return (slot + 1) & mask_; }
+
+  // The slot that holds `key`, or else the free slot where it would go. The array has one.
+  std::size_t slotOf(const Key* key, U32 hashBits) const noexcept {
+    std::size_t slot = homeOf(hashBits);
+    while (slots_[slot].hashBits && slots_[slot].key.ptr() != key)
+      slot = following(slot);
+    return slot;
+  }
+
+  std::size_t freeSlotFrom(std::size_t slot) const noexcept {
+    while (slots_[slot].hashBits)
+      slot = following(slot);
+    return slot;
+  }
+
+  void fill(Node& slot, const Ptr<Key>& key, const Value& value, U32 hashBits) noexcept {
+    slot.key = key;
+    slot.value = value;
+    slot.hashBits = hashBits;
+    ++size_;
+  }
+
+  // Moves every key into a new array of `capacity` slots; leaves the map as it was if the array
+  // cannot be had.
+  void rehash(std::size_t capacity) {
+    Node* slots = static_cast<Node*>(Node::operator new(capacity * sizeof(Node)));
+    std::uninitialized_default_construct_n(slots, capacity);
+    Node* old = std::exchange(slots_, slots);
+    const std::size_t oldCapacity = std::exchange(capacity_, capacity);
+    mask_ = capacity - 1;
+    homeShift_ = 32 - std::countr_zero(capacity);
+    for (Node* slot = old; slot != old + oldCapacity; ++slot) {
+      if (slot->hashBits) slots_[freeSlotFrom(homeOf(slot->hashBits))] = std::move(*slot);
     }
-    if (old) trackedRelease(hashMap2018BucketTracker, old, oldCount * sizeof(Node*));
+    // Every key reference has moved out, so the old slots hold nothing to release.
+    if (old) Node::operator delete(old, oldCapacity * sizeof(Node));
   }
 
-  // Halves the bucket array when fewer than a third of the buckets would be used, so that a map
-  // never keeps more than three bucket pointers per key; keeps the larger array if memory is short.
+  // Keeps the larger array if memory is short.
   void shrink() noexcept {
     try {
-      rehash(bucketCount_ / 2);
+      rehash(capacity_ / 2);
     } catch (const std::bad_alloc&) {
     }
   }
 
-  void releaseBuckets() noexcept {
-    if (buckets_) trackedRelease(hashMap2018BucketTracker, buckets_, bucketCount_ * sizeof(Node*));
-    buckets_ = nullptr;
-    bucketCount_ = 0;
+  static void slotsRelease(Node* slots, std::size_t capacity) noexcept {
+    if (!slots) return;
+    std::destroy_n(slots, capacity);
+    Node::operator delete(slots, capacity * sizeof(Node));
   }
 
-  Node** buckets_ = nullptr;
-  std::size_t bucketCount_ = 0;
-  unsigned shift_ = 64;
+  Node* slots_ = nullptr;
+  std::size_t capacity_ = 0;
+  std::size_t mask_ = 0;
+  unsigned homeShift_ = 32;
   U32 size_ = 0;
 };
 

@@ -8,7 +8,6 @@
 #include <string>
 
 #include "BfIngressTrafficClass/BfIngressTrafficClass"
-#include "platform/Kiv/HashMap2018.h"
 
 namespace BfIngressTrafficClass::Testing {
 
@@ -20,8 +19,7 @@ inline std::map<std::string, U64> liveCounts() {
         &IngressTrafficClassBaseActionSpec::memAllocationTracker_,
         &SetTrafficClassAndEgressQidActionSpec::memAllocationTracker_,
         &IngressTrafficClassTableHandles::memAllocationTracker_,
-        &IngressTrafficClassTableHandles::HN_Entry::memAllocationTracker_,
-        &Kiv::hashMap2018BucketTracker}) {
+        &IngressTrafficClassTableHandles::HN_Entry::memAllocationTracker_}) {
     counts[tracker->typeName()] = tracker->liveObjects();
   }
   return counts;

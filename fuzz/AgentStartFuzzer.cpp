@@ -47,10 +47,9 @@ AgentOptions options() {
   return options;
 }
 
-void applyPolicy(const Policy& policy) {
+void applyFresh(const Policy& policy) {
   AgentTable agent(options());
-  applyPlan(agent, planOf(policy, tableRows(agent), agent.driverQueries().room(*agent.table()), false),
-            policy);
+  TcAgent::applyPolicy(agent, policy);
 }
 
 std::vector<Vrell::EntryConfig> recordsOf(const Vrell::EntryConfigMap& records) {
@@ -75,12 +74,24 @@ void rewriteRecords(FuzzedValues& in) {
     U16 kind = record.kind();
     U32 priority = record.priority();
     switch (in.next<uint8_t>() % 6) {
-      case 0: handle = other.sdkEntryHandle(); break;
-      case 1: handle = in.next<uint8_t>(); break;
-      case 2: kind = in.next<uint8_t>() % 2; break;
-      case 3: priority = in.next<uint8_t>() % 4; break;
-      case 4: store.recordDel(key); continue;
-      case 5: key = 100 + in.next<uint8_t>() % 8; break;
+      case 0:
+        handle = other.sdkEntryHandle();
+        break;
+      case 1:
+        handle = in.next<uint8_t>();
+        break;
+      case 2:
+        kind = in.next<uint8_t>() % 2;
+        break;
+      case 3:
+        priority = in.next<uint8_t>() % 4;
+        break;
+      case 4:
+        store.recordDel(key);
+        continue;
+      case 5:
+        key = 100 + in.next<uint8_t>() % 8;
+        break;
     }
     store.recordIs(Vrell::EntryConfig(key, 0, handle, kind, priority));
   }
@@ -93,7 +104,8 @@ void changeChip(FuzzedValues& in) {
     U32 handle = 0;
     switch (in.next<uint8_t>() % 4) {
       case 0:
-        for (U32 skip = in.next<uint8_t>() % 8, at = chip.firstHandle(); at; at = chip.nextHandle(at)) {
+        for (U32 skip = in.next<uint8_t>() % 8, at = chip.firstHandle(); at;
+             at = chip.nextHandle(at)) {
           handle = at;
           if (skip-- == 0) break;
         }
@@ -137,7 +149,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::filesystem::remove_all(fuzzStateDirectory());
   std::filesystem::create_directory(fuzzStateDirectory());
   const Policy policy = basePolicy();
-  applyPolicy(policy);
+  applyFresh(policy);
   SimChip::deviceDetach(0);
   FuzzedValues in(data, size);
   rewriteRecords(in);
@@ -147,7 +159,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     checkRecordsNameTheChip(agent);
   }
   SimChip::deviceDetach(0);
-  applyPolicy(policy);
+  applyFresh(policy);
   SimChip::deviceDetach(0);
   AgentTable agent(options());
   checkRecordsNameTheChip(agent);
@@ -157,9 +169,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::abort();
   }
   for (const TableRow& row : rows.entries) {
-    auto wanted = std::lower_bound(policy.entries.begin(), policy.entries.end(), row.key,
-                                   [](const PolicyEntry& entry, const EntryKey& key) { return entry.key < key; });
-    if (wanted == policy.entries.end() || wanted->key != row.key || wanted->action != row.action) std::abort();
+    auto wanted = std::lower_bound(
+        policy.entries.begin(), policy.entries.end(), row.key,
+        [](const PolicyEntry& entry, const EntryKey& key) { return entry.key < key; });
+    if (wanted == policy.entries.end() || wanted->key != row.key || wanted->action != row.action)
+      std::abort();
   }
   SimChip::deviceDetach(0);
   return 0;

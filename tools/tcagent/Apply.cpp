@@ -30,10 +30,38 @@ std::string refusalText(std::exception_ptr refusal, const TableRoom& room) {
   }
 }
 
+// The action objects of the apply, one for each traffic class and queue: the table reads an
+// entry's action when it programs it and keeps nothing of it.
+class Actions {
+ public:
+  Actions() : actions_(1u << 16) {}
+  const SetTrafficClassAndEgressQidActionSpec::Ptr& of(const EntryAction& action) {
+    SetTrafficClassAndEgressQidActionSpec::Ptr& made = actions_[action.tc << 8 | action.qid];
+    if (!made) {
+      made = setTrafficClassAndEgressQidActionSpecFactory();
+      made->tcIs(action.tc);
+      made->qidIs(action.qid);
+    }
+    return made;
+  }
+
+ private:
+  std::vector<SetTrafficClassAndEgressQidActionSpec::Ptr> actions_;
+};
+
+// The place of a change that has its policy line.
+const auto noWhat = [] { return std::string(); };
+
 class Programming {
  public:
-  Programming(AgentTable& agent, const Plan& plan, const Policy& policy, const Progress& progress)
-      : agent_(agent), plan_(plan), policy_(policy), progress_(progress), room_(plan.room) {}
+  Programming(AgentTable& agent, const Plan& plan, const Policy& policy, const TableRows& rows,
+              const Progress& progress)
+      : agent_(agent),
+        plan_(plan),
+        policy_(policy),
+        rows_(rows),
+        progress_(progress),
+        room_(plan.room) {}
 
   ApplyReport run() {
     for (const PlannedChange& change : plan_.roomRemovals) {
@@ -51,14 +79,15 @@ class Programming {
   }
 
  private:
-  // Runs one change; a refusal of the driver leaves with its place and what was done before.
-  template <class Change>
-  void step(const std::optional<unsigned>& line, const std::string& what, Change&& change) {
+  // Runs one change; a refusal of the driver leaves with its place (the policy's line, else what
+  // `what()` says) and what was done before.
+  template <class What, class Change>
+  void step(const std::optional<unsigned>& line, const What& what, Change&& change) {
     try {
       change();
     } catch (...) {
       std::string refusal = refusalText(std::current_exception(), room_);
-      std::string place = line ? fmt::format("{}:{}: ", policy_.source, *line) : what + ": ";
+      std::string place = line ? fmt::format("{}:{}: ", policy_.source, *line) : what() + ": ";
       throw ApplyRefusal(
           fmt::format("{}{}; done before it: {}", place, refusal, report_.description()),
           policy_.source, line, report_);
@@ -67,21 +96,31 @@ class Programming {
   }
 
   void add(const PlannedChange& change) {
-    step(change.line, "",
-         [&] { agent_.entryIs(tableEntryOf(matchOf(change.key), change.action)); });
+    const PolicyEntry& entry = policy_.entries[change.wanted];
+    step(entry.line, noWhat, [&] {
+      agent_.entryIs(IngressTrafficClassTableEntry(matchOf(entry.key), actions_.of(entry.action)));
+    });
     ++report_.added;
     ++room_.used;
   }
 
   void modify(const PlannedChange& change) {
-    step(change.line, "", [&] { agent_.entryIs(tableEntryOf(change.match, change.action)); });
+    const PolicyEntry& entry = policy_.entries[change.wanted];
+    step(entry.line, noWhat, [&] {
+      agent_.entryIs(IngressTrafficClassTableEntry(rows_.entries[change.held].match,
+                                                   actions_.of(entry.action)));
+    });
     ++report_.modified;
   }
 
   void remove(const PlannedChange& change) {
-    step(std::nullopt,
-         fmt::format("removing entry {:#010x} ({})", change.handle, keyText(change.key)),
-         [&] { agent_.entryDel(change.match); });
+    const TableRow& row = rows_.entries[change.held];
+    step(
+        std::nullopt,
+        [&row] {
+          return fmt::format("removing entry {:#010x} ({})", row.handle, keyText(row.key));
+        },
+        [&] { agent_.entryDel(row.match); });
     ++report_.removed;
     --room_.used;
   }
@@ -93,11 +132,15 @@ class Programming {
         return;
       case DefaultChange::set:
       case DefaultChange::changed:
-        step(plan_.defaultLine, "",
-             [&] { agent_.entryIs(tableEntryOf(defaultMatch, *plan_.defaultAction)); });
+        step(policy_.defaultLine, noWhat, [&] {
+          agent_.entryIs(
+              IngressTrafficClassTableEntry(defaultMatch, actions_.of(*policy_.defaultAction)));
+        });
         break;
       case DefaultChange::reset:
-        step(std::nullopt, "resetting the default action", [&] { agent_.entryDel(defaultMatch); });
+        step(
+            std::nullopt, [] { return std::string("resetting the default action"); },
+            [&] { agent_.entryDel(defaultMatch); });
         break;
     }
     report_.defaultChange = plan_.defaultChange;
@@ -106,7 +149,9 @@ class Programming {
   AgentTable& agent_;
   const Plan& plan_;
   const Policy& policy_;
+  const TableRows& rows_;
   const Progress& progress_;
+  Actions actions_;
   TableRoom room_;  // as the changes so far leave it
   ApplyReport report_;
   std::size_t done_ = 0;
@@ -142,8 +187,14 @@ ApplyRefusal::ApplyRefusal(const std::string& message, std::string file,
     : std::runtime_error(message), file_(std::move(file)), line_(line), done_(done) {}
 
 ApplyReport applyPlan(AgentTable& agent, const Plan& plan, const Policy& policy,
-                      const Progress& progress) {
-  return Programming(agent, plan, policy, progress).run();
+                      const TableRows& rows, const Progress& progress) {
+  return Programming(agent, plan, policy, rows, progress).run();
+}
+
+ApplyReport applyPolicy(AgentTable& agent, const Policy& policy, const Progress& progress) {
+  TableRows rows = tableRows(agent);
+  Plan plan = planOf(policy, rows, agent.driverQueries().room(*agent.table()), false);
+  return applyPlan(agent, plan, policy, rows, progress);
 }
 
 }  // namespace TcAgent

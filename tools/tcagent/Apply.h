@@ -47,9 +47,12 @@ class ApplyRefusal : public std::runtime_error {
   ApplyReport done_;
 };
 
-// Programs `plan`, made for `policy`; raises ApplyRefusal. What was done before a refusal stays
-// done and recorded.
+// Reads the table, plans and programs `policy` in one; raises RoomError and ApplyRefusal.
+ApplyReport applyPolicy(AgentTable& agent, const Policy& policy, const Progress& progress = {});
+
+// Programs `plan`, made for `policy` over the table's `rows`; raises ApplyRefusal. What was done
+// before a refusal stays done and recorded.
 ApplyReport applyPlan(AgentTable& agent, const Plan& plan, const Policy& policy,
-                      const Progress& progress = {});
+                      const TableRows& rows, const Progress& progress = {});
 
 }  // namespace TcAgent

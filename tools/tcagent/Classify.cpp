@@ -5,7 +5,6 @@
 #include "tools/tcagent/EntryText.h"
 #include "tools/tcagent/Packet.h"
 #include "tools/tcagent/PolicyDocument.h"
-#include "tools/tcagent/StartCheck.h"
 
 namespace TcAgent {
 
@@ -16,12 +15,7 @@ void classifyPacket(const AgentTable& agent, const std::vector<std::string>& fie
   KeyBytes packet = packetOf(fields);
   SimChip::Classification result = agent.chip().classify(packet);
   std::optional<EntryKey> key;
-  if (result.hit) {
-    IngressTrafficClassTableEntry entry = agent.table()->entryByHandle(result.handle);
-    if (!entry.match())
-      throw ReadBackRefusal(DriverQueries::readBackCall(*agent.table()), result.handle);
-    key = entryKeyOf(*entry.match());
-  }
+  if (result.hit) key = agent.driverQueries().entry(result.handle).key;
   std::optional<EntryAction> action;
   if (result.action) action = EntryAction{result.action->tc, result.action->qid};
 

@@ -8,6 +8,7 @@
 #include "tools/tcagent/Demo.h"
 #include "tools/tcagent/EntryText.h"
 #include "tools/tcagent/Installation.h"
+#include "tools/tcagent/PlanText.h"
 #include "tools/tcagent/PolicyCheck.h"
 #include "tools/tcagent/PolicyDocument.h"
 #include "tools/tcagent/Progress.h"
@@ -58,95 +59,9 @@ std::string findingLine(const Policy& policy, const Finding& finding) {
   return fmt::format("{}:{}: {}", policy.source, finding.entry->line, findingText(finding));
 }
 
-std::string changeLine(const Policy& policy, const PlannedChange& change) {
-  switch (change.kind) {
-    case PlannedChange::Kind::add:
-      return fmt::format("+ {}   ({}:{})", entryText(change.key, change.action), policy.source,
-                         change.line);
-    case PlannedChange::Kind::modify:
-      return fmt::format("~ {}   (was {}; {}:{})", entryText(change.key, change.action),
-                         actionText(change.oldAction), policy.source, change.line);
-    case PlannedChange::Kind::remove:
-      break;
-  }
-  return fmt::format("- {}   (entry {:#010x})", entryText(change.key, change.action),
-                     change.handle);
-}
-
-std::string defaultLine(const Policy& policy, const Plan& plan) {
-  switch (plan.defaultChange) {
-    case DefaultChange::unchanged:
-      break;
-    case DefaultChange::set:
-      return fmt::format("default set -> {}   ({}:{})", actionText(*plan.defaultAction),
-                         policy.source, plan.defaultLine);
-    case DefaultChange::changed:
-      return fmt::format("default changed -> {}   (was {}; {}:{})", actionText(*plan.defaultAction),
-                         actionText(*plan.oldDefaultAction), policy.source, plan.defaultLine);
-    case DefaultChange::reset:
-      return fmt::format("default reset   (was {})", actionText(*plan.oldDefaultAction));
-  }
-  return "";
-}
-
-std::string planSummary(const Plan& plan) {
-  return fmt::format(
-      "{} to add, {} to modify, {} to remove, default {}; room: {} held, {} at the peak, {} in the "
-      "table{}",
-      plan.additions.size(), plan.modifications.size(),
-      plan.roomRemovals.size() + plan.removals.size(), defaultChangeName(plan.defaultChange),
-      plan.room.used, plan.peak, plan.room.size,
-      plan.roomRemovals.empty()
-          ? ""
-          : fmt::format("; {} removed before adding, to make room: not hitless",
-                        plan.roomRemovals.size()));
-}
-
-Json changeJson(const PlannedChange& change) {
-  static constexpr const char* names[] = {"add", "modify", "remove"};
-  Json json = {{"change", names[static_cast<int>(change.kind)]},
-               {"priority", change.key.priority},
-               {"match", matchJson(change.key)},
-               {"action", actionJson(change.action)}};
-  if (change.kind == PlannedChange::Kind::modify) json["oldAction"] = actionJson(change.oldAction);
-  if (change.line) json["line"] = change.line;
-  if (change.handle) json["handle"] = change.handle;
-  return json;
-}
-
-void writePlan(const Policy& policy, const Plan& plan, Format format, std::ostream& out) {
-  if (format == Format::json) {
-    Json changes = Json::array();
-    for (const auto* list : {&plan.roomRemovals, &plan.additions, &plan.modifications})
-      for (const PlannedChange& change : *list)
-        changes.push_back(changeJson(change));
-    Json defaultChange = {{"change", defaultChangeName(plan.defaultChange)}};
-    if (plan.defaultAction) defaultChange["action"] = actionJson(*plan.defaultAction);
-    for (const PlannedChange& change : plan.removals)
-      changes.push_back(changeJson(change));
-    writeJson({{"dryRun", true},
-               {"changes", std::move(changes)},
-               {"default", std::move(defaultChange)},
-               {"room",
-                {{"used", plan.room.used},
-                 {"peak", plan.peak},
-                 {"capacity", plan.room.size},
-                 {"removedBeforeAdding", plan.roomRemovals.size()}}}},
-              out);
-    return;
-  }
-  for (const auto* list : {&plan.roomRemovals, &plan.additions, &plan.modifications})
-    for (const PlannedChange& change : *list)
-      out << changeLine(policy, change) << "\n";
-  if (plan.defaultChange != DefaultChange::unchanged) out << defaultLine(policy, plan) << "\n";
-  for (const PlannedChange& change : plan.removals)
-    out << changeLine(policy, change) << "\n";
-  out << planSummary(plan) << "\n";
-}
-
 // Applies `policy`; `unchanged` says what a table that needed no change was.
-int applyPolicy(const CommandLine& line, const Policy& policy, const char* unchanged,
-                std::ostream& out, std::ostream& err) {
+int runApply(const CommandLine& line, const Policy& policy, const char* unchanged,
+             std::ostream& out, std::ostream& err) {
   PolicyFindings found = policyFindings(policy);
   if (line.format == Format::text) {
     for (const Finding& finding : found.findings)
@@ -158,13 +73,13 @@ int applyPolicy(const CommandLine& line, const Policy& policy, const char* uncha
   Plan plan =
       planOf(policy, rows, agent.driverQueries().room(*agent.table()), line.allowDisruption);
   if (line.dryRun) {
-    writePlan(policy, plan, line.format, out);
+    writePlan(PlanView{policy, rows, plan}, line.format, out);
     return 0;
   }
   ApplyReport report;
   {
     TerminalProgress progress("programming", plan.changes());
-    report = applyPlan(agent, plan, policy,
+    report = applyPlan(agent, plan, policy, rows,
                        [&progress](std::size_t done, std::size_t) { progress.show(done); });
   }
   if (line.format == Format::json) {
@@ -201,12 +116,12 @@ int checkPolicy(const CommandLine& line, std::ostream& out) {
     Json findings = Json::array();
     for (const Finding& finding : found.findings)
       findings.push_back(findingJson(policy, finding));
-    writeJson({{"file", policy.source},
-               {"entries", policy.entries.size()},
-               {"default", policy.defaultAction.has_value()},
-               {"findings", std::move(findings)},
-               {"truncated", found.truncated}},
-              out);
+    JsonLinesWriter document(out);
+    document.member("file", policy.source);
+    document.member("entries", policy.entries.size());
+    document.member("default", policy.defaultAction.has_value());
+    document.member("findings", findings);
+    document.member("truncated", found.truncated);
   } else {
     for (const Finding& finding : found.findings)
       out << findingLine(policy, finding) << "\n";
@@ -223,11 +138,11 @@ int runCommand(const CommandLine& line, std::ostream& out, std::ostream& err) {
   if (line.command == "check") return checkPolicy(line, out);
   // A bad policy is refused before anything starts.
   if (line.command == "apply") {
-    return applyPolicy(line, readPolicy(line.policyPath), "the table already holds the policy", out,
-                       err);
+    return runApply(line, readPolicy(line.policyPath), "the table already holds the policy", out,
+                    err);
   }
   if (line.command == "clear") {
-    return applyPolicy(line, Policy{"clear", {}, std::nullopt, 0}, "the table was empty", out, err);
+    return runApply(line, Policy{"clear", {}, std::nullopt, 0}, "the table was empty", out, err);
   }
   AgentTable agent(agentOptionsOf(line));
   reportStart(agent, line, err);

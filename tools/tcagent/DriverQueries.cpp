@@ -2,6 +2,8 @@
 
 #include <dlfcn.h>
 
+#include <cstring>
+
 #include <fmt/format.h>
 
 namespace TcAgent {
@@ -66,6 +68,27 @@ std::vector<U32> DriverQueries::entryHandles() const {
         "the driver counts {} entries but its walk of the table gave {}", entries, handles.size()));
   }
   return handles;
+}
+
+ChipEntry DriverQueries::entry(U32 handle) const {
+  auto get = function<PdTableGetEntry>(PdFunctionName::tableGetEntry);
+  PdMatchSpecRecord match{};
+  ChipEntry entry;
+  char actionName[pdActionNameCapacity] = {};
+  U8 actionData[pdActionDataCapacity] = {};
+  if (PdStatus status = get(session_, target_.deviceId, handle, false, &match, &entry.key.priority,
+                            actionName, actionData, nullptr, nullptr)) {
+    throw DriverRefusal(PdFunctionName::tableGetEntry, status);
+  }
+  // The record interleaves each field's value and mask.
+  U8 bytes[sizeof match];
+  std::memcpy(bytes, &match, sizeof match);
+  for (std::size_t field = 0; field < keyFieldCount; ++field) {
+    entry.key.value[field] = bytes[2 * field];
+    entry.key.mask[field] = bytes[2 * field + 1];
+  }
+  entry.action = {actionData[0], actionData[1]};
+  return entry;
 }
 
 std::optional<U32> DriverQueries::defaultEntryHandle() const {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "BfIngressTrafficClass/BfIngressTrafficClass"
+#include "tools/tcagent/EntryKey.h"
 
 namespace TcAgent {
 
@@ -21,6 +22,12 @@ class DriverRefusal : public std::runtime_error {
 
  private:
   std::int32_t status_;
+};
+
+// An entry as the chip holds it.
+struct ChipEntry {
+  EntryKey key;
+  EntryAction action;
 };
 
 struct TableRoom {
@@ -35,6 +42,8 @@ class DriverQueries {
 
   // The handles of the table's entries (the default entry aside), in the driver's order.
   std::vector<U32> entryHandles() const;
+  // The entry of `handle`, or the default entry by its handle; raises DriverRefusal.
+  ChipEntry entry(U32 handle) const;
   // The default entry's handle; none while no default action is set.
   std::optional<U32> defaultEntryHandle() const;
   // The table's size and use, through the BF Runtime table when `table` is programmed through

@@ -3,7 +3,7 @@
 #pragma once
 
 #include <optional>
-#include <string>
+#include <stdexcept>
 #include <vector>
 
 #include "tools/tcagent/DriverQueries.h"
@@ -14,15 +14,12 @@ namespace TcAgent {
 
 enum class DefaultChange { unchanged, set, changed, reset };
 
+// One change of the plan, by the policy's entry it makes and the table's row it changes.
 struct PlannedChange {
-  enum class Kind { add, modify, remove };
+  enum class Kind : U8 { add, modify, remove };
   Kind kind;
-  EntryKey key;
-  EntryAction action;     // what the entry does after the change; before it, for a removal
-  EntryAction oldAction;  // of a modification
-  BfIngressTrafficClass::IngressTrafficClassMatchSpec::PtrConst match;  // of a programmed entry
-  U32 handle = 0;                                                       // of a programmed entry
-  unsigned line = 0;  // of the policy, for an addition or a modification
+  U32 wanted;  // index of the policy's entry, for an addition or a modification
+  U32 held;    // index of the table's row, for a modification or a removal
 };
 
 struct Plan {
@@ -32,9 +29,6 @@ struct Plan {
   std::vector<PlannedChange> additions;
   std::vector<PlannedChange> modifications;
   DefaultChange defaultChange = DefaultChange::unchanged;
-  std::optional<EntryAction> defaultAction;  // the new one, when it is set or changed
-  std::optional<EntryAction> oldDefaultAction;
-  unsigned defaultLine = 0;
   std::vector<PlannedChange> removals;
   TableRoom room;  // before the apply
   U32 peak = 0;    // the most entries the table holds at one time during the apply
@@ -51,9 +45,9 @@ class RoomError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// The plan that makes the table of `rows` hold `policy`, in `room`. Raises RoomError when the
-// policy needs more entries than the table holds, or when the hitless order needs more room at
-// its peak and `allowDisruption` is not given.
+// The plan that makes the table of `rows` hold `policy` (sorted by key), in `room`. Raises
+// RoomError when the policy needs more entries than the table holds, or when the hitless order
+// needs more room at its peak and `allowDisruption` is not given.
 Plan planOf(const Policy& policy, const TableRows& rows, const TableRoom& room,
             bool allowDisruption);
 

@@ -1,6 +1,7 @@
 #include "tools/tcagent/Policy.h"
 
 #include <algorithm>
+#include <array>
 
 #include <fmt/format.h>
 
@@ -21,13 +22,15 @@ struct LineError {
   std::string reason;
 };
 
-U64 numberOf(std::string_view text, U64 max, std::string_view what) {
+// The number `text` writes, at most `max`; `what()` names it in the refusal of another text.
+template <class What>
+U64 numberOf(std::string_view text, U64 max, const What& what) {
   ParsedNumber number = numberParsed(text, max);
   if (number.error == NumberError::notANumber) {
-    throw LineError{fmt::format("bad number {} for {}", quotedText(text), what)};
+    throw LineError{fmt::format("bad number {} for {}", quotedText(text), what())};
   }
   if (number.error == NumberError::tooLarge) {
-    throw LineError{fmt::format("{} {} is over {}", what, escapedText(text), max)};
+    throw LineError{fmt::format("{} {} is over {}", what(), escapedText(text), max)};
   }
   return number.value;
 }
@@ -41,27 +44,33 @@ void checkMask(const EntryKey& key) {
   }
 }
 
-// Control characters have no place in a policy; a tab separates words like a blank.
+bool isControl(char c) noexcept {
+  unsigned char byte = static_cast<unsigned char>(c);
+  return (byte < 0x20 && byte != '\t') || byte == 0x7F;
+}
+
+// Control characters have no place in a policy, comments included; a tab separates words like
+// a blank.
 void checkCharacters(std::string_view line) {
-  auto control = std::find_if(line.begin(), line.end(), [](char c) {
-    unsigned char byte = static_cast<unsigned char>(c);
-    return (byte < 0x20 && byte != '\t') || byte == 0x7F;
-  });
+  auto control = std::find_if(line.begin(), line.end(), isControl);
   if (control != line.end()) {
     throw LineError{"control character " + escapedText(std::string_view(&*control, 1))};
   }
 }
 
+// The words of `line` before a comment.
 void splitWords(std::string_view line, std::vector<std::string_view>& words) {
   words.clear();
-  while (true) {
-    std::size_t start = line.find_first_not_of(" \t");
-    if (start == std::string_view::npos) return;
-    line.remove_prefix(start);
-    std::size_t end = line.find_first_of(" \t");
-    words.push_back(line.substr(0, end));
-    if (end == std::string_view::npos) return;
-    line.remove_prefix(end);
+  const char* end = line.data() + line.size();
+  for (const char* at = line.data(); at != end && *at != '#';) {
+    if (*at == ' ' || *at == '\t') {
+      ++at;
+      continue;
+    }
+    const char* start = at;
+    while (at != end && *at != ' ' && *at != '\t' && *at != '#')
+      ++at;
+    words.emplace_back(start, static_cast<std::size_t>(at - start));
   }
 }
 
@@ -83,7 +92,7 @@ EntryAction actionOf(Words words) {
     std::optional<U8>* target = name == "tc" ? &tc : name == "qid" ? &qid : nullptr;
     if (!target) throw LineError{"unknown action parameter " + quotedText(name)};
     if (*target) throw LineError{std::string(name) + " given twice"};
-    *target = static_cast<U8>(numberOf(value, 255, name));
+    *target = static_cast<U8>(numberOf(value, 255, [name] { return name; }));
   }
   if (!tc) throw LineError{"missing action parameter tc"};
   if (!qid) throw LineError{"missing action parameter qid"};
@@ -99,7 +108,7 @@ EntryKey keyOf(Words words) {
     if (name == "prio" || name == "priority") {
       if (priorityGiven) throw LineError{"priority given twice"};
       priorityGiven = true;
-      key.priority = static_cast<U32>(numberOf(text, 0xFFFFFFFFu, "priority"));
+      key.priority = static_cast<U32>(numberOf(text, 0xFFFFFFFFu, [] { return "priority"; }));
       continue;
     }
     std::optional<std::size_t> field = keyFieldNamed(name);
@@ -107,13 +116,14 @@ EntryKey keyOf(Words words) {
     if (fieldGiven[*field]) throw LineError{escapedText(name) + " given twice"};
     fieldGiven[*field] = true;
     std::size_t slash = text.find('/');
-    std::string_view shortName = keyFields[*field].shortName;
-    key.value[*field] =
-        static_cast<U8>(numberOf(text.substr(0, slash), 255, fmt::format("{} value", shortName)));
+    const char* shortName = keyFields[*field].shortName;
+    key.value[*field] = static_cast<U8>(numberOf(
+        text.substr(0, slash), 255, [shortName] { return fmt::format("{} value", shortName); }));
     key.mask[*field] = slash == std::string_view::npos
                            ? 0xFF
-                           : static_cast<U8>(numberOf(text.substr(slash + 1), 255,
-                                                      fmt::format("{} mask", shortName)));
+                           : static_cast<U8>(numberOf(text.substr(slash + 1), 255, [shortName] {
+                               return fmt::format("{} mask", shortName);
+                             }));
   }
   checkMask(key);
   return key;
@@ -153,10 +163,10 @@ PolicyLine compactLineOf(Words words) {
 
 PolicyLine policyLineOf(std::string_view line, std::vector<std::string_view>& words) {
   checkCharacters(line);
-  std::string_view content = line.substr(0, line.find('#'));
-  splitWords(content, words);
+  splitWords(line, words);
   if (words.empty()) return {};
   if (words.front().starts_with("Value(")) {
+    std::string_view content = line.substr(0, line.find('#'));
     return entryFormOf(content.substr(content.find("Value(")));
   }
   return compactLineOf(words);
@@ -217,8 +227,15 @@ void sortAndCheckPolicy(Policy& policy) {
 }  // namespace
 
 std::optional<std::size_t> keyFieldNamed(std::string_view name) {
+  // Both names of every field, measured once.
+  static const auto names = [] {
+    std::array<std::pair<std::string_view, std::string_view>, keyFieldCount> names;
+    for (std::size_t field = 0; field < keyFieldCount; ++field)
+      names[field] = {keyFields[field].shortName, keyFields[field].attribute};
+    return names;
+  }();
   for (std::size_t field = 0; field < keyFieldCount; ++field) {
-    if (name == keyFields[field].shortName || name == keyFields[field].attribute) return field;
+    if (name == names[field].first || name == names[field].second) return field;
   }
   return std::nullopt;
 }

@@ -7,34 +7,16 @@
 // starts a comment.
 #pragma once
 
-#include <array>
-#include <compare>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "BfIngressTrafficClass/BfIngressTrafficClass"
 #include "BfIngressTrafficClass/KeyFields.h"
+#include "tools/tcagent/EntryKey.h"
 #include "tools/tcagent/PolicyError.h"
 
 namespace TcAgent {
-
-using KeyBytes = std::array<U8, BfIngressTrafficClass::keyFieldCount>;
-
-// What identifies an entry: its eight values and masks, in the driver's field order, and its
-// priority.
-struct EntryKey {
-  KeyBytes value{};
-  KeyBytes mask{};
-  U32 priority = 0;
-  auto operator<=>(const EntryKey&) const = default;
-};
-
-struct EntryAction {
-  U8 tc = 0;
-  U8 qid = 0;
-  bool operator==(const EntryAction&) const = default;
-};
 
 struct PolicyEntry {
   EntryKey key;

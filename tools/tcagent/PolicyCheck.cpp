@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <unordered_map>
 
 #include <fmt/format.h>
@@ -35,6 +36,26 @@ std::vector<MaskGroup> maskGroups(const Policy& policy) {
   return groups;
 }
 
+using CoveredBy = std::unordered_map<const PolicyEntry*, const PolicyEntry*>;
+
+void cover(CoveredBy& coveredBy, const PolicyEntry* entry, const PolicyEntry* by) {
+  auto [it, added] = coveredBy.try_emplace(entry, by);
+  if (!added && by->key.priority < it->second->key.priority) it->second = by;
+}
+
+// Entries of one mask tuple and one value are one match at several priorities: all but the one
+// of the lowest priority value never apply. A group lists its entries in the policy's order,
+// by value and then by priority, so such entries stand together.
+void findShadowedWithin(const MaskGroup& group, CoveredBy& coveredBy) {
+  for (std::size_t at = 1, first = 0; at < group.entries.size(); ++at) {
+    if (group.entries[at]->key.value != group.entries[first]->key.value) {
+      first = at;
+    } else {
+      cover(coveredBy, group.entries[at], group.entries[first]);
+    }
+  }
+}
+
 // Of `higher`'s entries, the one of the lowest priority value under each value of its mask.
 std::unordered_map<U64, const PolicyEntry*> bestByValue(const MaskGroup& higher) {
   std::unordered_map<U64, const PolicyEntry*> best;
@@ -46,18 +67,15 @@ std::unordered_map<U64, const PolicyEntry*> bestByValue(const MaskGroup& higher)
   return best;
 }
 
-// An entry of `lower` is covered by an entry of `higher` when `higher`'s mask takes no bit
-// that `lower`'s does not, and the entry's value agrees with it on `higher`'s bits.
-void findShadowed(const MaskGroup& higher, const MaskGroup& lower,
-                  std::unordered_map<const PolicyEntry*, const PolicyEntry*>& coveredBy) {
-  if ((higher.mask & ~lower.mask) != 0) return;
-  std::unordered_map<U64, const PolicyEntry*> best = bestByValue(higher);
+// An entry of `lower` is covered by an entry of `higher` when `higher`'s mask takes fewer bits,
+// all of them bits that `lower`'s takes, and the entry's value agrees with it on those bits.
+void findShadowedAcross(const std::unordered_map<U64, const PolicyEntry*>& higherBest,
+                        U64 higherMask, const MaskGroup& lower, CoveredBy& coveredBy) {
   for (const PolicyEntry* entry : lower.entries) {
-    auto cover = best.find(bitsOf(entry->key.value) & higher.mask);
-    if (cover == best.end() || cover->second->key.priority >= entry->key.priority) continue;
-    auto [it, added] = coveredBy.try_emplace(entry, cover->second);
-    if (!added && cover->second->key.priority < it->second->key.priority)
-      it->second = cover->second;
+    auto best = higherBest.find(bitsOf(entry->key.value) & higherMask);
+    if (best != higherBest.end() && best->second->key.priority < entry->key.priority) {
+      cover(coveredBy, entry, best->second);
+    }
   }
 }
 
@@ -102,22 +120,26 @@ void findOverlaps(const MaskGroup& first, const MaskGroup& second, std::vector<F
 
 PolicyFindings policyFindings(const Policy& policy) {
   std::vector<MaskGroup> groups = maskGroups(policy);
-  std::unordered_map<const PolicyEntry*, const PolicyEntry*> coveredBy;
+  CoveredBy coveredBy;
   PolicyFindings found;
-  for (std::size_t first = 0; first < groups.size(); ++first) {
-    for (std::size_t second = 0; second < groups.size(); ++second) {
-      findShadowed(groups[first], groups[second], coveredBy);
-      if (second > first && !found.truncated) {
-        findOverlaps(groups[first], groups[second], found.findings, found.truncated);
-      }
+  for (std::size_t higher = 0; higher < groups.size(); ++higher) {
+    findShadowedWithin(groups[higher], coveredBy);
+    std::optional<std::unordered_map<U64, const PolicyEntry*>> higherBest;
+    for (std::size_t lower = 0; lower < groups.size(); ++lower) {
+      U64 higherMask = groups[higher].mask;
+      if (lower == higher || (higherMask & ~groups[lower].mask) != 0) continue;
+      if (!higherBest) higherBest = bestByValue(groups[higher]);
+      findShadowedAcross(*higherBest, higherMask, groups[lower], coveredBy);
     }
+    for (std::size_t other = higher + 1; other < groups.size() && !found.truncated; ++other)
+      findOverlaps(groups[higher], groups[other], found.findings, found.truncated);
   }
-  for (const auto& [entry, cover] : coveredBy) {
+  for (const auto& [entry, by] : coveredBy) {
     if (found.findings.size() == findingsMax) {
       found.truncated = true;
       break;
     }
-    found.findings.push_back({Finding::Kind::shadowed, entry, cover});
+    found.findings.push_back({Finding::Kind::shadowed, entry, by});
   }
   std::sort(found.findings.begin(), found.findings.end(),
             [](const Finding& left, const Finding& right) {

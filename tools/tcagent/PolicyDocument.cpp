@@ -233,23 +233,22 @@ Json actionJson(const EntryAction& action) {
   return {{"tc", action.tc}, {"qid", action.qid}};
 }
 
-void writeJson(const Json& object, std::ostream& out) {
-  const char* separator = "{\n  ";
-  for (const auto& [name, value] : object.items()) {
-    out << separator << Json(name).dump() << ": ";
-    if (value.is_array() && !value.empty()) {
-      const char* elementSeparator = "[\n    ";
-      for (const Json& element : value) {
-        out << elementSeparator << element.dump();
-        elementSeparator = ",\n    ";
-      }
-      out << "\n  ]";
-    } else {
-      out << value.dump();
-    }
-    separator = ",\n  ";
+JsonLinesWriter::~JsonLinesWriter() {
+  out_ << (started_ ? "\n}\n" : "{}\n");
+}
+
+void JsonLinesWriter::startMember(const std::string& name) {
+  out_ << (started_ ? ",\n  " : "{\n  ") << Json(name).dump() << ": ";
+  started_ = true;
+}
+
+void JsonLinesWriter::member(const std::string& name, const Json& value) {
+  if (value.is_array()) {
+    arrayMember(name, value.size(), [&value](std::size_t index) { return value[index].dump(); });
+  } else {
+    startMember(name);
+    out_ << value.dump();
   }
-  out << (object.empty() ? "{}\n" : "\n}\n");
 }
 
 }  // namespace TcAgent

@@ -31,7 +31,32 @@ Json matchJson(const EntryKey& key);  // every field that is not a wildcard
 Json actionJson(const EntryAction& action);
 
 // Writes a JSON object with its members one a line, and the elements of an array member one a
-// line each: readable, and a line per entry for line-based tools.
-void writeJson(const Json& object, std::ostream& out);
+// line each: readable, and a line per entry for line-based tools. An array member can also be
+// written element by element, so that a large one need not be held whole.
+class JsonLinesWriter {
+ public:
+  explicit JsonLinesWriter(std::ostream& out) : out_(out) {}
+  // Ends the object.
+  ~JsonLinesWriter();
+  JsonLinesWriter(const JsonLinesWriter&) = delete;
+  JsonLinesWriter& operator=(const JsonLinesWriter&) = delete;
+
+  void member(const std::string& name, const Json& value);
+  // The array member `name` of `count` elements, each written as JSON text by `element(index)`.
+  template <class Element>
+  void arrayMember(const std::string& name, std::size_t count, Element&& element) {
+    startMember(name);
+    out_ << (count ? "[\n    " : "[]");
+    for (std::size_t index = 0; index < count; ++index)
+      out_ << (index ? ",\n    " : "") << element(index);
+    if (count) out_ << "\n  ]";
+  }
+
+ private:
+  void startMember(const std::string& name);
+
+  std::ostream& out_;
+  bool started_ = false;
+};
 
 }  // namespace TcAgent

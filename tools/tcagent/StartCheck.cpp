@@ -1,8 +1,7 @@
 #include "tools/tcagent/StartCheck.h"
 
 #include <algorithm>
-#include <unordered_map>
-#include <unordered_set>
+#include <map>
 
 #include <fmt/format.h>
 
@@ -16,36 +15,28 @@ namespace {
 
 using MatchPtr = IngressTrafficClassMatchSpec::PtrConst;
 
-enum class Verdict { keep, keepDefault, removed, contradicts };
+enum class Verdict : U8 { keep, keepDefault, removed, contradicts };
 
+// A record that the check changes something for: one to learn, to move under the default match,
+// or to drop.
 struct RecordCheck {
-  Vrell::EntryConfig record;
-  MatchPtr match;       // the read-back of its entry, if there was one
-  bool learnt = false;  // by the entry point
-  Verdict verdict = Verdict::keep;
-  std::string reason;  // of a contradiction
+  Vrell::EntryKey key;
+  U32 handle;
+  Verdict verdict;
+  bool learnt;  // by the entry point
+};
+
+// An entry record that names an entry the chip holds, as it should.
+struct KeptRecord {
+  U32 handle;
+  Vrell::EntryKey key;
+  bool learnt;
 };
 
 struct Adoption {
   MatchPtr match;
   U32 handle;
 };
-
-// The intact records; a damaged one is reported to the store, which drops it.
-std::vector<Vrell::EntryConfig> readIntactRecords(Vrell::EntryConfigMap& records) {
-  while (true) {
-    std::vector<Vrell::EntryConfig> found;
-    try {
-      visitRecords(records, [&found](const Vrell::EntryConfig& record) {
-        found.push_back(record);
-        return true;
-      });
-      return found;
-    } catch (const Kiv::CorruptionDetectedException& corruption) {
-      records.doCorruptionDetected(corruption.what());
-    }
-  }
-}
 
 class Check {
  public:
@@ -58,8 +49,8 @@ class Check {
 
   void run() {
     readChip();
-    for (const Vrell::EntryConfig& record : readIntactRecords(agent_.records()))
-      checkRecord(record);
+    checkRecords();
+    sortOutSharedHandles();
     if (adopting_) findUntracked();
     // Nothing is changed before this point.
     applyVerdicts();
@@ -68,9 +59,13 @@ class Check {
 
  private:
   void readChip() {
-    for (U32 handle : agent_.driverQueries().entryHandles())
-      onChip_.insert(handle);
+    onChip_ = agent_.driverQueries().entryHandles();
+    std::sort(onChip_.begin(), onChip_.end());
     defaultHandle_ = agent_.driverQueries().defaultEntryHandle();
+  }
+
+  bool listed(U32 handle) const {
+    return std::binary_search(onChip_.begin(), onChip_.end(), handle);
   }
 
   // The read-back of an entry that the chip lists.
@@ -80,64 +75,110 @@ class Check {
     return entry.match();
   }
 
+  MatchPtr learntMatch(Vrell::EntryKey key) const {
+    return Kiv::ptrDynamicCast<const IngressTrafficClassMatchSpec>(agent_.keys()->match(key));
+  }
+
+  // Checks every intact record; a damaged one is reported to the store, which drops it, and the
+  // check starts again.
+  void checkRecords() {
+    while (true) {
+      try {
+        visitRecords(agent_.records(), [this](const Vrell::EntryConfig& record) {
+          checkRecord(record);
+          return true;
+        });
+        return;
+      } catch (const Kiv::CorruptionDetectedException& corruption) {
+        agent_.records().doCorruptionDetected(corruption.what());
+        checks_.clear();
+        kept_.clear();
+        reasons_.clear();
+        readBacks_.clear();
+        defaultKept_ = false;
+      }
+    }
+  }
+
   void checkRecord(const Vrell::EntryConfig& record) {
-    RecordCheck check{
-        record,
-        Kiv::ptrDynamicCast<const IngressTrafficClassMatchSpec>(agent_.keys()->match(record.key())),
-        agent_.keys()->held(record.key()),
-        Verdict::keep,
-        {}};
+    const Vrell::EntryKey key = record.key();
+    const U32 handle = record.sdkEntryHandle();
+    const bool learnt = agent_.keys()->held(key);
     // The entry point leaves the records after a damaged one unlearnt; an adopting agent learns
     // them itself.
-    if (!check.learnt && !adopting_) return;
-    U32 handle = record.sdkEntryHandle();
-    bool isDefaultHandle = defaultHandle_ && handle == *defaultHandle_;
-    bool listed = onChip_.contains(handle);
-    if (!check.match && (listed || isDefaultHandle)) {
-      if (check.learnt) throw ReadBackRefusal(DriverQueries::readBackCall(table_), handle);
-      check.match = readBack(handle);
+    if (!learnt && !adopting_) return;
+    MatchPtr match = learnt ? learntMatch(key) : nullptr;
+    const bool isDefaultHandle = defaultHandle_ && handle == *defaultHandle_;
+    const bool isListed = listed(handle);
+    if (!match && (isListed || isDefaultHandle)) {
+      if (learnt) throw ReadBackRefusal(DriverQueries::readBackCall(table_), handle);
+      match = readBack(handle);
+      readBacks_.emplace(key, match);
     }
-    auto contradicts = [&check](std::string reason) {
-      check.verdict = Verdict::contradicts;
-      check.reason = std::move(reason);
+    auto verdictIs = [&](Verdict verdict, std::string reason = {}) {
+      checks_.push_back({key, handle, verdict, learnt});
+      if (!reason.empty()) reasons_.emplace(key, std::move(reason));
     };
     if (record.kind() == Vrell::EntryKind::defaultEntry) {
       // A default entry that reads back is there, whatever else the driver says; one that does
       // not is gone, unless the driver names it as the default entry.
-      if (!check.match) {
-        check.verdict = Verdict::removed;
-      } else if (listed || (defaultHandle_ && !isDefaultHandle)) {
-        contradicts(
-            fmt::format("a default record names handle {:#x}, which is not the default "
-                        "entry's",
-                        handle));
+      if (!match) {
+        verdictIs(Verdict::removed);
+      } else if (isListed || (defaultHandle_ && !isDefaultHandle)) {
+        verdictIs(Verdict::contradicts,
+                  fmt::format("a default record names handle {:#x}, which is not the default "
+                              "entry's",
+                              handle));
       } else if (defaultKept_) {
-        contradicts("a second default record");
+        verdictIs(Verdict::contradicts, "a second default record");
       } else {
-        check.verdict = Verdict::keepDefault;
+        verdictIs(Verdict::keepDefault);
         defaultKept_ = true;
       }
     } else if (isDefaultHandle) {
-      contradicts(fmt::format("an entry record names the default entry's handle {:#x}", handle));
-    } else if (!listed) {
-      check.verdict = Verdict::removed;
-    } else if (check.match->priority() != record.priority()) {
-      contradicts(fmt::format("the record says priority {}, its entry {:#x} has {}",
-                              record.priority(), handle, check.match->priority()));
-    } else if (auto [owner, added] = owners_.try_emplace(handle, record.key()); !added) {
-      contradicts(
-          fmt::format("handle {:#x} is named by the record of key {} too", handle, owner->second));
+      verdictIs(Verdict::contradicts,
+                fmt::format("an entry record names the default entry's handle {:#x}", handle));
+    } else if (!isListed) {
+      verdictIs(Verdict::removed);
+    } else if (match->priority() != record.priority()) {
+      verdictIs(Verdict::contradicts,
+                fmt::format("the record says priority {}, its entry {:#x} has {}",
+                            record.priority(), handle, match->priority()));
+    } else {
+      kept_.push_back({handle, key, learnt});
     }
-    checks_.push_back(std::move(check));
+  }
+
+  // Of the records that name one handle, the one of the smallest key is kept.
+  void sortOutSharedHandles() {
+    std::sort(kept_.begin(), kept_.end(), [](const KeptRecord& left, const KeptRecord& right) {
+      return std::tie(left.handle, left.key) < std::tie(right.handle, right.key);
+    });
+    for (std::size_t at = 0, first = 0; at < kept_.size(); ++at) {
+      const KeptRecord& record = kept_[at];
+      if (record.handle != kept_[first].handle) first = at;
+      if (at != first) {
+        checks_.push_back({record.key, record.handle, Verdict::contradicts, record.learnt});
+        reasons_.emplace(record.key,
+                         fmt::format("handle {:#x} is named by the record of key {} too",
+                                     record.handle, kept_[first].key));
+      } else if (!record.learnt) {
+        checks_.push_back({record.key, record.handle, Verdict::keep, false});
+      }
+    }
+    std::erase_if(kept_,
+                  [this](const KeptRecord& record) { return reasons_.contains(record.key); });
   }
 
   void findUntracked() {
+    auto owned = kept_.begin();
     for (U32 handle : onChip_) {
-      if (!owners_.contains(handle)) untracked_.push_back({readBack(handle), handle});
+      while (owned != kept_.end() && owned->handle < handle)
+        ++owned;
+      if (owned == kept_.end() || owned->handle != handle) {
+        untracked_.push_back({readBack(handle), handle});
+      }
     }
-    std::sort(
-        untracked_.begin(), untracked_.end(),
-        [](const Adoption& left, const Adoption& right) { return left.handle < right.handle; });
     if (defaultHandle_ && !defaultKept_) {
       untracked_.push_back({table_.defaultMatchSpec(), *defaultHandle_});
     }
@@ -145,33 +186,30 @@ class Check {
 
   void applyVerdicts() {
     for (const RecordCheck& check : checks_) {
-      const Vrell::EntryKey key = check.record.key();
-      const U32 handle = check.record.sdkEntryHandle();
+      MatchPtr match = check.learnt ? learntMatch(check.key) : nullptr;
       switch (check.verdict) {
         case Verdict::keep:
-          if (!check.learnt) learn(key, check.match, handle);
+          learn(check.key, readBacks_.at(check.key), check.handle);
           break;
         case Verdict::keepDefault:
           // The table reads the default entry back like any other entry, under a match of its
           // own; it goes back under the table's default match, so that setting or resetting the
           // default finds its handle.
-          if (check.match && handles_.entryFound(check.match) == handle) {
-            handles_.entryDel(check.match);
-          }
-          learn(key, table_.defaultMatchSpec(), handle);
+          if (match && handles_.entryFound(match) == check.handle) handles_.entryDel(match);
+          learn(check.key, table_.defaultMatchSpec(), check.handle);
           break;
         case Verdict::contradicts:
           ++report_.damaged;
-          report_.notes.push_back(fmt::format(
-              "dropped the record of key {}: {}; the chip's entry is adopted", key, check.reason));
+          report_.notes.push_back(
+              fmt::format("dropped the record of key {}: {}; the chip's entry "
+                          "is adopted",
+                          check.key, reasons_.at(check.key)));
           [[fallthrough]];
         case Verdict::removed:
           report_.dropped += check.verdict == Verdict::removed;
-          if (check.learnt && check.match && handles_.entryFound(check.match) == handle) {
-            handles_.entryDel(check.match);
-          }
-          agent_.records().recordDel(key);
-          agent_.keys()->free(key);
+          if (match && handles_.entryFound(match) == check.handle) handles_.entryDel(match);
+          agent_.records().recordDel(check.key);
+          agent_.keys()->free(check.key);
           break;
       }
     }
@@ -200,10 +238,12 @@ class Check {
   const IngressTrafficClassTable& table_;
   IngressTrafficClassTableHandles& handles_;
   const bool adopting_;
-  std::unordered_set<U32> onChip_;
+  std::vector<U32> onChip_;  // sorted
   std::optional<U32> defaultHandle_;
   std::vector<RecordCheck> checks_;
-  std::unordered_map<U32, Vrell::EntryKey> owners_;  // handle: the key of its kept record
+  std::vector<KeptRecord> kept_;                    // by handle once sorted out
+  std::map<Vrell::EntryKey, std::string> reasons_;  // of the records that contradict
+  std::map<Vrell::EntryKey, MatchPtr> readBacks_;   // of the records the entry point left
   bool defaultKept_ = false;
   std::vector<Adoption> untracked_;
 };

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "tools/tcagent/StartCheck.h"
+#include <fmt/format.h>
 
 namespace TcAgent {
 
@@ -14,24 +14,27 @@ TableRows tableRows(const AgentTable& agent) {
   TableRows rows;
   rows.entries.reserve(handles.entries());
   for (auto it = handles.entryIter(); !it.atEnd(); ++it) {
-    IngressTrafficClassTableEntry readBack = table.entry(it->key);
-    if (!readBack.action()) throw ReadBackRefusal(DriverQueries::readBackCall(table), it->value);
-    TableRow row{it->key,
-                 it->value,
-                 entryKeyOf(*it->key),
-                 {readBack.action()->tc(), readBack.action()->qid()}};
+    ChipEntry read;
+    try {
+      read = agent.driverQueries().entry(it->value);
+    } catch (const DriverRefusal& refusal) {
+      throw std::runtime_error(fmt::format("reading entry {:#010x} back: {}; nothing was changed",
+                                           it->value, refusal.what()));
+    }
+    TableRow row{it->key, it->value, read.key, read.action};
     if (it->key == table.defaultMatchSpec()) {
-      rows.defaultEntry = row;
+      rows.defaultEntry = std::move(row);
     } else {
-      rows.entries.push_back(row);
+      rows.entries.push_back(std::move(row));
     }
   }
-  std::sort(rows.entries.begin(), rows.entries.end(),
-            [](const TableRow& left, const TableRow& right) {
-              return std::tie(left.key.priority, left.handle) <
-                     std::tie(right.key.priority, right.handle);
-            });
   return rows;
+}
+
+void sortByPrecedence(std::vector<TableRow>& rows) {
+  std::sort(rows.begin(), rows.end(), [](const TableRow& left, const TableRow& right) {
+    return std::tie(left.key.priority, left.handle) < std::tie(right.key.priority, right.handle);
+  });
 }
 
 }  // namespace TcAgent

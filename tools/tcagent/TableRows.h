@@ -1,12 +1,12 @@
-// The table as the chip holds it: every entry the handle map knows, read back through the
-// library's lookup. A read-back that the driver refuses is an error, never a missing entry.
+// The table as the chip holds it: every entry that the handle map knows, read from the chip
+// through the driver. A read that the driver refuses is an error, never a missing entry.
 #pragma once
 
 #include <optional>
 #include <vector>
 
 #include "tools/tcagent/AgentTable.h"
-#include "tools/tcagent/Policy.h"
+#include "tools/tcagent/EntryKey.h"
 
 namespace TcAgent {
 
@@ -18,11 +18,14 @@ struct TableRow {
 };
 
 struct TableRows {
-  std::vector<TableRow> entries;  // in priority order, ties by handle
+  std::vector<TableRow> entries;  // in no order
   std::optional<TableRow> defaultEntry;
 };
 
-// Raises ReadBackRefusal when the driver refuses a read-back.
+// Raises std::runtime_error naming the entry and the driver's refusal when a read is refused.
 TableRows tableRows(const AgentTable& agent);
+
+// The entries in the order in which they apply: by priority, ties by handle.
+void sortByPrecedence(std::vector<TableRow>& rows);
 
 }  // namespace TcAgent

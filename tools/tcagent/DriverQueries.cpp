@@ -27,7 +27,9 @@ DriverRefusal::DriverRefusal(const std::string& call, std::int32_t status)
       status_(status) {}
 
 DriverQueries::DriverQueries(void* library, U32 session, U8 device, U16 pipe)
-    : library_(library), session_(session), target_{device, pipe, 0} {}
+    : library_(library), session_(session), target_{device, pipe, 0} {
+  if (library_) getEntry_ = function<PdTableGetEntry>(PdFunctionName::tableGetEntry);
+}
 
 template <class Function>
 Function DriverQueries::function(const char* name) const {
@@ -71,13 +73,12 @@ std::vector<U32> DriverQueries::entryHandles() const {
 }
 
 ChipEntry DriverQueries::entry(U32 handle) const {
-  auto get = function<PdTableGetEntry>(PdFunctionName::tableGetEntry);
   PdMatchSpecRecord match{};
   ChipEntry entry;
   char actionName[pdActionNameCapacity] = {};
   U8 actionData[pdActionDataCapacity] = {};
-  if (PdStatus status = get(session_, target_.deviceId, handle, false, &match, &entry.key.priority,
-                            actionName, actionData, nullptr, nullptr)) {
+  if (PdStatus status = getEntry_(session_, target_.deviceId, handle, false, &match,
+                                  &entry.key.priority, actionName, actionData, nullptr, nullptr)) {
     throw DriverRefusal(PdFunctionName::tableGetEntry, status);
   }
   // The record interleaves each field's value and mask.

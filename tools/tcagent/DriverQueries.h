@@ -61,6 +61,8 @@ class DriverQueries {
   void* library_;
   U32 session_;
   BfPdIngressTrafficClass::PdDevTarget target_;
+  // Found once: called for every entry.
+  BfPdIngressTrafficClass::PdTableGetEntry getEntry_ = nullptr;
 };
 
 }  // namespace TcAgent

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <compare>
+#include <cstring>
 
 #include "BfIngressTrafficClass/KeyFields.h"
 
@@ -10,13 +12,26 @@ namespace TcAgent {
 
 using KeyBytes = std::array<U8, BfIngressTrafficClass::keyFieldCount>;
 
+// The bytes as one number that orders as the bytes do.
+inline U64 orderedBits(const KeyBytes& bytes) noexcept {
+  U64 bits;
+  std::memcpy(&bits, bytes.data(), sizeof bits);
+  return std::endian::native == std::endian::little ? __builtin_bswap64(bits) : bits;
+}
+
 // What identifies an entry: its eight values and masks, in the driver's field order, and its
-// priority.
+// priority. Keys order by values, then masks, then priority.
 struct EntryKey {
   KeyBytes value{};
   KeyBytes mask{};
   U32 priority = 0;
-  auto operator<=>(const EntryKey&) const = default;
+
+  bool operator==(const EntryKey&) const = default;
+  friend std::strong_ordering operator<=>(const EntryKey& left, const EntryKey& right) noexcept {
+    if (auto order = orderedBits(left.value) <=> orderedBits(right.value); order != 0) return order;
+    if (auto order = orderedBits(left.mask) <=> orderedBits(right.mask); order != 0) return order;
+    return left.priority <=> right.priority;
+  }
 };
 
 struct EntryAction {

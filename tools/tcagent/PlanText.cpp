@@ -17,8 +17,8 @@ using Kind = PlannedChange::Kind;
 struct ChangedEntry {
   const EntryKey& key;
   const EntryAction& action;
-  const TableRow* row;        // of a modification or a removal
-  const PolicyEntry* entry;   // of an addition or a modification
+  const TableRow* row;       // of a modification or a removal
+  const PolicyEntry* entry;  // of an addition or a modification
 };
 
 ChangedEntry changedEntry(const PlanView& view, const PlannedChange& change) {
@@ -52,10 +52,9 @@ std::string defaultLine(const PlanView& view) {
       return fmt::format("default set -> {}   ({}:{})", actionText(*policy.defaultAction),
                          policy.source, policy.defaultLine);
     case DefaultChange::changed:
-      return fmt::format("default changed -> {}   (was {}; {}:{})",
-                         actionText(*policy.defaultAction),
-                         actionText(view.rows.defaultEntry->action), policy.source,
-                         policy.defaultLine);
+      return fmt::format(
+          "default changed -> {}   (was {}; {}:{})", actionText(*policy.defaultAction),
+          actionText(view.rows.defaultEntry->action), policy.source, policy.defaultLine);
     case DefaultChange::reset:
       return fmt::format("default reset   (was {})", actionText(view.rows.defaultEntry->action));
   }

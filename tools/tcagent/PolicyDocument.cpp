@@ -242,9 +242,16 @@ void JsonLinesWriter::startMember(const std::string& name) {
   started_ = true;
 }
 
+void JsonLinesWriter::flush(fmt::memory_buffer& text) {
+  out_.write(text.data(), static_cast<std::streamsize>(text.size()));
+  text.clear();
+}
+
 void JsonLinesWriter::member(const std::string& name, const Json& value) {
   if (value.is_array()) {
-    arrayMember(name, value.size(), [&value](std::size_t index) { return value[index].dump(); });
+    arrayMember(name, value.size(), [&value](std::size_t index, fmt::memory_buffer& text) {
+      text.append(value[index].dump());
+    });
   } else {
     startMember(name);
     out_ << value.dump();

@@ -13,6 +13,7 @@
 #include <ostream>
 #include <string>
 
+#include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
 #include "tools/tcagent/Policy.h"
@@ -42,18 +43,27 @@ class JsonLinesWriter {
   JsonLinesWriter& operator=(const JsonLinesWriter&) = delete;
 
   void member(const std::string& name, const Json& value);
-  // The array member `name` of `count` elements, each written as JSON text by `element(index)`.
+  // The array member `name` of `count` elements, each appended as JSON text to the buffer by
+  // `element(index, buffer)`.
   template <class Element>
   void arrayMember(const std::string& name, std::size_t count, Element&& element) {
     startMember(name);
-    out_ << (count ? "[\n    " : "[]");
-    for (std::size_t index = 0; index < count; ++index)
-      out_ << (index ? ",\n    " : "") << element(index);
-    if (count) out_ << "\n  ]";
+    fmt::memory_buffer text;
+    text.append(std::string_view(count ? "[\n    " : "[]"));
+    for (std::size_t index = 0; index < count; ++index) {
+      if (index) text.append(std::string_view(",\n    "));
+      element(index, text);
+      if (text.size() > flushBytes) flush(text);
+    }
+    if (count) text.append(std::string_view("\n  ]"));
+    flush(text);
   }
 
  private:
+  static constexpr std::size_t flushBytes = 1 << 16;
+
   void startMember(const std::string& name);
+  void flush(fmt::memory_buffer& text);
 
   std::ostream& out_;
   bool started_ = false;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <fmt/compile.h>
 #include <fmt/format.h>
 
 #include "tools/tcagent/EntryText.h"
@@ -116,19 +117,19 @@ void writeEntries(const TableRows& rows, std::ostream& out) {
 // One entry of the document, written with fmt rather than built as a JSON value: a million
 // entries must come out in about a second, and an entry holds nothing but numbers and the fixed
 // names of its members and fields, none of which needs escaping. The document test reads it back.
-std::string entryJsonText(const TableRow& row) {
-  fmt::memory_buffer text;
+void appendEntryJson(const TableRow& row, fmt::memory_buffer& text) {
   auto out = std::back_inserter(text);
-  fmt::format_to(out, R"({{"handle":{},"priority":{},"match":{{)", row.handle, row.key.priority);
-  const char* separator = "";
+  fmt::format_to(out, FMT_COMPILE(R"({{"handle":{},"priority":{},"match":{{)"), row.handle,
+                 row.key.priority);
+  bool first = true;
   for (std::size_t field = 0; field < keyFieldCount; ++field) {
     if (!row.key.mask[field]) continue;
-    fmt::format_to(out, R"({}"{}":{{"value":{},"mask":{}}})", separator, keyFields[field].shortName,
-                   row.key.value[field], row.key.mask[field]);
-    separator = ",";
+    fmt::format_to(out, FMT_COMPILE(R"({}"{}":{{"value":{},"mask":{}}})"), first ? "" : ",",
+                   keyFields[field].shortName, row.key.value[field], row.key.mask[field]);
+    first = false;
   }
-  fmt::format_to(out, R"(}},"action":{{"tc":{},"qid":{}}}}})", row.action.tc, row.action.qid);
-  return fmt::to_string(text);
+  fmt::format_to(out, FMT_COMPILE(R"(}},"action":{{"tc":{},"qid":{}}}}})"), row.action.tc,
+                 row.action.qid);
 }
 
 void writeDocument(const Shown& shown, const StartReport& start, std::ostream& out) {
@@ -138,7 +139,9 @@ void writeDocument(const Shown& shown, const StartReport& start, std::ostream& o
   document.member("capacity", shown.room.size);
   document.member("used", shown.room.used);
   document.arrayMember("entries", shown.rows.entries.size(),
-                       [&](std::size_t index) { return entryJsonText(shown.rows.entries[index]); });
+                       [&](std::size_t index, fmt::memory_buffer& text) {
+                         appendEntryJson(shown.rows.entries[index], text);
+                       });
   Json defaultEntry = nullptr;
   if (shown.rows.defaultEntry) {
     defaultEntry = {{"handle", shown.rows.defaultEntry->handle},

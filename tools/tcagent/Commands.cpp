@@ -78,9 +78,9 @@ int runApply(const CommandLine& line, const Policy& policy, const char* unchange
   }
   ApplyReport report;
   {
-    TerminalProgress progress("programming", plan.changes());
+    ProgressPhase programming("programming", plan.changes());
     report = applyPlan(agent, plan, policy, rows,
-                       [&progress](std::size_t done, std::size_t) { progress.show(done); });
+                       [](std::size_t done, std::size_t) { ProgressPhase::tick(done); });
   }
   if (line.format == Format::json) {
     Json warnings = Json::array();

@@ -9,6 +9,7 @@
 #include "tools/tcagent/Numbers.h"
 #include "tools/tcagent/PolicyDocument.h"
 #include "tools/tcagent/PolicySource.h"
+#include "tools/tcagent/Progress.h"
 #include "tools/tcagent/Quoted.h"
 
 namespace TcAgent {
@@ -177,7 +178,9 @@ Policy policyOfLines(PolicySource& source) {
   policy.source = source.name();
   std::vector<std::string_view> words;
   std::string_view line;
+  ProgressPhase reading("reading the policy");
   while (source.readLine(line)) {
+    ProgressPhase::tick(source.lineNumber());
     try {
       PolicyLine parsed = policyLineOf(line, words);
       if (words.empty()) continue;

@@ -2,22 +2,37 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 
 namespace TcAgent {
 
-TerminalProgress::TerminalProgress(const char* phase, std::size_t total)
-    : phase_(phase), total_(total), enabled_(::isatty(STDERR_FILENO)), start_(Clock::now()) {}
+namespace {
 
-TerminalProgress::~TerminalProgress() {
+long long nowMilliseconds() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+}  // namespace
+
+ProgressPhase* ProgressPhase::current_ = nullptr;
+
+ProgressPhase::ProgressPhase(const char* phase, std::size_t total)
+    : outer_(current_), phase_(phase), total_(total), start_(nowMilliseconds()) {
+  static const bool terminal = ::isatty(STDERR_FILENO);
+  if (terminal) current_ = this;
+}
+
+ProgressPhase::~ProgressPhase() {
+  if (current_ == this) current_ = outer_;
   if (shown_) std::fputs("\r\033[K", stderr);
 }
 
-void TerminalProgress::showNow(std::size_t done) {
-  Clock::time_point now = Clock::now();
-  if (now - start_ < std::chrono::seconds(1) || now - last_ < std::chrono::milliseconds(100)) {
-    return;
-  }
+void ProgressPhase::show(std::size_t done) {
+  long long now = nowMilliseconds();
+  if (now - start_ < 1000 || now - last_ < 100) return;
   last_ = now;
   if (total_) {
     std::fprintf(stderr, "\r%s %zu/%zu", phase_, done, total_);

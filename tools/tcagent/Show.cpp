@@ -8,6 +8,7 @@
 #include "tools/tcagent/EntryText.h"
 #include "tools/tcagent/Packet.h"
 #include "tools/tcagent/PolicyDocument.h"
+#include "tools/tcagent/Progress.h"
 #include "tools/tcagent/TableRows.h"
 
 namespace TcAgent {
@@ -138,9 +139,11 @@ void writeDocument(const Shown& shown, const StartReport& start, std::ostream& o
   document.member("table", tableName);
   document.member("capacity", shown.room.size);
   document.member("used", shown.room.used);
+  ProgressPhase writing("writing", shown.rows.entries.size());
   document.arrayMember("entries", shown.rows.entries.size(),
                        [&](std::size_t index, fmt::memory_buffer& text) {
                          appendEntryJson(shown.rows.entries[index], text);
+                         ProgressPhase::tick(index);
                        });
   Json defaultEntry = nullptr;
   if (shown.rows.defaultEntry) {

@@ -5,6 +5,7 @@
 
 #include <fmt/format.h>
 
+#include "tools/tcagent/Progress.h"
 #include "tools/tcagent/Records.h"
 
 namespace TcAgent {
@@ -82,10 +83,13 @@ class Check {
   // Checks every intact record; a damaged one is reported to the store, which drops it, and the
   // check starts again.
   void checkRecords() {
+    ProgressPhase checking("checking the records", agent_.records().records());
     while (true) {
       try {
-        visitRecords(agent_.records(), [this](const Vrell::EntryConfig& record) {
+        std::size_t checked = 0;
+        visitRecords(agent_.records(), [&](const Vrell::EntryConfig& record) {
           checkRecord(record);
+          ProgressPhase::tick(++checked);
           return true;
         });
         return;

@@ -4,6 +4,8 @@
 
 #include <fmt/format.h>
 
+#include "tools/tcagent/Progress.h"
+
 namespace TcAgent {
 
 using namespace BfIngressTrafficClass;
@@ -13,7 +15,9 @@ TableRows tableRows(const AgentTable& agent) {
   const IngressTrafficClassTableHandles& handles = *table.helper()->sdkHandles();
   TableRows rows;
   rows.entries.reserve(handles.entries());
+  ProgressPhase reading("reading the table back", handles.entries());
   for (auto it = handles.entryIter(); !it.atEnd(); ++it) {
+    ProgressPhase::tick(rows.entries.size());
     ChipEntry read;
     try {
       read = agent.driverQueries().entry(it->value);

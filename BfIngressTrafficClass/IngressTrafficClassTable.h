@@ -22,6 +22,21 @@ using TableCreator =
                     const MbbVrellKey::VrellKeyManager::Ptr& vrellKeyManager,
                     const BfnTableStatusManager::StatusManager::Ptr& statusManager);
 
+// What every backend's table class declares besides its own: its reference type, the table's
+// constructor, its creator, the table's operations that it implements, and its framework type.
+#define BF_ITC_BACKEND_TABLE_DECLARATIONS(Class)                                     \
+ public:                                                                             \
+  using Ptr = Kiv::Ptr<Class>;                                                       \
+  using IngressTrafficClassTable::IngressTrafficClassTable;                          \
+  static TableCreator<Class> Class##Is;                                              \
+  void entryIs(const IngressTrafficClassTableEntry& entry) override;                 \
+  void entryDel(const IngressTrafficClassMatchSpec::PtrConst& match) override;       \
+  IngressTrafficClassTableEntry entryByHandle(BfnTable::BfnSdkEntryHandle sdkHandle) \
+      const override;                                                                \
+  void initializeTable(const IngressTrafficClassTableHelper::Ptr& helper) override;  \
+  Kiv::FwkType fwkType() const noexcept override;                                    \
+  ~Class() override
+
 class IngressTrafficClassTable : public Kiv::Entity {
   KIV_ALLOCATION_TRACKED();
 

@@ -28,6 +28,30 @@ constexpr Kiv::TypeDescriptor kivBackendTableType(const char* name, U32 index) {
   };
 }
 
+// What every backend's table class defines besides its own: its allocation, its framework type
+// `typeDescriptor` at `index` of the library's module, its creator, its factory function `factory`,
+// and its destructor.
+#define BF_ITC_BACKEND_TABLE_DEFINITIONS(Class, factory, typeDescriptor, index)                 \
+  KIV_SMALL_OBJECT_DEFINITIONS(Class, "BfIngressTrafficClass::" #Class)                         \
+  constinit const Kiv::TypeDescriptor typeDescriptor =                                          \
+      kivBackendTableType<&Class::Class##Is>("BfIngressTrafficClass::" #Class, index);          \
+  Class::Ptr Class::Class##Is(const IngressTrafficClassTableHelper::Ptr& helper,                \
+                              const MbbVrellKey::VrellKeyManager::Ptr& vrellKeyManager,         \
+                              const BfnTableStatusManager::StatusManager::Ptr& statusManager) { \
+    return Kiv::newObject<Class>(helper, vrellKeyManager, statusManager);                       \
+  }                                                                                             \
+  Class::Ptr factory(const IngressTrafficClassTableHelper::Ptr& helper,                         \
+                     const MbbVrellKey::VrellKeyManager::Ptr& vrellKeyManager,                  \
+                     const BfnTableStatusManager::StatusManager::Ptr& statusManager) {          \
+    return Class::Class##Is(helper, vrellKeyManager, statusManager);                            \
+  }                                                                                             \
+  Kiv::FwkType Class::fwkType() const noexcept {                                                \
+    return kivFwkType(typeDescriptor);                                                          \
+  }                                                                                             \
+  Class::~Class() {                                                                             \
+    hasNotificationActiveIs(false);                                                             \
+  }
+
 // The lines of a backend's checks and traces, and the full signatures of its operations, which
 // its checks name.
 struct EntrySites {

@@ -125,26 +125,8 @@ U8 readDataField(const BfRtCall& call, std::size_t field) {
 
 }  // namespace
 
-KIV_SMALL_OBJECT_DEFINITIONS(IngressTrafficClassTableBfrt,
-                             "BfIngressTrafficClass::IngressTrafficClassTableBfrt")
-
-constinit const Kiv::TypeDescriptor kivTypeTableBfrt =
-    kivBackendTableType<&TableBfrt::IngressTrafficClassTableBfrtIs>(
-        "BfIngressTrafficClass::IngressTrafficClassTableBfrt", 9);
-
-TableBfrt::Ptr TableBfrt::IngressTrafficClassTableBfrtIs(
-    const IngressTrafficClassTableHelper::Ptr& helper,
-    const MbbVrellKey::VrellKeyManager::Ptr& vrellKeyManager,
-    const BfnTableStatusManager::StatusManager::Ptr& statusManager) {
-  return Kiv::newObject<TableBfrt>(helper, vrellKeyManager, statusManager);
-}
-
-TableBfrt::Ptr ingressTrafficClassTableBfrtFactory(
-    const IngressTrafficClassTableHelper::Ptr& helper,
-    const MbbVrellKey::VrellKeyManager::Ptr& vrellKeyManager,
-    const BfnTableStatusManager::StatusManager::Ptr& statusManager) {
-  return TableBfrt::IngressTrafficClassTableBfrtIs(helper, vrellKeyManager, statusManager);
-}
+BF_ITC_BACKEND_TABLE_DEFINITIONS(IngressTrafficClassTableBfrt, ingressTrafficClassTableBfrtFactory,
+                                 kivTypeTableBfrt, 9)
 
 void TableBfrt::initializeTable(const IngressTrafficClassTableHelper::Ptr& helper) {
   BF_ITC_TRACE(86, "initializeTable", "initializeTable");
@@ -184,14 +166,6 @@ IngressTrafficClassTableEntry TableBfrt::entryByHandle(
   action->tcIs(readDataField(call, 0));
   action->qidIs(readDataField(call, 1));
   return IngressTrafficClassTableEntry(match, action);
-}
-
-Kiv::FwkType TableBfrt::fwkType() const noexcept {
-  return kivFwkType(kivTypeTableBfrt);
-}
-
-TableBfrt::~IngressTrafficClassTableBfrt() {
-  hasNotificationActiveIs(false);
 }
 
 }  // namespace BfIngressTrafficClass

@@ -1,4 +1,5 @@
-// The table programmed through the driver's BF Runtime API.
+// The table programmed through the driver's BF Runtime API. Its initialisation prepares every
+// table of the binding: the ingressTrafficClass table, then the others.
 #pragma once
 
 #include "BfIngressTrafficClass/IngressTrafficClassTable.h"
@@ -7,21 +8,7 @@ namespace BfIngressTrafficClass {
 
 class IngressTrafficClassTableBfrt : public IngressTrafficClassTable {
   KIV_ALLOCATION_TRACKED();
-
- public:
-  using Ptr = Kiv::Ptr<IngressTrafficClassTableBfrt>;
-
-  using IngressTrafficClassTable::IngressTrafficClassTable;
-  static TableCreator<IngressTrafficClassTableBfrt> IngressTrafficClassTableBfrtIs;
-
-  void entryIs(const IngressTrafficClassTableEntry& entry) override;
-  void entryDel(const IngressTrafficClassMatchSpec::PtrConst& match) override;
-  IngressTrafficClassTableEntry entryByHandle(BfnTable::BfnSdkEntryHandle sdkHandle) const override;
-  // Initialises every table of the binding: the ingressTrafficClass table, then the others.
-  void initializeTable(const IngressTrafficClassTableHelper::Ptr& helper) override;
-
-  Kiv::FwkType fwkType() const noexcept override;
-  ~IngressTrafficClassTableBfrt() override;
+  BF_ITC_BACKEND_TABLE_DECLARATIONS(IngressTrafficClassTableBfrt);
 };
 
 TableCreator<IngressTrafficClassTableBfrt> ingressTrafficClassTableBfrtFactory;

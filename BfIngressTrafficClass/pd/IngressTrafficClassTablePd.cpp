@@ -77,26 +77,8 @@ class PdEntryDriver final : public EntryDriver {
 
 }  // namespace
 
-KIV_SMALL_OBJECT_DEFINITIONS(IngressTrafficClassTablePd,
-                             "BfIngressTrafficClass::IngressTrafficClassTablePd")
-
-constinit const Kiv::TypeDescriptor kivTypeTablePd =
-    kivBackendTableType<&TablePd::IngressTrafficClassTablePdIs>(
-        "BfIngressTrafficClass::IngressTrafficClassTablePd", 8);
-
-TablePd::Ptr TablePd::IngressTrafficClassTablePdIs(
-    const IngressTrafficClassTableHelper::Ptr& helper,
-    const MbbVrellKey::VrellKeyManager::Ptr& vrellKeyManager,
-    const BfnTableStatusManager::StatusManager::Ptr& statusManager) {
-  return Kiv::newObject<TablePd>(helper, vrellKeyManager, statusManager);
-}
-
-TablePd::Ptr ingressTrafficClassTablePdFactory(
-    const IngressTrafficClassTableHelper::Ptr& helper,
-    const MbbVrellKey::VrellKeyManager::Ptr& vrellKeyManager,
-    const BfnTableStatusManager::StatusManager::Ptr& statusManager) {
-  return TablePd::IngressTrafficClassTablePdIs(helper, vrellKeyManager, statusManager);
-}
+BF_ITC_BACKEND_TABLE_DEFINITIONS(IngressTrafficClassTablePd, ingressTrafficClassTablePdFactory,
+                                 kivTypeTablePd, 8)
 
 void TablePd::initializeTable(const IngressTrafficClassTableHelper::Ptr& helper) {
   BF_ITC_TRACE(597, "initializeTable", "initializeTable");
@@ -136,14 +118,6 @@ IngressTrafficClassTableEntry TablePd::entryByHandle(BfnTable::BfnSdkEntryHandle
   action->tcIs(actionData[0]);
   action->qidIs(actionData[1]);
   return IngressTrafficClassTableEntry(matchSpecOf(matchRecord, priority), action);
-}
-
-Kiv::FwkType TablePd::fwkType() const noexcept {
-  return kivFwkType(kivTypeTablePd);
-}
-
-TablePd::~IngressTrafficClassTablePd() {
-  hasNotificationActiveIs(false);
 }
 
 }  // namespace BfIngressTrafficClass

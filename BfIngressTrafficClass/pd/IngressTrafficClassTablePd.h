@@ -7,20 +7,7 @@ namespace BfIngressTrafficClass {
 
 class IngressTrafficClassTablePd : public IngressTrafficClassTable {
   KIV_ALLOCATION_TRACKED();
-
- public:
-  using Ptr = Kiv::Ptr<IngressTrafficClassTablePd>;
-
-  using IngressTrafficClassTable::IngressTrafficClassTable;
-  static TableCreator<IngressTrafficClassTablePd> IngressTrafficClassTablePdIs;
-
-  void entryIs(const IngressTrafficClassTableEntry& entry) override;
-  void entryDel(const IngressTrafficClassMatchSpec::PtrConst& match) override;
-  IngressTrafficClassTableEntry entryByHandle(BfnTable::BfnSdkEntryHandle sdkHandle) const override;
-  void initializeTable(const IngressTrafficClassTableHelper::Ptr& helper) override;
-
-  Kiv::FwkType fwkType() const noexcept override;
-  ~IngressTrafficClassTablePd() override;
+  BF_ITC_BACKEND_TABLE_DECLARATIONS(IngressTrafficClassTablePd);
 };
 
 TableCreator<IngressTrafficClassTablePd> ingressTrafficClassTablePdFactory;

@@ -118,7 +118,8 @@ void checkKeys(const json& object, std::initializer_list<const char*> known,
   if (!object.is_object()) {
     throw DocumentError{where + " must be an object, not " + escapedText(object.dump()), 0};
   }
-  for (const auto& [key, value] : object.items()) {
+  for (const auto& item : object.items()) {
+    const std::string& key = item.key();
     if (std::find_if(known.begin(), known.end(), [&](const char* name) { return key == name; }) ==
         known.end()) {
       throw DocumentError{"unknown key " + quotedText(key) + " in " + where, 0};

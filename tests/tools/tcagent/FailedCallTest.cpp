@@ -28,8 +28,8 @@ std::string readBackOperation(const std::string& driver) {
 }
 
 std::string readBackRefusal(const std::string& driver) {
-  const std::string call = driver == "pd" ? pdPrefix + readBackOperation(driver) : "tableEntryGet";
-  return "but the driver refused to read it back (" + call + "); nothing was changed";
+  return "but the driver refused to read it back (" + (driver == "pd" ? pdPrefix : "") +
+         readBackOperation(driver) + "); nothing was changed";
 }
 
 // The calls of a start that a driver library can refuse: every read-back, and each call of the
@@ -57,7 +57,6 @@ class FailedCallTest : public TcAgentTest, public ::testing::WithParamInterface<
   // The run with `fault` ends with status 1 and one line naming the call.
   void expectRefusal(const FailedCall& fault, std::vector<std::string> arguments) const {
     arguments.insert(arguments.begin(), {"--fail", fault.fault});
-    SCOPED_TRACE(::testing::PrintToString(arguments));
     const Outcome run = tcagent(arguments);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "");
@@ -76,21 +75,22 @@ TEST_P(FailedCallTest, ARefusedReadBackOrWalkEndsTheRunAndEveryEntryAndRecordSta
   for (const FailedCall& fault : failedCalls(driver)) {
     for (const std::vector<std::string>& command :
          {std::vector<std::string>{"show"}, {"apply", two}, {"clear"}}) {
+      SCOPED_TRACE(fault.fault + " " + command.front());
       expectRefusal(fault, command);
-      EXPECT_EQ(chipLines(state), example);
       EXPECT_TRUE(recordsNameExactlyTheChipEntries(state));
+      const ShownTable shown = shownTable();
+      EXPECT_EQ(sortedLines(shown.entries), example);
+      EXPECT_THAT(shown.footer,
+                  EndsWith("; at start 17 read back from records, 0 adopted, nothing programmed"));
     }
   }
-  const ShownTable shown = shownTable();
-  EXPECT_EQ(sortedLines(shown.entries), example);
-  EXPECT_THAT(shown.footer,
-              EndsWith("; at start 17 read back from records, 0 adopted, nothing programmed"));
 }
 
 TEST_P(FailedCallTest, ARefusedWalkOrReadBackStopsTheAdoptionInsteadOfSkippingIt) {
   outputOf({"apply", EXAMPLE_POLICY});
   ASSERT_EQ(::unlink(keyStorePath(state).c_str()), 0);
   for (const FailedCall& fault : startCalls(driver)) {
+    SCOPED_TRACE(fault.fault);
     expectRefusal(fault, {"show"});
     EXPECT_EQ(chipLines(state), example);
   }

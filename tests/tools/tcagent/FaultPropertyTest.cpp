@@ -40,7 +40,7 @@ using BfIngressTrafficClass::Testing::replayCommand;
 using BfIngressTrafficClass::Testing::runFlags;
 using BfIngressTrafficClass::Testing::runSeed;
 
-constexpr U32 shortRunIterations = 1000;
+constexpr U32 shortRunIterations = 3000;
 constexpr std::chrono::seconds shortRunTime{15};
 constexpr int largestStatus = 30;
 constexpr unsigned latestCall = 8;

@@ -15,11 +15,11 @@
 #include <fstream>
 #include <random>
 #include <regex>
-#include <set>
 #include <thread>
 
+#include "StateFiles.h"
 #include "TcAgentProcess.h"
-#include "support/AgentState.h"
+#include "platform/Kiv/String.h"
 #include "tests/soak/RunFlags.h"
 #include "tests/support/TemporaryDirectory.h"
 
@@ -77,19 +77,6 @@ class CrashRestartTest : public ::testing::TestWithParam<const char*> {
         std::regex_search(show.out, dropped, std::regex("([0-9]+) records? of removed"));
     return any ? static_cast<U32>(std::stoul(dropped[1])) : 0;
   }
-  // The records name exactly the chip's entries, the default entry included.
-  void expectRecordsOfExactlyTheChipEntries() const {
-    SimChip::TernaryTable chip(state_.path(), 0, SimChip::TernaryTable::defaultCapacity);
-    Vrell::EntryConfigMap records(state_.path(), 0, TcAgent::tableName, chip.capacity() + 1);
-    std::set<U32> chipEntries, recorded;
-    for (U32 handle : chipHandles(chip))
-      chipEntries.insert(handle);
-    if (chip.defaultHandle()) chipEntries.insert(chip.defaultHandle());
-    for (const Vrell::EntryConfig& record : recordsOf(records))
-      recorded.insert(record.sdkEntryHandle());
-    EXPECT_EQ(recorded, chipEntries);
-  }
-
   const TestSupport::TemporaryDirectory state_{"bfitc-crash-state"},
       reference_{"bfitc-crash-reference"}, scratch_{"bfitc-crash-scratch"};
 };
@@ -122,7 +109,7 @@ TEST_P(CrashRestartTest, AfterEveryKillTheNextApplyConvergesWithEveryEntryRecord
     EXPECT_EQ(show(state_.path()), policy.shown);
     EXPECT_THAT(run(state_.path(), {"apply", policy.path}).out,
                 ::testing::HasSubstr("(the table already holds"));
-    expectRecordsOfExactlyTheChipEntries();
+    EXPECT_TRUE(TcAgentTesting::recordsNameExactlyTheChipEntries(state_.path()));
   }
   if (HasFailure()) {
     ADD_FAILURE() << "seed " << seed << " failed at step " << step - 1

@@ -32,6 +32,7 @@ const Refusal refusals[] = {
     {"CapacityZero",
      {"--capacity", "0", "show"},
      {"--capacity", "'0' is not a number from 1 to 1048576"}},
+    {"CapacityOneOverTheLargest", {"--capacity", "1048577", "show"}, {"from 1 to 1048576"}},
     {"CapacityTooLarge", {"--capacity", "4294967295", "show"}, {"from 1 to 1048576"}},
     {"PipeNotANumber", {"--pipe", "all", "show"}, {"--pipe", "'all' is not a number"}},
     {"PipeTheDeviceLacks", {"--pipe", "7", "show"}, {"--pipe 7: device 0 has pipes 0 to 3"}},

@@ -1,6 +1,7 @@
 #include "ShownEntries.h"
 
 #include <algorithm>
+#include <fstream>
 #include <sstream>
 #include <stdexcept>
 
@@ -106,6 +107,15 @@ std::vector<std::string> sortedLines(const std::vector<ShownEntry>& entries) {
 std::vector<std::string> sorted(std::vector<std::string> lines) {
   std::sort(lines.begin(), lines.end());
   return lines;
+}
+
+std::vector<std::string> policyFileLines(const std::string& path) {
+  std::ifstream file(path);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(file, line);) {
+    if (!line.empty() && !line.starts_with('#')) lines.push_back(line);
+  }
+  return sorted(lines);
 }
 
 }  // namespace TcAgentTesting

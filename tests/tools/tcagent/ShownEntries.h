@@ -25,5 +25,8 @@ std::vector<ShownEntry> jsonEntriesOf(const std::string& output);  // show --for
 std::vector<std::string> linesOf(const std::string& text);
 std::vector<std::string> sortedLines(const std::vector<ShownEntry>& entries);
 std::vector<std::string> sorted(std::vector<std::string> lines);
+// The entry lines of a policy file written as show prints them, comments and blank lines left
+// out, sorted.
+std::vector<std::string> policyFileLines(const std::string& path);
 
 }  // namespace TcAgentTesting

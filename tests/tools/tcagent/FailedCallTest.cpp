@@ -1,0 +1,110 @@
+// A driver call that fails is not a negative answer. With the example policy applied, a refused
+// read-back or a refused call of the chip's handle walk, at start or in the command, ends show,
+// apply and clear with status 1 and one line naming the call: nothing is dropped, adopted or
+// programmed, and the next run finds every entry and every record as they were. A start that
+// has entries to adopt stops the same way instead of skipping the adoption.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "StateFiles.h"
+#include "TcAgentTest.h"
+
+namespace TcAgentTesting {
+namespace {
+
+using ::testing::EndsWith;
+using ::testing::HasSubstr;
+
+const std::string pdPrefix = "p4_pd_zorvik_switch_ingressTrafficClass_";
+
+struct FailedCall {
+  std::string fault;  // --fail's value
+  std::string call;   // as the error names it
+};
+
+std::string readBackOperation(const std::string& driver) {
+  return driver == "pd" ? "get_entry" : "tableEntryGet";
+}
+
+std::string readBackRefusal(const std::string& driver) {
+  return "but the driver refused to read it back (" + (driver == "pd" ? pdPrefix : "") +
+         readBackOperation(driver) + "); nothing was changed";
+}
+
+// The calls of a start that a driver library can refuse: every read-back, and each call of the
+// walk.
+std::vector<FailedCall> startCalls(const std::string& driver) {
+  std::vector<FailedCall> calls = {{readBackOperation(driver) + ":1", readBackRefusal(driver)}};
+  for (const char* walk : {"get_entry_count", "get_first_entry_handle", "get_next_entry_handles",
+                           "table_get_default_entry_handle"}) {
+    calls.push_back({walk + std::string(":not-ready"), pdPrefix + walk + "() failed: Not ready"});
+  }
+  return calls;
+}
+
+// Those, and the command's own read of the table, through the PD functions on either driver:
+// on the PD driver the 18th, once the start has read back 17 entries.
+std::vector<FailedCall> failedCalls(const std::string& driver) {
+  std::vector<FailedCall> calls = startCalls(driver);
+  calls.push_back({std::string("get_entry:1:") + (driver == "pd" ? "18" : "1"),
+                   pdPrefix + "get_entry() failed: Not ready; nothing was changed"});
+  return calls;
+}
+
+class FailedCallTest : public TcAgentTest, public ::testing::WithParamInterface<const char*> {
+ protected:
+  FailedCallTest() { driver = GetParam(); }
+
+  // The run with `fault` ends with status 1 and one line naming the call.
+  void expectRefusal(const FailedCall& fault, std::vector<std::string> arguments) const {
+    arguments.insert(arguments.begin(), {"--fail", fault.fault});
+    const Outcome run = tcagent(arguments);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_THAT(run.err, ::testing::StartsWith("tcagent: "));
+    EXPECT_THAT(run.err, HasSubstr(fault.call));
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+  }
+
+  const std::vector<std::string> example = policyFileLines(EXAMPLE_POLICY);
+};
+
+TEST_P(FailedCallTest, ARefusedReadBackOrWalkEndsTheRunAndEveryEntryAndRecordStays) {
+  outputOf({"apply", EXAMPLE_POLICY});
+  const std::string two =
+      writePolicy({"prio=10 dscp=46 -> tc=6 qid=6", "prio=60 dscp=0 -> tc=0 qid=0"}, "two.txt");
+  for (const FailedCall& fault : failedCalls(driver)) {
+    for (const std::vector<std::string>& command :
+         {std::vector<std::string>{"show"}, {"apply", two}, {"clear"}}) {
+      SCOPED_TRACE(fault.fault + " " + command.front());
+      expectRefusal(fault, command);
+      EXPECT_TRUE(recordsNameExactlyTheChipEntries(state));
+      const ShownTable shown = shownTable();
+      EXPECT_EQ(sortedLines(shown.entries), example);
+      EXPECT_THAT(shown.footer,
+                  EndsWith("; at start 17 read back from records, 0 adopted, nothing programmed"));
+    }
+  }
+}
+
+TEST_P(FailedCallTest, ARefusedWalkOrReadBackStopsTheAdoptionInsteadOfSkippingIt) {
+  outputOf({"apply", EXAMPLE_POLICY});
+  ASSERT_EQ(::unlink(keyStorePath(state).c_str()), 0);
+  for (const FailedCall& fault : startCalls(driver)) {
+    SCOPED_TRACE(fault.fault);
+    expectRefusal(fault, {"show"});
+    EXPECT_EQ(chipLines(state), example);
+  }
+  const ShownTable shown = shownTable();
+  EXPECT_EQ(sortedLines(shown.entries), example);
+  EXPECT_THAT(shown.footer,
+              EndsWith("; at start 0 read back from records, 17 adopted, nothing programmed"));
+  EXPECT_TRUE(recordsNameExactlyTheChipEntries(state));
+}
+
+INSTANTIATE_TEST_SUITE_P(Drivers, FailedCallTest, ::testing::Values("pd", "bfrt"),
+                         [](const auto& info) { return std::string(info.param); });
+
+}  // namespace
+}  // namespace TcAgentTesting

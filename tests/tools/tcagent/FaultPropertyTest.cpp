@@ -1,0 +1,248 @@
+// Random single driver faults under random commands, on each driver library. Each iteration runs
+// one command with one fault: an apply of a random policy over the table that a random previous
+// one left (so that adds, modifications, removals and default changes all happen), a show or a
+// clear; the fault is an operation that the driver library lists, a status from 1 to 30, and
+// its Nth call (1 to 8) or every call. Whatever the run's end, it exits 0 or 1 and the records
+// name exactly the chip's entries; a run that exits 0 leaves the chip holding what it said; a
+// refused run says the call or the status that refused it and leaves only entries of the old
+// table or of the policy it applied; and a fault-free apply, after every other command,
+// converges (the others run over what the last command left).
+//
+// The short run, CI's, stops at its count of iterations or its time, whichever comes first, so
+// that it stays short where every process runs slowly (under valgrind); --steps N runs exactly N
+// iterations per driver, and --seed N with it replays a run.
+#include <dlfcn.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <random>
+
+#include <fmt/format.h>
+
+#include "BfIngressTrafficClass/status/DriverStatus.h"
+#include "ShownEntries.h"
+#include "StateFiles.h"
+#include "TcAgentProcess.h"
+#include "sim/drivers/FaultOperations.h"
+#include "tests/soak/RunFlags.h"
+#include "tests/support/TemporaryDirectory.h"
+
+namespace TcAgentTesting {
+namespace {
+
+using BfIngressTrafficClass::Testing::replayCommand;
+using BfIngressTrafficClass::Testing::runFlags;
+using BfIngressTrafficClass::Testing::runSeed;
+
+constexpr U32 shortRunIterations = 3000;
+constexpr std::chrono::seconds shortRunTime{15};
+constexpr int largestStatus = 30;
+constexpr unsigned latestCall = 8;
+
+struct Driver {
+  const char* name;
+  const char* library;
+  friend void PrintTo(const Driver& value, std::ostream* out) { *out << value.name; }
+};
+
+// The operations that the driver library at `path` can fail, as it lists them.
+std::vector<std::string> faultOperations(const char* path) {
+  void* library = ::dlopen(path, RTLD_NOW | RTLD_LOCAL);
+  if (!library) throw std::runtime_error(std::string("cannot load ") + path);
+  auto listed =
+      reinterpret_cast<SimDriverFaultOperations>(::dlsym(library, simDriverFaultOperationsName));
+  std::vector<std::string> operations;
+  for (const char* const* operation = listed ? listed() : nullptr; operation && *operation;
+       ++operation) {
+    operations.emplace_back(*operation);
+  }
+  ::dlclose(library);
+  return operations;
+}
+
+// Policies over a small pool of keys, so that one policy after another keeps, modifies, adds and
+// removes entries; as policy lines, sorted, the default action's among them.
+class PolicyMaker {
+ public:
+  explicit PolicyMaker(std::mt19937& random) : random_(random) {
+    for (unsigned priority = 1; priority <= 4; ++priority) {
+      for (unsigned dscp = 0; dscp < 4; ++dscp)
+        keys_.push_back(fmt::format("prio={} dscp={}", priority, dscp));
+      for (unsigned cos = 0; cos < 2; ++cos)
+        keys_.push_back(fmt::format("prio={} cos={}/0x7", priority, cos));
+    }
+  }
+
+  std::vector<std::string> policy() {
+    std::vector<std::string> lines;
+    const unsigned share = random_() % 4;  // of the keys in use: none to three quarters
+    for (const std::string& key : keys_) {
+      if (random_() % 4 < share) lines.push_back(key + " -> " + action());
+    }
+    if (random_() % 3) lines.push_back("default -> " + action());
+    return sorted(lines);
+  }
+
+ private:
+  std::string action() { return fmt::format("tc={} qid={}", random_() % 3, random_() % 3); }
+
+  std::mt19937& random_;
+  std::vector<std::string> keys_;
+};
+
+// What one run of the property saw.
+struct Tally {
+  U32 iterations = 0;
+  std::map<std::string, U32> commands;
+  std::map<int, U32> exits;
+  // What the refusals' errors name of the fault: its call, or only its status's text.
+  std::map<std::string, U32> refusalsNaming;
+};
+
+struct Fault {
+  std::string operation;
+  int status;
+  unsigned nth;  // 0: every call
+
+  std::string text() const {
+    return operation + ":" + std::to_string(status) + (nth ? ":" + std::to_string(nth) : "");
+  }
+};
+
+class FaultPropertyTest : public ::testing::TestWithParam<Driver> {
+ protected:
+  Outcome run(const std::vector<std::string>& arguments) const {
+    std::vector<std::string> words = {"--state", state_, "--driver", GetParam().name};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    return TcAgentProcess(words, scratch_.path()).wait();
+  }
+
+  std::string policyFile(const std::vector<std::string>& lines) const {
+    const std::string path = scratch_.path() + "/policy.txt";
+    std::ofstream file(path);
+    for (const std::string& line : lines)
+      file << line << "\n";
+    return path;
+  }
+
+  // Every line of `lines` is one of `older` or of `newer`.
+  static bool withinEither(const std::vector<std::string>& lines,
+                           const std::vector<std::string>& older,
+                           const std::vector<std::string>& newer) {
+    return std::all_of(lines.begin(), lines.end(), [&](const std::string& line) {
+      return std::binary_search(older.begin(), older.end(), line) ||
+             std::binary_search(newer.begin(), newer.end(), line);
+    });
+  }
+
+  // Runs `command` with `fault` over a table that holds `held`; checks what it leaves.
+  void runFaulted(const std::string& command, const std::vector<std::string>& policy,
+                  const Fault& fault, const std::vector<std::string>& held, Tally& tally) {
+    std::vector<std::string> arguments = {"--fail", fault.text(), command};
+    if (command == "apply") arguments.push_back(policyFile(policy));
+    SCOPED_TRACE("tcagent " + ::testing::PrintToString(arguments));
+    const Outcome faulted = run(arguments);
+    ++tally.exits[faulted.status];
+    ++tally.commands[command];
+    const std::vector<std::string> after = chipLines(state_);
+    EXPECT_TRUE(recordsNameExactlyTheChipEntries(state_));
+    if (command == "show") {
+      EXPECT_EQ(after, held);
+    }
+    const std::vector<std::string> said = command == "apply"  ? policy
+                                          : command == "show" ? held
+                                                              : std::vector<std::string>();
+    if (faulted.status == 0) {
+      EXPECT_EQ(after, said) << faulted.err;
+      if (command == "show") {
+        EXPECT_EQ(sortedLines(tableOf(faulted.out).entries), after);
+      }
+      return;
+    }
+    EXPECT_EQ(faulted.status, 1) << faulted.err;
+    EXPECT_THAT(linesOf(faulted.err), ::testing::Contains(::testing::StartsWith("tcagent: ")))
+        << faulted.err;
+    EXPECT_TRUE(withinEither(after, held, said)) << faulted.err;
+    const bool namesCall = faulted.err.find(fault.operation) != std::string::npos;
+    const bool namesStatus =
+        faulted.err.find(BfIngressTrafficClass::driverStatusText(fault.status)) !=
+        std::string::npos;
+    EXPECT_TRUE(namesCall || namesStatus) << faulted.err;
+    ++tally.refusalsNaming[namesCall ? "the call" : "only the status"];
+  }
+
+  // A fault-free apply of `policy` makes the chip and the records hold it.
+  void converge(const std::vector<std::string>& policy) {
+    const Outcome applied = run({"apply", policyFile(policy)});
+    EXPECT_EQ(applied.status, 0) << applied.err;
+    EXPECT_EQ(chipLines(state_), policy);
+    EXPECT_TRUE(recordsNameExactlyTheChipEntries(state_));
+  }
+
+  const TestSupport::TemporaryDirectory scratch_{"tcagent-faults"};
+  const std::string state_ = scratch_.path() + "/state";
+};
+
+TEST_P(FaultPropertyTest, EveryRunLeavesTheRecordsOfTheChipsEntriesAndAFaultFreeApplyConverges) {
+  const U32 seed = runSeed(), iterations = runFlags.steps.value_or(shortRunIterations);
+  std::mt19937 random(seed);
+  const std::vector<std::string> operations = faultOperations(GetParam().library);
+  ASSERT_FALSE(operations.empty());
+  PolicyMaker policies(random);
+  const char* const commands[] = {"apply", "apply", "apply", "show", "clear"};
+
+  const auto start = std::chrono::steady_clock::now();
+  Tally tally;
+  std::vector<std::string> held;
+  converge(held);
+  ASSERT_FALSE(HasFailure());
+  auto goOn = [&] {
+    return tally.iterations < iterations && !HasFailure() &&
+           (runFlags.steps || std::chrono::steady_clock::now() - start < shortRunTime);
+  };
+  for (; goOn(); ++tally.iterations) {
+    const std::string command = commands[random() % std::size(commands)];
+    const std::vector<std::string> policy = policies.policy();
+    const Fault fault{operations[random() % operations.size()],
+                      static_cast<int>(1 + random() % largestStatus),
+                      static_cast<unsigned>(random() % (latestCall + 1))};
+    runFaulted(command, policy, fault, held, tally);
+    // Every other time the next command starts from what this one left.
+    if (random() % 2) {
+      held = chipLines(state_);
+    } else {
+      held = command == "apply" ? policy : policies.policy();
+      converge(held);
+    }
+  }
+  const auto seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  if (HasFailure()) {
+    ADD_FAILURE() << "seed " << seed << " failed at iteration " << tally.iterations - 1
+                  << "; replay: " << replayCommand(seed, tally.iterations);
+  }
+  std::string exits, refusals;
+  for (const auto& [status, count] : tally.exits)
+    exits += fmt::format("{}{} exit {}", exits.empty() ? "" : ", ", count, status);
+  for (const auto& [named, count] : tally.refusalsNaming)
+    refusals += fmt::format("{}{} {}", refusals.empty() ? "" : ", ", count, named);
+  std::printf(
+      "%s, seed %u: %u iterations in %.1f s (%u apply, %u show, %u clear) with faults of %zu "
+      "operations: %s; the refusals name %s\n",
+      GetParam().name, seed, tally.iterations, seconds, tally.commands["apply"],
+      tally.commands["show"], tally.commands["clear"], operations.size(), exits.c_str(),
+      refusals.c_str());
+}
+
+INSTANTIATE_TEST_SUITE_P(Drivers, FaultPropertyTest,
+                         ::testing::Values(Driver{"pd", PD_DRIVER}, Driver{"bfrt", BFRT_DRIVER}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace TcAgentTesting

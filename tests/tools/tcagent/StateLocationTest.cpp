@@ -1,0 +1,188 @@
+// Where tcagent keeps its state is hostile ground. The default state directory,
+// $XDG_RUNTIME_DIR/tcagent, is made private when absent and otherwise taken only as a real
+// directory of the user's own that no one else may write; anything else stops the run with
+// status 2 and one line naming the path and the problem, with nothing written. A state file
+// that is a symbolic link, or another user's, is refused and what it points to stays as it was.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include "StateFiles.h"
+#include "TcAgentTest.h"
+#include "tests/sim/FileBytes.h"
+
+namespace TcAgentTesting {
+namespace {
+
+using SimTesting::fileBytes;
+using ::testing::HasSubstr;
+
+constexpr uid_t nobody = 65534;
+
+struct stat statusOf(const std::string& path) {
+  struct stat status {};
+  if (::lstat(path.c_str(), &status) != 0) ADD_FAILURE() << path << ": cannot stat";
+  return status;
+}
+
+void directoryMade(const std::string& path, mode_t mode) {
+  ASSERT_EQ(::mkdir(path.c_str(), 0700), 0) << path;
+  ASSERT_EQ(::chmod(path.c_str(), mode), 0) << path;
+}
+
+class StateLocationTest : public TcAgentTest {
+ protected:
+  // tcagent with `arguments` and no --state, XDG_RUNTIME_DIR set to `runtime`.
+  Outcome withRuntimeDirectory(const std::string& runtime,
+                               const std::vector<std::string>& arguments) const {
+    std::vector<std::string> words = {"--driver", driver};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    return TcAgentProcess(words, directory, Launch{"/dev/null", {"XDG_RUNTIME_DIR=" + runtime}})
+        .wait();
+  }
+
+  const std::string runtime = directory + "/runtime";
+  const std::string defaultState = runtime + "/tcagent";
+  const std::string policy = writePolicy({"prio=10 dscp=46 -> tc=5 qid=5"});
+};
+
+TEST_F(StateLocationTest, TheDefaultDirectoryIsMadePrivateInTheRuntimeDirectory) {
+  directoryMade(runtime, 0700);
+  const Outcome applied = withRuntimeDirectory(runtime, {"apply", policy});
+  EXPECT_EQ(applied.status, 0) << applied.err;
+  const struct stat made = statusOf(defaultState);
+  EXPECT_TRUE(S_ISDIR(made.st_mode));
+  EXPECT_EQ(made.st_mode & 07777, 0700u);
+  EXPECT_EQ(made.st_uid, ::geteuid());
+  for (const auto& file : std::filesystem::directory_iterator(defaultState)) {
+    EXPECT_EQ(statusOf(file.path()).st_mode & 07777, 0600u) << file.path();
+  }
+  EXPECT_EQ(chipLines(defaultState), std::vector<std::string>{"prio=10 dscp=46 -> tc=5 qid=5"});
+  EXPECT_EQ(withRuntimeDirectory(runtime, {"apply", policy}).out,
+            "0 added, 0 modified, 0 removed, default unchanged (the table already holds the "
+            "policy)\n");
+}
+
+struct UnsafeLocation {
+  const char* name;
+  // Makes the runtime directory and what is at its tcagent/; gives XDG_RUNTIME_DIR's value.
+  std::function<std::string(const std::string& runtime)> make;
+  std::vector<std::string> problem;  // standard error holds each
+  friend void PrintTo(const UnsafeLocation& value, std::ostream* out) { *out << value.name; }
+};
+
+// A private runtime directory that holds a tcagent directory of `mode` and `owner`.
+std::function<std::string(const std::string&)> stateDirectoryOf(mode_t mode,
+                                                                uid_t owner = ::geteuid()) {
+  return [=](const std::string& runtime) {
+    directoryMade(runtime, 0700);
+    directoryMade(runtime + "/tcagent", mode);
+    EXPECT_EQ(::chown((runtime + "/tcagent").c_str(), owner, owner), 0);
+    return runtime;
+  };
+}
+
+const UnsafeLocation unsafeLocations[] = {
+    {"OwnedByAnotherUser",
+     stateDirectoryOf(0777, nobody),
+     {"/runtime/tcagent: is owned by user 65534, not by you"}},
+    {"WritableByOthers",
+     stateDirectoryOf(0777),
+     {"/runtime/tcagent: is writable by others (mode 0777)"}},
+    {"WritableByItsGroup",
+     stateDirectoryOf(0770),
+     {"/runtime/tcagent: is writable by its group (mode 0770)"}},
+    {"SymbolicLink",
+     [](const std::string& runtime) {
+       directoryMade(runtime, 0700);
+       directoryMade(runtime + "/elsewhere", 0700);
+       EXPECT_EQ(::symlink((runtime + "/elsewhere").c_str(), (runtime + "/tcagent").c_str()), 0);
+       return runtime;
+     },
+     {"/runtime/tcagent: is a symbolic link"}},
+    {"NotADirectory",
+     [](const std::string& runtime) {
+       directoryMade(runtime, 0700);
+       std::ofstream(runtime + "/tcagent") << "";
+       return runtime;
+     },
+     {"/runtime/tcagent: is not a directory"}},
+    {"RuntimeDirectoryWritableByOthers",
+     [](const std::string& runtime) {
+       directoryMade(runtime, 0777);
+       return runtime;
+     },
+     {"XDG_RUNTIME_DIR: state directory ", "/runtime: is writable by others"}},
+    {"RuntimeDirectoryRelative",
+     [](const std::string&) { return std::string("runtime"); },
+     {"XDG_RUNTIME_DIR='runtime' is not an absolute path"}},
+};
+
+class UnsafeLocationTest : public StateLocationTest,
+                           public ::testing::WithParamInterface<UnsafeLocation> {};
+
+TEST_P(UnsafeLocationTest, StopsTheRunWithStatusTwoNamingThePathAndWritesNothing) {
+  const std::string value = GetParam().make(runtime);
+  const Outcome run = withRuntimeDirectory(value, {"apply", policy});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.out, "");
+  EXPECT_THAT(run.err, ::testing::StartsWith("tcagent: "));
+  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+  for (const std::string& problem : GetParam().problem)
+    EXPECT_THAT(run.err, HasSubstr(problem));
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(directory)) {
+    EXPECT_FALSE(entry.path().string().ends_with(".state")) << entry.path();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Locations, UnsafeLocationTest, ::testing::ValuesIn(unsafeLocations),
+                         ::testing::PrintToStringParamName());
+
+// Each state file in turn: a link to a copy of it elsewhere, then another user's file.
+TEST_F(StateLocationTest, AStateFileThatIsALinkOrAnotherUsersIsRefusedAndLeftAsItWas) {
+  outputOf({"apply", policy});
+  for (const std::string& path : {chipStatePath(state), keyStorePath(state)}) {
+    SCOPED_TRACE(path);
+    const std::string elsewhere = directory + "/elsewhere.state";
+    std::filesystem::rename(path, elsewhere);
+    ASSERT_EQ(::symlink(elsewhere.c_str(), path.c_str()), 0);
+    const std::vector<char> before = fileBytes(elsewhere);
+    for (const std::vector<std::string>& command : {std::vector<std::string>{"show"}, {"clear"}}) {
+      const Outcome run = tcagent(command);
+      EXPECT_NE(run.status, 0);
+      EXPECT_EQ(run.err, "tcagent: " + path + ": is a symbolic link\n");
+    }
+    EXPECT_TRUE(fileBytes(elsewhere) == before);
+    ASSERT_EQ(::unlink(path.c_str()), 0);
+    std::filesystem::rename(elsewhere, path);
+
+    ASSERT_EQ(::chown(path.c_str(), nobody, nobody), 0);
+    const Outcome run = tcagent({"clear"});
+    EXPECT_NE(run.status, 0);
+    EXPECT_EQ(run.err, "tcagent: " + path + ": owned by another user (uid 65534)\n");
+    EXPECT_TRUE(fileBytes(path) == before);
+    ASSERT_EQ(::chown(path.c_str(), ::geteuid(), ::getegid()), 0);
+  }
+  EXPECT_EQ(shownLines(), std::vector<std::string>{"prio=10 dscp=46 -> tc=5 qid=5"});
+}
+
+// A link planted where a fresh state file is first written, beside its final name, is not
+// followed either.
+TEST_F(StateLocationTest, ALinkAtTheNameAStateFileIsMadeUnderIsNotFollowed) {
+  const std::string victim = writePolicy({"# someone else's file"}, "victim.txt");
+  const std::vector<char> before = fileBytes(victim);
+  ASSERT_EQ(::mkdir(state.c_str(), 0700), 0);
+  ASSERT_EQ(::symlink(victim.c_str(), (chipStatePath(state) + ".new").c_str()), 0);
+  const Outcome run = tcagent({"apply", policy});
+  EXPECT_NE(run.status, 0);
+  EXPECT_EQ(run.err, "tcagent: " + chipStatePath(state) + ".new: is a symbolic link\n");
+  EXPECT_TRUE(fileBytes(victim) == before);
+}
+
+}  // namespace
+}  // namespace TcAgentTesting

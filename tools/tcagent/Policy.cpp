@@ -93,7 +93,7 @@ EntryAction actionOf(Words words) {
     std::optional<U8>* target = name == "tc" ? &tc : name == "qid" ? &qid : nullptr;
     if (!target) throw LineError{"unknown action parameter " + quotedText(name)};
     if (*target) throw LineError{std::string(name) + " given twice"};
-    *target = static_cast<U8>(numberOf(value, 255, [name] { return name; }));
+    *target = static_cast<U8>(numberOf(value, 255, [what = name] { return what; }));
   }
   if (!tc) throw LineError{"missing action parameter tc"};
   if (!qid) throw LineError{"missing action parameter qid"};

@@ -5,6 +5,8 @@
 // reset), as the fuzzed input describes. Such state is whole, so the start must take it: it then
 // leaves the records naming exactly the chip's entries, and an apply of the policy makes the
 // chip hold the policy with the records naming exactly its entries.
+#include <dlfcn.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <set>
@@ -146,6 +148,9 @@ void checkRecordsNameTheChip(const AgentTable& agent) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // The driver library stays loaded between agents: its coverage counters must outlive them.
+  static void* const driver = ::dlopen(PD_DRIVER, RTLD_NOW | RTLD_NODELETE);
+  if (!driver) std::abort();
   std::filesystem::remove_all(fuzzStateDirectory());
   std::filesystem::create_directory(fuzzStateDirectory());
   const Policy policy = basePolicy();

@@ -22,8 +22,8 @@ TableRows tableRows(const AgentTable& agent) {
     try {
       read = agent.driverQueries().entry(it->value);
     } catch (const DriverRefusal& refusal) {
-      throw std::runtime_error(fmt::format("reading entry {:#010x} back: {}; nothing was changed",
-                                           it->value, refusal.what()));
+      throw std::runtime_error(fmt::format(
+          "reading entry {:#010x} back: {}; the table was not changed", it->value, refusal.what()));
     }
     TableRow row{it->key, it->value, read.key, read.action};
     if (it->key == table.defaultMatchSpec()) {

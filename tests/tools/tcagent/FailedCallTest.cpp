@@ -48,7 +48,7 @@ std::vector<FailedCall> startCalls(const std::string& driver) {
 std::vector<FailedCall> failedCalls(const std::string& driver) {
   std::vector<FailedCall> calls = startCalls(driver);
   calls.push_back({std::string("get_entry:1:") + (driver == "pd" ? "18" : "1"),
-                   pdPrefix + "get_entry() failed: Not ready; nothing was changed"});
+                   pdPrefix + "get_entry() failed: Not ready; the table was not changed"});
   return calls;
 }
 

@@ -71,24 +71,20 @@ void FreshApply(benchmark::State& state) {
   }
 }
 
-void NoOpApply(benchmark::State& state) {
+// Runs tcagent over the state that holds the applied policy, with `command` after the state.
+void runOnAppliedState(benchmark::State& state, std::vector<std::string> command) {
   const auto entries = static_cast<unsigned>(state.range(0));
-  for (auto _ : state) {
-    report(state,
-           AgentBench::runAgent({"--state", appliedState(entries), "apply", policyOf(entries)},
-                                "/dev/null"),
-           entries);
-  }
+  command.insert(command.begin(), {"--state", appliedState(entries)});
+  for (auto _ : state)
+    report(state, AgentBench::runAgent(command, "/dev/null"), entries);
+}
+
+void NoOpApply(benchmark::State& state) {
+  runOnAppliedState(state, {"apply", policyOf(static_cast<unsigned>(state.range(0)))});
 }
 
 void ShowJson(benchmark::State& state) {
-  const auto entries = static_cast<unsigned>(state.range(0));
-  for (auto _ : state) {
-    report(state,
-           AgentBench::runAgent({"--state", appliedState(entries), "show", "--format", "json"},
-                                "/dev/null"),
-           entries);
-  }
+  runOnAppliedState(state, {"show", "--format", "json"});
 }
 
 void sizes(benchmark::internal::Benchmark* benchmark) {

@@ -99,12 +99,6 @@ void AgentTable::release() noexcept {
   ::dlclose(driver_);
 }
 
-void* AgentTable::driverSymbol(const char* name) const {
-  void* symbol = ::dlsym(driver_, name);
-  if (!symbol) throw std::runtime_error(std::string("driver library lacks ") + name);
-  return symbol;
-}
-
 void AgentTable::entryIs(const IngressTrafficClassTableEntry& entry) {
   table_->entryIs(entry);
   Vrell::EntryKey key = keys_->key(entry.match().ptr());

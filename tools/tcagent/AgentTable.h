@@ -70,11 +70,6 @@ class AgentTable {
   void* driver() const noexcept { return driver_; }
   U32 session() const noexcept { return session_; }
   const AgentOptions& options() const noexcept { return options_; }
-  // A function of the loaded driver library; raises std::runtime_error if it lacks it.
-  template <class Function>
-  Function driverFunction(const char* name) const {
-    return reinterpret_cast<Function>(driverSymbol(name));
-  }
   const StartReport& start() const noexcept { return start_; }
 
   // Programs `entry`; a new entry or a first default action gets its record.
@@ -84,7 +79,6 @@ class AgentTable {
   void entryDel(const BfIngressTrafficClass::IngressTrafficClassMatchSpec::PtrConst& match);
 
  private:
-  void* driverSymbol(const char* name) const;
   void release() noexcept;
 
   AgentOptions options_;

@@ -60,15 +60,15 @@ void BM_KeyStoreOpen(benchmark::State& state) {
 }
 
 // Each iteration makes a manager untimed, runs `fill` on it timed, and drops it untimed; reports
-// the heap bytes that `fill` added and the dropping's time, per entry.
+// the heap bytes that the manager holds once filled and the dropping's time, per entry.
 template <class Make, class Fill>
 void fillAndDrop(benchmark::State& state, Make make, Fill fill) {
   double heapBytes = 0;
   Clock::duration dropTime{};
   for (auto _ : state) {
     state.PauseTiming();
-    auto manager = make();
     HeapGrowth growth;
+    auto manager = make();
     state.ResumeTiming();
     fill(*manager);
     state.PauseTiming();
@@ -84,15 +84,17 @@ void fillAndDrop(benchmark::State& state, Make make, Fill fill) {
       (double(state.iterations()) * double(entriesOf(state)));
 }
 
-MbbVrellKey::VrellKeyManager::Ptr newKeyManager(const ScaleState& scale) {
-  return Kiv::newObject<MbbVrellKey::VrellKeyManager>(scale.emptyStore);
+MbbVrellKey::VrellKeyManager::Ptr newKeyManager(const Vrell::TableConfig::Ptr& store) {
+  return Kiv::newObject<MbbVrellKey::VrellKeyManager>(store);
 }
 
-// Populating a key manager with keys 1 to N in order, as a restart does from the records.
+// Populating a key manager with keys 1 to N in order, as a restart does from the records of its
+// store.
 void BM_KeyManagerPopulate(benchmark::State& state) {
   const ScaleState& scale = scaleState(entriesOf(state));
+  const Vrell::TableConfig::Ptr store = scale.fullStoreOpened();
   fillAndDrop(
-      state, [&] { return newKeyManager(scale); },
+      state, [&] { return newKeyManager(store); },
       [&](MbbVrellKey::VrellKeyManager& keys) {
         Vrell::EntryKey key = 0;
         for (const auto& match : scale.matches)
@@ -104,7 +106,7 @@ void BM_KeyManagerPopulate(benchmark::State& state) {
 void BM_KeyManagerAlloc(benchmark::State& state) {
   const ScaleState& scale = scaleState(entriesOf(state));
   fillAndDrop(
-      state, [&] { return newKeyManager(scale); },
+      state, [&] { return newKeyManager(scale.emptyStore); },
       [&](MbbVrellKey::VrellKeyManager& keys) {
         for (const auto& match : scale.matches)
           benchmark::DoNotOptimize(keys.alloc(match, false));
@@ -121,7 +123,7 @@ void BM_KeyManagerFree(benchmark::State& state) {
   double heapBytes = 0;
   for (auto _ : state) {
     state.PauseTiming();
-    MbbVrellKey::VrellKeyManager::Ptr keys = newKeyManager(scale);
+    MbbVrellKey::VrellKeyManager::Ptr keys = newKeyManager(scale.emptyStore);
     for (const auto& match : scale.matches)
       keys->alloc(match, false);
     HeapGrowth growth;

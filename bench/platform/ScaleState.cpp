@@ -46,6 +46,11 @@ ScaleState::ScaleState(std::size_t entries) {
     matches.push_back(BfIngressTrafficClass::ingressTrafficClassMatchSpecFactory());
 }
 
+Vrell::TableConfig::Ptr ScaleState::fullStoreOpened() const {
+  return new Vrell::TableConfig(std::make_unique<Vrell::EntryConfigMap>(
+      fullStore.path(), 0, tableName, static_cast<U32>(matches.size()) + 1));
+}
+
 ScaleState& scaleState(std::size_t entries) {
   static std::map<std::size_t, ScaleState> states;
   return states.try_emplace(entries, entries).first->second;

@@ -28,6 +28,9 @@ struct ScaleState {
   const TestSupport::TemporaryDirectory emptyStoreDirectory{"platform-bench"};
   Vrell::TableConfig::Ptr emptyStore;
   Matches matches;
+
+  // The full key store, opened: a restart's. Only one may be open at a time.
+  Vrell::TableConfig::Ptr fullStoreOpened() const;
 };
 
 // The state of `entries` entries, made on first use.

@@ -1,7 +1,7 @@
 // The status manager: a programming status per match.
 #pragma once
 
-#include <unordered_map>
+#include <memory>
 
 #include "platform/BfnTable/BfnTable.h"
 #include "platform/Kiv/MemAllocationTracker.h"
@@ -20,7 +20,7 @@ class StatusManager : public Kiv::PtrInterface {
   enum class EntryStatus : U8 { initial, programmed, failed };
 
   static Ptr StatusManagerIs();
-  StatusManager() noexcept = default;
+  StatusManager();
 
   // Starts the status of `match` afresh.
   void initStatus(const MatchPtrConst& match);
@@ -31,18 +31,16 @@ class StatusManager : public Kiv::PtrInterface {
 
   bool statusHas(const BfnTable::MatchSpecBase* match) const noexcept;
   EntryStatus status(const BfnTable::MatchSpecBase* match) const noexcept;
-  U32 statuses() const noexcept { return static_cast<U32>(statuses_.size()); }
+  U32 statuses() const noexcept;
   U32 resyncs() const noexcept { return resyncs_; }
 
   Kiv::FwkType fwkType() const noexcept override;
   ~StatusManager() override;
 
  private:
-  struct Held {
-    MatchPtrConst match;
-    EntryStatus status;
-  };
-  std::unordered_map<const BfnTable::MatchSpecBase*, Held> statuses_;
+  struct Statuses;
+
+  std::unique_ptr<Statuses> statuses_;  // of each match, holding the match
   U32 resyncs_ = 0;
 };
 

@@ -1,7 +1,6 @@
 // The key manager's keys and persisted entry records.
 #pragma once
 
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -56,7 +55,7 @@ class IterHint {
   friend class EntryConfigMap;
   const EntryConfigMap* map_ = nullptr;
   U64 mapVersion_ = 0;
-  std::map<EntryKey, U32>::const_iterator position_;
+  U64 position_ = 0;  // of the record last found, in the map's index
 };
 
 // The persisted records of one table, in a file of the state directory, in key order. Each
@@ -89,16 +88,16 @@ class EntryConfigMap {
   void recordDel(const EntryKey& key);
   // The intact record of `key`, if there is one.
   std::optional<EntryConfig> record(const EntryKey& key) const;
-  U32 records() const noexcept { return static_cast<U32>(index_.size()); }
+  U32 records() const noexcept;
 
  private:
   struct Store;
-  bool recordAt(std::map<EntryKey, U32>::const_iterator position, EntryConfig* record,
-                IterHint& hint) const;
+  struct Index;
+  bool recordAt(std::optional<U64> position, EntryConfig* record, IterHint& hint) const;
 
   std::unique_ptr<Store> store_;
-  std::map<EntryKey, U32> index_;  // key: slot
-  std::vector<U32> freeSlots_;
+  std::unique_ptr<Index> index_;  // key: slot, in key order
+  std::vector<U32> freeSlots_;    // the lowest last
   mutable std::vector<U32> damagedSlots_;
   std::vector<Kiv::String> messages_;
   U64 version_ = 1;

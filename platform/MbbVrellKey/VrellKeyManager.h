@@ -1,9 +1,8 @@
 // The key manager: a key for each programmed entry, and the table's persisted records.
 #pragma once
 
-#include <set>
+#include <memory>
 #include <string>
-#include <unordered_map>
 
 #include "platform/BfnTable/BfnTable.h"
 #include "platform/Kiv/MemAllocationTracker.h"
@@ -23,8 +22,7 @@ class VrellKeyManager : public Kiv::PtrInterface {
   // at least `capacity` records.
   static Ptr VrellKeyManagerIs(const std::string& stateDirectory, U32 device,
                                const std::string& table, U32 capacity);
-  explicit VrellKeyManager(Vrell::TableConfig::Ptr tableConfig) noexcept
-      : tableConfig_(std::move(tableConfig)) {}
+  explicit VrellKeyManager(Vrell::TableConfig::Ptr tableConfig);
 
   // Reserves a key for `match`: the first free key above the high-water mark, or with `recycle`
   // the smallest key given back earlier.
@@ -40,8 +38,8 @@ class VrellKeyManager : public Kiv::PtrInterface {
   Vrell::EntryKey key(const BfnTable::MatchSpecBase* match) const noexcept;
   MatchPtrConst match(const Vrell::EntryKey& key) const noexcept;
   // Whether `key` is reserved or populated.
-  bool held(const Vrell::EntryKey& key) const noexcept { return matches_.contains(key); }
-  U32 keys() const noexcept { return static_cast<U32>(matches_.size()); }
+  bool held(const Vrell::EntryKey& key) const noexcept;
+  U32 keys() const noexcept;
 
   Kiv::FwkType fwkType() const noexcept override;
   ~VrellKeyManager() override;
@@ -52,10 +50,10 @@ class VrellKeyManager : public Kiv::PtrInterface {
  private:
   void associate(const Vrell::EntryKey& key, const MatchPtrConst& match);
 
+  struct Maps;
+
   Vrell::TableConfig::Ptr tableConfig_;
-  std::unordered_map<Vrell::EntryKey, MatchPtrConst> matches_;
-  std::unordered_map<const BfnTable::MatchSpecBase*, Vrell::EntryKey> keys_;
-  std::set<Vrell::EntryKey> givenBack_;
+  std::unique_ptr<Maps> maps_;  // key to match, match to key, and the keys given back
 };
 
 extern const Kiv::TypeDescriptor vrellKeyManagerType;

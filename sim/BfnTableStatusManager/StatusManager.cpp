@@ -1,10 +1,9 @@
 #include "platform/BfnTableStatusManager/StatusManager.h"
 
-#include <iterator>
-
 #include "platform/Kiv/BuiltinTypes.h"
 #include "platform/Kiv/ReflectionBinding.h"
 #include "sim/support/CallLog.h"
+#include "sim/support/FlatMap.h"
 
 namespace BfnTableStatusManager {
 
@@ -15,6 +14,8 @@ constinit const Kiv::ModuleDescriptor module = {"BfnTableStatusManager", types};
 [[maybe_unused]] const bool registered = (Kiv::kivModuleIs(module), true);
 
 }  // namespace
+
+struct StatusManager::Statuses : SimSupport::FlatMap<MatchPtrConst, EntryStatus> {};
 
 KIV_SMALL_OBJECT_DEFINITIONS(StatusManager, "BfnTableStatusManager::StatusManager")
 
@@ -31,6 +32,8 @@ StatusManager::Ptr StatusManager::StatusManagerIs() {
   return Kiv::newObject<StatusManager>();
 }
 
+StatusManager::StatusManager() : statuses_(std::make_unique<Statuses>()) {}
+
 void StatusManager::initStatus(const MatchPtrConst& match) {
   if (SimSupport::CallLog::enabled()) {
     SimSupport::CallLog::callIs(Kiv::_fmt("statusManager.initStatus(%p)", match.ptr()));
@@ -39,25 +42,28 @@ void StatusManager::initStatus(const MatchPtrConst& match) {
 }
 
 void StatusManager::statusIs(const MatchPtrConst& match, EntryStatus status) {
-  statuses_.insert_or_assign(match.ptr(), Held{match, status});
+  statuses_->insertOrAssign(match, status);
 }
 
 void StatusManager::resyncStatus() {
   if (SimSupport::CallLog::enabled()) SimSupport::CallLog::callIs("statusManager.resyncStatus()");
-  std::erase_if(statuses_, [](const auto& item) {
-    return item.second.match && item.second.match->references() == 1;
-  });
+  statuses_->eraseIf(
+      [](const Statuses::Item& item) { return item.key && item.key->references() == 1; });
   ++resyncs_;
 }
 
 bool StatusManager::statusHas(const BfnTable::MatchSpecBase* match) const noexcept {
-  return statuses_.contains(match);
+  return statuses_->contains(match);
 }
 
 StatusManager::EntryStatus StatusManager::status(
     const BfnTable::MatchSpecBase* match) const noexcept {
-  auto it = statuses_.find(match);
-  return it == statuses_.end() ? EntryStatus::initial : it->second.status;
+  const Statuses::Item* item = statuses_->find(match);
+  return item ? item->value : EntryStatus::initial;
+}
+
+U32 StatusManager::statuses() const noexcept {
+  return static_cast<U32>(statuses_->size());
 }
 
 Kiv::FwkType StatusManager::fwkType() const noexcept {

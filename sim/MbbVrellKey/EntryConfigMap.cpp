@@ -1,11 +1,14 @@
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <stdexcept>
+#include <tuple>
 
 #include "platform/Kiv/Exception.h"
 #include "platform/MbbVrellKey/Vrell.h"
 #include "sim/MbbVrellKey/StoreLayout.h"
 #include "sim/support/MappedFile.h"
+#include "sim/support/OrderedMap.h"
 
 namespace Vrell {
 
@@ -32,6 +35,33 @@ bool intact(const Record& record) noexcept {
 
 EntryConfig configOf(const Record& stored) noexcept {
   return EntryConfig(stored.key, stored.opId, stored.sdkEntryHandle, stored.kind, stored.priority);
+}
+
+}  // namespace
+
+namespace {
+
+using IndexItem = SimSupport::OrderedMap<EntryKey, U32>::Item;
+
+// Sorts the records' keys and slots by key, and by slot within a key: a store whose records were
+// written in key order is sorted already. Keeps the first slot of each key and moves the slots
+// that repeat its key into `repeats`.
+void sortKeepingFirstOfEachKey(std::vector<IndexItem>& items, std::vector<U32>& repeats) {
+  auto bySlotWithinKey = [](const IndexItem& left, const IndexItem& right) {
+    return std::tie(left.key, left.value) < std::tie(right.key, right.value);
+  };
+  if (!std::is_sorted(items.begin(), items.end(), bySlotWithinKey)) {
+    std::sort(items.begin(), items.end(), bySlotWithinKey);
+  }
+  std::size_t kept = 0;
+  for (const IndexItem& item : items) {
+    if (kept > 0 && items[kept - 1].key == item.key) {
+      repeats.push_back(item.value);
+    } else {
+      items[kept++] = item;
+    }
+  }
+  items.resize(kept);
 }
 
 }  // namespace
@@ -71,6 +101,10 @@ struct EntryConfigMap::Store {
   }
 };
 
+struct EntryConfigMap::Index : SimSupport::OrderedMap<EntryKey, U32> {
+  using OrderedMap::OrderedMap;
+};
+
 EntryConfigMap::EntryConfigMap(const std::string& stateDirectory, U32 device,
                                const std::string& table, U32 capacity)
     : store_(std::make_unique<Store>(
@@ -78,58 +112,67 @@ EntryConfigMap::EntryConfigMap(const std::string& stateDirectory, U32 device,
           checkedCapacity(capacity))) {
   // Records are indexed by the key they hold; one that is damaged is found out when a lookup
   // reaches it, and one that repeats a key or has no valid state is damaged already.
+  std::vector<IndexItem> indexed;
+  indexed.reserve(store_->capacity());
   for (U32 slot = 0; slot < store_->capacity(); ++slot) {
     const Record& record = store_->records()[slot];
     if (record.used == 0) {
       freeSlots_.push_back(slot);
-    } else if (record.used != recordUsed || !index_.emplace(record.key, slot).second) {
+    } else if (record.used != recordUsed) {
       damagedSlots_.push_back(slot);
+    } else {
+      indexed.push_back({record.key, slot});
     }
   }
+  // The lowest free slot is taken first, so that records written in key order lie in slot order.
+  std::reverse(freeSlots_.begin(), freeSlots_.end());
+  sortKeepingFirstOfEachKey(indexed, damagedSlots_);
+  std::sort(damagedSlots_.begin(), damagedSlots_.end());
+  index_ = std::make_unique<Index>(indexed);
 }
 
 EntryConfigMap::~EntryConfigMap() = default;
 
 bool EntryConfigMap::firstRecord(EntryConfig* record, IterHint& hint) const {
-  return recordAt(index_.begin(), record, hint);
+  return recordAt(index_->first(), record, hint);
 }
 
 bool EntryConfigMap::nextRecord(const EntryKey& key, EntryConfig* record, IterHint& hint) const {
-  bool hintHolds = hint.map_ == this && hint.mapVersion_ == version_ &&
-                   hint.position_ != index_.end() && hint.position_->first == key;
-  return recordAt(hintHolds ? std::next(hint.position_) : index_.upper_bound(key), record, hint);
+  bool hintHolds =
+      hint.map_ == this && hint.mapVersion_ == version_ && index_->at(hint.position_).key == key;
+  return recordAt(hintHolds ? index_->next(hint.position_) : index_->after(key), record, hint);
 }
 
-bool EntryConfigMap::recordAt(std::map<EntryKey, U32>::const_iterator position, EntryConfig* record,
+bool EntryConfigMap::recordAt(std::optional<U64> position, EntryConfig* record,
                               IterHint& hint) const {
   auto corruption = [this](U32 slot) {
     return Kiv::CorruptionDetectedException(
         Kiv::_fmt("%s: record %u is damaged", store_->file.path().c_str(), slot));
   };
   if (!damagedSlots_.empty()) throw corruption(damagedSlots_.front());
-  if (position == index_.end()) return false;
-  const Record& stored = store_->records()[position->second];
+  if (!position) return false;
+  const U32 slot = index_->at(*position).value;
+  const Record& stored = store_->records()[slot];
   if (!intact(stored)) {
-    damagedSlots_.push_back(position->second);
-    throw corruption(position->second);
+    damagedSlots_.push_back(slot);
+    throw corruption(slot);
   }
   *record = configOf(stored);
   hint.map_ = this;
   hint.mapVersion_ = version_;
-  hint.position_ = position;
+  hint.position_ = *position;
   return true;
 }
 
 void EntryConfigMap::doCorruptionDetected(const Kiv::String& message) {
   messages_.push_back(message);
-  std::erase_if(index_,
-                [this](const auto& item) { return !intact(store_->records()[item.second]); });
+  index_->eraseIf([this](const IndexItem& item) { return !intact(store_->records()[item.value]); });
   // Every record in use that the index does not hold is damaged or repeats a key: dropped.
   for (U32 slot = 0; slot < store_->capacity(); ++slot) {
     const Record& record = store_->records()[slot];
     if (record.used == 0) continue;
-    auto indexed = index_.find(record.key);
-    if (indexed != index_.end() && indexed->second == slot) continue;
+    const U32* indexed = index_->find(record.key);
+    if (indexed && *indexed == slot) continue;
     store_->usedIs(slot, 0);
     freeSlots_.push_back(slot);
   }
@@ -156,24 +199,26 @@ void EntryConfigMap::recordIs(const EntryConfig& record) {
   filled.used = 0;
   store_->records()[slot] = filled;
   store_->usedIs(slot, recordUsed);
-  index_.emplace(record.key(), slot);
+  index_->insert(record.key(), slot);
   ++version_;
 }
 
 std::optional<EntryConfig> EntryConfigMap::record(const EntryKey& key) const {
-  auto it = index_.find(key);
-  if (it == index_.end() || !intact(store_->records()[it->second])) return std::nullopt;
-  const Record& stored = store_->records()[it->second];
-  return configOf(stored);
+  const U32* slot = index_->find(key);
+  if (!slot || !intact(store_->records()[*slot])) return std::nullopt;
+  return configOf(store_->records()[*slot]);
 }
 
 void EntryConfigMap::recordDel(const EntryKey& key) {
-  auto it = index_.find(key);
-  if (it == index_.end()) return;
-  store_->usedIs(it->second, 0);
-  freeSlots_.push_back(it->second);
-  index_.erase(it);
+  U32 slot;
+  if (!index_->erase(key, &slot)) return;
+  store_->usedIs(slot, 0);
+  freeSlots_.push_back(slot);
   ++version_;
+}
+
+U32 EntryConfigMap::records() const noexcept {
+  return static_cast<U32>(index_->size());
 }
 
 }  // namespace Vrell

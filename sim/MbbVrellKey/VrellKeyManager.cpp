@@ -2,6 +2,8 @@
 
 #include "platform/Kiv/BuiltinTypes.h"
 #include "sim/support/CallLog.h"
+#include "sim/support/FlatMap.h"
+#include "sim/support/OrderedMap.h"
 
 namespace MbbVrellKey {
 
@@ -19,6 +21,15 @@ void logCall(const char* operation, Vrell::EntryKey key) {
 }
 
 }  // namespace
+
+// Keys are mostly handed out, populated and looked up in increasing order: in key order, the
+// matches of such keys are appended and found a cache line after another.
+struct VrellKeyManager::Maps {
+  SimSupport::OrderedMap<Vrell::EntryKey, MatchPtrConst> matches;
+  SimSupport::FlatMap<const BfnTable::MatchSpecBase*, Vrell::EntryKey> keys;
+  struct GivenBack {};
+  SimSupport::OrderedMap<Vrell::EntryKey, GivenBack> givenBack;
+};
 
 KIV_SMALL_OBJECT_DEFINITIONS(VrellKeyManager, "MbbVrellKey::VrellKeyManager")
 
@@ -38,15 +49,22 @@ VrellKeyManager::Ptr VrellKeyManager::VrellKeyManagerIs(const std::string& state
       Vrell::TableConfig::Ptr(new Vrell::TableConfig(std::move(records))));
 }
 
+// Sized for a key for each persisted record, which a restart populates.
+VrellKeyManager::VrellKeyManager(Vrell::TableConfig::Ptr tableConfig)
+    : tableConfig_(std::move(tableConfig)), maps_(std::make_unique<Maps>()) {
+  maps_->keys.reserve(tableConfig_->entryConfigMap().records());
+}
+
 Vrell::EntryKey VrellKeyManager::alloc(const MatchPtrConst& match, bool recycle) {
   Vrell::EntryKey key;
-  if (recycle && !givenBack_.empty()) {
-    key = givenBack_.extract(givenBack_.begin()).value();
+  if (recycle && maps_->givenBack.size()) {
+    key = maps_->givenBack.at(*maps_->givenBack.first()).key;
+    maps_->givenBack.erase(key);
   } else {
     // A key that a persisted record holds stays taken, even when the record was not read back.
     do {
       key = ++keyHighWater;
-    } while (matches_.contains(key) || tableConfig_->entryConfigMap().record(key));
+    } while (maps_->matches.find(key) || tableConfig_->entryConfigMap().record(key));
   }
   associate(key, match);
   logCall("alloc", key);
@@ -55,13 +73,12 @@ Vrell::EntryKey VrellKeyManager::alloc(const MatchPtrConst& match, bool recycle)
 
 void VrellKeyManager::free(const Vrell::EntryKey& key) {
   logCall("free", key);
-  auto it = matches_.find(key);
-  if (it == matches_.end()) return;
-  if (it->second) keys_.erase(it->second.ptr());
-  matches_.erase(it);
-  givenBack_.insert(key);
+  MatchPtrConst match;
+  if (!maps_->matches.erase(key, &match)) return;
+  if (match) maps_->keys.erase(match.ptr());
+  maps_->givenBack.insert(key);
   // Keys given back at the top lower the mark, so that failed calls use up no keys.
-  while (keyHighWater && givenBack_.erase(keyHighWater))
+  while (keyHighWater && maps_->givenBack.erase(keyHighWater))
     --keyHighWater;
 }
 
@@ -71,18 +88,26 @@ void VrellKeyManager::populate(const Vrell::EntryKey& key, const MatchPtrConst& 
 }
 
 void VrellKeyManager::associate(const Vrell::EntryKey& key, const MatchPtrConst& match) {
-  matches_.insert_or_assign(key, match);
-  if (match) keys_.insert_or_assign(match.ptr(), key);
+  maps_->matches.insertOrAssign(key, match);
+  if (match) maps_->keys.insertOrAssign(match.ptr(), key);
 }
 
 Vrell::EntryKey VrellKeyManager::key(const BfnTable::MatchSpecBase* match) const noexcept {
-  auto it = keys_.find(match);
-  return it == keys_.end() ? 0 : it->second;
+  const auto* item = maps_->keys.find(match);
+  return item ? item->value : 0;
 }
 
 VrellKeyManager::MatchPtrConst VrellKeyManager::match(const Vrell::EntryKey& key) const noexcept {
-  auto it = matches_.find(key);
-  return it == matches_.end() ? nullptr : it->second;
+  const MatchPtrConst* match = maps_->matches.find(key);
+  return match ? *match : nullptr;
+}
+
+bool VrellKeyManager::held(const Vrell::EntryKey& key) const noexcept {
+  return maps_->matches.find(key) != nullptr;
+}
+
+U32 VrellKeyManager::keys() const noexcept {
+  return static_cast<U32>(maps_->matches.size());
 }
 
 Kiv::FwkType VrellKeyManager::fwkType() const noexcept {

@@ -41,10 +41,10 @@ U32 checkedCapacity(U32 capacity) {
 
 }  // namespace
 
-std::size_t TernaryTable::KeyIdHash::operator()(const KeyId& id) const noexcept {
+U32 TernaryTable::hashOf(const KeyId& id) noexcept {
   U64 mixed = (id.maskedValues * 0x9E3779B97F4A7C15ull) ^ (id.masks + 0x632BE59BD9B4E019ull) ^
               (U64{id.priority} << 17);
-  return static_cast<std::size_t>(mixed ^ (mixed >> 29));
+  return SimSupport::hash32(mixed ^ (mixed >> 29));
 }
 
 TernaryTable::TernaryTable(const std::string& directory, U32 device, U32 capacityIfNew)
@@ -110,6 +110,7 @@ void TernaryTable::index() {
     file_.refuseAsDamaged("slot " + std::to_string(index) + " " + what);
   };
   keys_.reserve(capacity);
+  freeSlots_ = FreeSlots(capacity);
   for (U32 index = 0; index < capacity; ++index) {
     const Slot& slot = slots_[index];
     U64 state = slot.state & slotStateBits;
@@ -117,17 +118,15 @@ void TernaryTable::index() {
         (slot.state >> 32) > maxGeneration_) {
       damagedSlot(index, "state");
     }
-    if (state == slotFree) freeSlots_.push_back(index);
+    if (state == slotFree) freeSlots_.add(index);
     if (state != slotUsed) continue;
     if (slot.sequence >= header_->nextSequence || (slot.action >> 16) != 0) {
       damagedSlot(index, "data");
     }
-    Key key;
-    std::memcpy(key.value.data(), slot.value, keyFieldCount);
-    std::memcpy(key.mask.data(), slot.mask, keyFieldCount);
-    if (!keys_.emplace(keyId(key, slot.priority), index).second) {
-      damagedSlot(index, "repeats the key of another entry");
-    }
+    const KeyId id = keyIdAt(index);
+    const U32 hash = hashOf(id);
+    if (indexedKey(id, hash)) damagedSlot(index, "repeats the key of another entry");
+    keys_.insert({hash, index + 1});
   }
 }
 
@@ -136,6 +135,18 @@ TernaryTable::KeyId TernaryTable::keyId(const Key& key, U32 priority) noexcept {
   std::memcpy(&values, key.value.data(), sizeof values);
   std::memcpy(&masks, key.mask.data(), sizeof masks);
   return {values & masks, masks, priority};
+}
+
+TernaryTable::KeyId TernaryTable::keyIdAt(U32 index) const noexcept {
+  const Slot& slot = slots_[index];
+  U64 masks = readAll(slot.mask);
+  return {readAll(slot.value) & masks, masks, slot.priority};
+}
+
+TernaryTable::IndexedKey* TernaryTable::indexedKey(const KeyId& id, U32 hash) const noexcept {
+  return keys_.find(hash, [this, &id, hash](const IndexedKey& indexed) {
+    return indexed.hash == hash && keyIdAt(indexed.slotNumber - 1) == id;
+  });
 }
 
 U32 TernaryTable::handleOf(U32 index, U32 generation) const noexcept {
@@ -158,15 +169,13 @@ const TernaryTable::Slot* TernaryTable::usedSlot(U32 handle) const noexcept {
 }
 
 Status TernaryTable::add(const Key& key, U32 priority, Action action, U32* handle) {
-  auto [it, added] = keys_.try_emplace(keyId(key, priority), 0);
-  if (!added) return StatusCode::alreadyExists;
-  if (freeSlots_.empty()) {
-    keys_.erase(it);
-    return StatusCode::notEnoughSpace;
-  }
-  U32 index = freeSlots_.front();
-  freeSlots_.pop_front();
-  it->second = index;
+  const KeyId id = keyId(key, priority);
+  const U32 hash = hashOf(id);
+  if (indexedKey(id, hash)) return StatusCode::alreadyExists;
+  if (freeSlots_.empty()) return StatusCode::notEnoughSpace;
+  U32 index = freeSlots_.oldestTaken();
+  // The index has room for every slot, so this allocates nothing.
+  keys_.insert({hash, index + 1});
   Slot& slot = slots_[index];
   U32 generation = static_cast<U32>(slot.state >> 32);
   U64 sequence = header_->nextSequence;
@@ -193,18 +202,17 @@ Status TernaryTable::modify(U32 handle, Action action) {
 Status TernaryTable::remove(U32 handle) {
   Slot* slot = const_cast<Slot*>(usedSlot(handle));
   if (!slot) return StatusCode::objectNotFound;
-  Key key;
-  std::memcpy(key.value.data(), slot->value, keyFieldCount);
-  std::memcpy(key.mask.data(), slot->mask, keyFieldCount);
-  keys_.erase(keyId(key, slot->priority));
   U32 index = indexOf(handle);
+  keys_.erase(keys_.find(hashOf(keyIdAt(index)), [index](const IndexedKey& indexed) {
+    return indexed.slotNumber == index + 1;
+  }));
   U32 generation = generationOf(handle);
   // A slot whose generations are spent is retired, so that no handle ever names two entries.
   if (generation == maxGeneration_) {
     publish(slot->state, (U64{generation} << 32) | slotRetired);
   } else {
     publish(slot->state, (U64{generation + 1} << 32) | slotFree);
-    freeSlots_.push_back(index);
+    freeSlots_.add(index);
   }
   ++changes_;
   return StatusCode::success;

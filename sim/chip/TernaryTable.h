@@ -5,15 +5,15 @@
 #pragma once
 
 #include <array>
-#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
-#include <unordered_map>
 
 #include "platform/Kiv/Types.h"
 #include "sim/chip/ChipStatus.h"
+#include "sim/chip/FreeSlots.h"
 #include "sim/chip/StateLayout.h"
+#include "sim/support/FlatTable.h"
 #include "sim/support/MappedFile.h"
 
 namespace SimChip {
@@ -108,14 +108,25 @@ class TernaryTable {
     U32 priority;
     bool operator==(const KeyId&) const = default;
   };
-  struct KeyIdHash {
-    std::size_t operator()(const KeyId& id) const noexcept;
+  // An entry in the key index: the hash of its key, and its slot's index plus one (0: none). The
+  // key itself is read from the slot.
+  struct IndexedKey {
+    U32 hash = 0;
+    U32 slotNumber = 0;
+  };
+  struct IndexedKeyTraits {
+    static bool isFree(const IndexedKey& indexed) noexcept { return indexed.slotNumber == 0; }
+    static U32 hashOf(const IndexedKey& indexed) noexcept { return indexed.hash; }
   };
 
   static void writeFresh(void* data, U32 device, U32 capacity) noexcept;
   void validateHeader(U32 device) const;
   void index();
   static KeyId keyId(const Key& key, U32 priority) noexcept;
+  KeyId keyIdAt(U32 index) const noexcept;
+  static U32 hashOf(const KeyId& id) noexcept;
+  // The index's entry of the slot that holds `id`, or null.
+  IndexedKey* indexedKey(const KeyId& id, U32 hash) const noexcept;
   U32 handleOf(U32 index, U32 generation) const noexcept;
   // The slot index of a handle, or the capacity when the handle cannot name a slot.
   U32 indexOf(U32 handle) const noexcept;
@@ -128,8 +139,8 @@ class TernaryTable {
   Slot* slots_;
   unsigned indexBits_ = 0;
   U32 maxGeneration_ = 0;
-  std::unordered_map<KeyId, U32, KeyIdHash> keys_;  // of every entry: its slot
-  std::deque<U32> freeSlots_;                       // reused oldest first
+  SimSupport::FlatTable<IndexedKey, IndexedKeyTraits> keys_;  // of every entry, with room for all
+  FreeSlots freeSlots_;
   U64 changes_ = 0;
 };
 

@@ -11,7 +11,9 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <memory>
+#include <random>
 #include <stdexcept>
 #include <thread>
 #include <tuple>
@@ -89,6 +91,55 @@ TEST_F(EntryConfigMapTest, RecordsComeInKeyOrderAndSurviveReopeningReplacedOrDel
   map = open(64);
   EXPECT_EQ(walk(*map), rowsOf({recordOf(1), recordOf(3, 77), recordOf(~0ull)}));
   EXPECT_FALSE(map->record(5));
+}
+
+// Records written, replaced and deleted at random keys, many more than a few, and a walk that
+// goes on past records that changed under it: the walk gives the records in key order, from the
+// store as it is, and so does the store reopened.
+TEST_F(EntryConfigMapTest, RecordsChangedAtRandomComeInKeyOrderEvenToAWalkUnderWay) {
+  constexpr U32 room = 3000;
+  std::mt19937_64 random(5);
+  auto map = open(room);
+  std::map<EntryKey, EntryConfig> expected;
+  auto rowsExpected = [&expected] {
+    std::vector<EntryConfig> records;
+    for (const auto& [key, record] : expected)
+      records.push_back(record);
+    return rowsOf(records);
+  };
+  auto changeAtRandom = [&] {
+    const EntryKey key = random() % (2 * room);
+    if (random() % 3 == 0 || expected.size() == room) {
+      map->recordDel(key);
+      expected.erase(key);
+    } else {
+      const EntryConfig record = recordOf(key, static_cast<U32>(random() | 1));
+      map->recordIs(record);
+      expected.insert_or_assign(key, record);
+    }
+  };
+  for (int step = 0; step < 20000; ++step)
+    changeAtRandom();
+  ASSERT_EQ(walk(*map), rowsExpected());
+
+  // Each step of the walk finds the record after the last one found in the store as it is now.
+  IterHint hint;
+  EntryConfig record(0, 0, 0, 0, 0);
+  ASSERT_TRUE(map->firstRecord(&record, hint));
+  ASSERT_EQ(rowsOf({record}), rowsOf({expected.begin()->second}));
+  for (int walked = 1;; ++walked) {
+    if (walked % 50 == 0) {
+      for (int change = 0; change < 20; ++change)
+        changeAtRandom();
+    }
+    auto next = expected.upper_bound(record.key());
+    const bool found = map->nextRecord(record.key(), &record, hint);
+    ASSERT_EQ(found, next != expected.end());
+    if (!found) break;
+    ASSERT_EQ(rowsOf({record}), rowsOf({next->second}));
+  }
+  map.reset();
+  EXPECT_EQ(walk(*open(room)), rowsExpected());
 }
 
 TEST_F(EntryConfigMapTest, FullStoreRefusesANewKeyButTakesAReplacement) {

@@ -48,4 +48,21 @@ TEST_F(VrellKeyManagerTest, FreeingTheTopKeyLowersTheMarkPastEveryKeyGivenBack) 
   EXPECT_EQ(alloc(1), 11u);
 }
 
+// Keys given back below the top stay given back until recycled, smallest first; with none left,
+// a recycling reservation takes a key above the mark like any other.
+TEST_F(VrellKeyManagerTest, RecyclingTakesTheSmallestKeyGivenBackAndThenOneAboveTheMark) {
+  keys_->free(4);
+  keys_->free(2);
+  EXPECT_EQ(keys_->keyHighWater, 5u);
+  EXPECT_EQ(keys_->alloc(matches_[5], true), 2u);
+  EXPECT_EQ(keys_->alloc(matches_[6], true), 4u);
+  EXPECT_EQ(keys_->alloc(matches_[7], true), 6u);
+  keys_->free(6);
+  keys_->free(5);
+  EXPECT_EQ(keys_->keyHighWater, 4u);  // held again
+  EXPECT_EQ(keys_->keys(), 4u);
+  EXPECT_EQ(keys_->key(matches_[6].ptr()), 4u);
+  EXPECT_EQ(keys_->match(4), matches_[6]);
+}
+
 }  // namespace

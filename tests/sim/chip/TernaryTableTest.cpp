@@ -1,16 +1,21 @@
 // The chip model's table: state that is refused when damaged or held by another process, made
-// whole by one of two processes that make it at once, and handles of removed entries that name
-// nothing when their slot is reused. Restarts, refusals and
-// classification are tested end to end through the library and tcagent.
+// whole by one of two processes that make it at once, keys found and slots reused oldest first
+// through adds and removals at random, and handles of removed entries that name nothing when
+// their slot is reused. Restarts, refusals and classification are tested end to end through the
+// library and tcagent.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <deque>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
+#include <numeric>
+#include <random>
 #include <string_view>
 
 #include "sim/chip/Devices.h"
@@ -146,6 +151,54 @@ TEST_F(TernaryTableTest, TwoProcessesMakingTheStateAtOnceLeaveOneWholeState) {
     std::unique_ptr<TernaryTable> table;
     ASSERT_NO_THROW(table = open(4));
     EXPECT_THAT(table->capacity(), testing::AnyOf(512u, 2048u));
+  }
+}
+
+// Adds and removals at random on a small table, attached again now and then: an entry's key and
+// priority are refused while it is there, before and after an attachment, a full table refuses
+// a new one, and a new entry takes the slot that has been free longest (after an attachment, the
+// lowest free slot).
+TEST_F(TernaryTableTest, EntriesAddedAndRemovedAtRandomKeepTheirKeysAndSlotsAreReusedOldestFirst) {
+  constexpr U32 capacity = 48;
+  auto slotOf = [](U32 handle) {
+    return (handle & ((U32{1} << StateLayout::indexBits(capacity)) - 1)) - 1;
+  };
+  std::mt19937 random(3);
+  auto table = open(capacity);
+  std::map<std::pair<U8, U32>, U32> held;  // dscp and priority: handle
+  std::deque<U32> freeSlots(capacity);
+  std::iota(freeSlots.begin(), freeSlots.end(), 0);
+  for (int step = 1; step <= 6000; ++step) {
+    const U8 dscp = static_cast<U8>(random() % 16);
+    const U32 priority = random() % 8;
+    auto it = held.find({dscp, priority});
+    U32 handle = 0;
+    if (it != held.end() && random() % 2) {
+      ASSERT_EQ(table->remove(it->second), StatusCode::success);
+      freeSlots.push_back(slotOf(it->second));
+      held.erase(it);
+    } else if (Status status = table->add(fieldKey(dscpField, dscp), priority, {1, 0}, &handle);
+               it != held.end()) {
+      ASSERT_EQ(status, StatusCode::alreadyExists);
+    } else if (held.size() == capacity) {
+      ASSERT_EQ(status, StatusCode::notEnoughSpace);
+    } else {
+      ASSERT_EQ(status, StatusCode::success);
+      ASSERT_EQ(slotOf(handle), freeSlots.front());
+      freeSlots.pop_front();
+      held.emplace(std::pair(dscp, priority), handle);
+    }
+    if (step % 500 == 0) {
+      table.reset();
+      table = open(capacity);
+      std::sort(freeSlots.begin(), freeSlots.end());
+      ASSERT_EQ(table->entryCount(), held.size());
+    }
+  }
+  for (const auto& [key, handle] : held) {
+    Entry entry;
+    ASSERT_EQ(table->entry(handle, &entry), StatusCode::success);
+    EXPECT_EQ(std::pair(entry.key.value[dscpField], entry.priority), key);
   }
 }
 

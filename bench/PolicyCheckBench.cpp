@@ -47,12 +47,8 @@ void Findings(benchmark::State& state) {
   state.counters["findings"] = static_cast<double>(found);
 }
 
-BENCHMARK(Findings)
-    ->ArgName("entries")
-    ->Arg(10'000)
-    ->Arg(100'000)
-    ->Arg(1'000'000)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(Findings)->ArgName("entries")->Arg(10'000)->Arg(100'000)->Arg(1'000'000)->Unit(
+    benchmark::kMillisecond);
 
 }  // namespace
 

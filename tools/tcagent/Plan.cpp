@@ -43,11 +43,19 @@ Plan planOf(const Policy& policy, const TableRows& rows, const TableRoom& room,
             bool allowDisruption) {
   Plan plan;
   plan.room = room;
-  std::vector<U32> held(rows.entries.size());
-  for (U32 index = 0; index < held.size(); ++index)
-    held[index] = index;
-  std::sort(held.begin(), held.end(), [&rows](U32 left, U32 right) {
-    return rows.entries[left].key < rows.entries[right].key;
+  // The rows' keys, copied out to be sorted without a look into the rows.
+  struct HeldKey {
+    U64 value, mask;
+    U32 priority, row;
+  };
+  std::vector<HeldKey> held(rows.entries.size());
+  for (U32 index = 0; index < held.size(); ++index) {
+    const EntryKey& key = rows.entries[index].key;
+    held[index] = {orderedBits(key.value), orderedBits(key.mask), key.priority, index};
+  }
+  std::sort(held.begin(), held.end(), [](const HeldKey& left, const HeldKey& right) {
+    return std::tie(left.value, left.mask, left.priority) <
+           std::tie(right.value, right.mask, right.priority);
   });
 
   // Both in key order: one pass finds what is new, what is kept and what is gone.
@@ -56,13 +64,15 @@ Plan planOf(const Policy& policy, const TableRows& rows, const TableRoom& room,
   auto next = held.begin();
   while (wanted < policy.entries.size() || next != held.end()) {
     const PolicyEntry* entry = wanted < policy.entries.size() ? &policy.entries[wanted] : nullptr;
-    const TableRow* row = next != held.end() ? &rows.entries[*next] : nullptr;
+    const TableRow* row = next != held.end() ? &rows.entries[next->row] : nullptr;
     if (!row || (entry && entry->key < row->key)) {
       plan.additions.push_back({Kind::add, wanted++, 0});
     } else if (!entry || row->key < entry->key) {
-      plan.removals.push_back({Kind::remove, 0, *next++});
+      plan.removals.push_back({Kind::remove, 0, next++->row});
     } else {
-      if (row->action != entry->action) plan.modifications.push_back({Kind::modify, wanted, *next});
+      if (row->action != entry->action) {
+        plan.modifications.push_back({Kind::modify, wanted, next->row});
+      }
       ++wanted;
       ++next;
     }

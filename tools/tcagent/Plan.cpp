@@ -39,42 +39,25 @@ void planRoom(const Policy& policy, bool allowDisruption, Plan& plan) {
 
 }  // namespace
 
-Plan planOf(const Policy& policy, const TableRows& rows, const TableRoom& room,
-            bool allowDisruption) {
+Plan planOf(const Policy& policy, TableRows& rows, const TableRoom& room, bool allowDisruption) {
   Plan plan;
   plan.room = room;
-  // The rows' keys, copied out to be sorted without a look into the rows.
-  struct HeldKey {
-    U64 value, mask;
-    U32 priority, row;
-  };
-  std::vector<HeldKey> held(rows.entries.size());
-  for (U32 index = 0; index < held.size(); ++index) {
-    const EntryKey& key = rows.entries[index].key;
-    held[index] = {orderedBits(key.value), orderedBits(key.mask), key.priority, index};
-  }
-  std::sort(held.begin(), held.end(), [](const HeldKey& left, const HeldKey& right) {
-    return std::tie(left.value, left.mask, left.priority) <
-           std::tie(right.value, right.mask, right.priority);
-  });
+  sortByKey(rows.entries);
 
   // Both in key order: one pass finds what is new, what is kept and what is gone.
   using Kind = PlannedChange::Kind;
-  U32 wanted = 0;
-  auto next = held.begin();
-  while (wanted < policy.entries.size() || next != held.end()) {
+  U32 wanted = 0, held = 0;
+  while (wanted < policy.entries.size() || held < rows.entries.size()) {
     const PolicyEntry* entry = wanted < policy.entries.size() ? &policy.entries[wanted] : nullptr;
-    const TableRow* row = next != held.end() ? &rows.entries[next->row] : nullptr;
+    const TableRow* row = held < rows.entries.size() ? &rows.entries[held] : nullptr;
     if (!row || (entry && entry->key < row->key)) {
       plan.additions.push_back({Kind::add, wanted++, 0});
     } else if (!entry || row->key < entry->key) {
-      plan.removals.push_back({Kind::remove, 0, next++->row});
+      plan.removals.push_back({Kind::remove, 0, held++});
     } else {
-      if (row->action != entry->action) {
-        plan.modifications.push_back({Kind::modify, wanted, next->row});
-      }
+      if (row->action != entry->action) plan.modifications.push_back({Kind::modify, wanted, held});
       ++wanted;
-      ++next;
+      ++held;
     }
   }
   // The order of the changes makes the apply hitless. With no two overlapping entries at one

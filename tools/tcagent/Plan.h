@@ -45,10 +45,10 @@ class RoomError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// The plan that makes the table of `rows` hold `policy` (sorted by key), in `room`. Raises
-// RoomError when the policy needs more entries than the table holds, or when the hitless order
-// needs more room at its peak and `allowDisruption` is not given.
-Plan planOf(const Policy& policy, const TableRows& rows, const TableRoom& room,
-            bool allowDisruption);
+// The plan that makes the table of `rows` hold `policy` (sorted by key), in `room`; it sorts the
+// rows by key, and its changes name them in that order. Raises RoomError when the policy needs
+// more entries than the table holds, or when the hitless order needs more room at its peak and
+// `allowDisruption` is not given.
+Plan planOf(const Policy& policy, TableRows& rows, const TableRoom& room, bool allowDisruption);
 
 }  // namespace TcAgent

@@ -41,4 +41,9 @@ void sortByPrecedence(std::vector<TableRow>& rows) {
   });
 }
 
+void sortByKey(std::vector<TableRow>& rows) {
+  std::sort(rows.begin(), rows.end(),
+            [](const TableRow& left, const TableRow& right) { return left.key < right.key; });
+}
+
 }  // namespace TcAgent

@@ -27,5 +27,7 @@ TableRows tableRows(const AgentTable& agent);
 
 // The entries in the order in which they apply: by priority, ties by handle.
 void sortByPrecedence(std::vector<TableRow>& rows);
+// The entries in key order.
+void sortByKey(std::vector<TableRow>& rows);
 
 }  // namespace TcAgent

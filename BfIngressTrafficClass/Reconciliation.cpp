@@ -1,6 +1,8 @@
 #include "BfIngressTrafficClass/Reconciliation.h"
 
 #include <algorithm>
+#include <array>
+#include <cstddef>
 
 #include "platform/Kiv/Exception.h"
 
@@ -20,24 +22,55 @@ bool findRecord(Vrell::EntryConfigMap& records, Lookup&& lookup) {
   }
 }
 
+// Read-back matches wait here before they go into the handle map. In a large map each store's
+// slot is a cold line; stored one after another, a batch's loads overlap, where a store between
+// two read-backs would wait for its load alone.
+class HandleBatch {
+ public:
+  explicit HandleBatch(IngressTrafficClassTableHandles& handles) noexcept : handles_(handles) {}
+
+  void entryIs(const IngressTrafficClassMatchSpec::PtrConst& match,
+               BfnTable::BfnSdkEntryHandle handle) {
+    if (held_ == batch_.size()) store();
+    batch_[held_++] = {match, handle};
+  }
+  // Stores the waiting entries in the order they came, so a later duplicate still wins.
+  void store() {
+    for (std::size_t at = 0; at < held_; ++at)
+      handles_.entryIs(batch_[at].match, batch_[at].handle);
+    held_ = 0;
+  }
+
+ private:
+  struct Waiting {
+    IngressTrafficClassMatchSpec::PtrConst match;
+    BfnTable::BfnSdkEntryHandle handle = 0;
+  };
+  IngressTrafficClassTableHandles& handles_;
+  std::array<Waiting, 32> batch_;
+  std::size_t held_ = 0;
+};
+
 }  // namespace
 
 void reconcile(const IngressTrafficClassTable& table, MbbVrellKey::VrellKeyManager& keys,
                Vrell::EntryConfigMap& records) {
   IngressTrafficClassTableHandles& handles = *table.helper()->sdkHandles();
   handles.entriesReserve(records.records());  // the map does not grow while the walk fills it
+  HandleBatch batch(handles);
   Vrell::IterHint hint;
   Vrell::EntryConfig record(0, 0, 0, 0, 0);
   Vrell::EntryKey highestKey = 0;
   bool found = findRecord(records, [&] { return records.firstRecord(&record, hint); });
   while (found) {
     IngressTrafficClassTableEntry readBack = table.entryByHandle(record.sdkEntryHandle());
-    if (readBack.match()) handles.entryIs(readBack.match(), record.sdkEntryHandle());
+    if (readBack.match()) batch.entryIs(readBack.match(), record.sdkEntryHandle());
     keys.populate(record.key(), readBack.match());
     highestKey = std::max(highestKey, record.key());
     Vrell::EntryKey key = record.key();
     found = findRecord(records, [&] { return records.nextRecord(key, &record, hint); });
   }
+  batch.store();
   if (highestKey) keys.keyHighWater = highestKey;
 }
 

@@ -1,7 +1,7 @@
 // tcagent's main job at ten thousand, a hundred thousand and a million entries, each command a
 // whole run as a user starts it: reading and checking a policy (check), a fresh apply, a no-op
-// apply (a restart that finds the table already holds the policy), and show --format json. Each
-// reports the wall time and the peak memory per entry of the run.
+// apply (a restart that finds the table already holds the policy), and show as JSON and as a
+// table. Each reports the wall time and the peak memory per entry of the run.
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
@@ -87,6 +87,10 @@ void ShowJson(benchmark::State& state) {
   runOnAppliedState(state, {"show", "--format", "json"});
 }
 
+void ShowTable(benchmark::State& state) {
+  runOnAppliedState(state, {"show"});
+}
+
 void sizes(benchmark::internal::Benchmark* benchmark) {
   benchmark->ArgName("entries")
       ->Arg(10'000)
@@ -101,6 +105,7 @@ BENCHMARK(Check)->Apply(sizes);
 BENCHMARK(FreshApply)->Apply(sizes);
 BENCHMARK(NoOpApply)->Apply(sizes);
 BENCHMARK(ShowJson)->Apply(sizes);
+BENCHMARK(ShowTable)->Apply(sizes);
 
 }  // namespace
 

@@ -3,6 +3,8 @@
 #include <fmt/format.h>
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+#include <cctype>
 #include <map>
 
 #include "sim/chip/TernaryTable.h"
@@ -38,8 +40,21 @@ const std::map<std::string, Format> showFormats = {
 
 void addFormat(CLI::App& command, Format& format, const std::map<std::string, Format>& choices,
                const char* help) {
-  command.add_option("--format", format, help)
-      ->transform(CLI::CheckedTransformer(choices, CLI::ignore_case))
+  command
+      .add_option_function<std::string>(
+          "--format",
+          [&format, &choices, help](const std::string& text) {
+            std::string name = text;
+            std::transform(name.begin(), name.end(), name.begin(),
+                           [](unsigned char c) { return std::tolower(c); });
+            auto chosen = choices.find(name);
+            if (chosen == choices.end()) {
+              throw CLI::ValidationError(
+                  "--format", fmt::format("{} is not a format: give {}", quotedText(text), help));
+            }
+            format = chosen->second;
+          },
+          help)
       ->option_text("FORMAT");
 }
 

@@ -1,6 +1,8 @@
 #include "tools/tcagent/Show.h"
 
 #include <algorithm>
+#include <array>
+#include <tuple>
 
 #include <fmt/compile.h>
 #include <fmt/format.h>
@@ -56,43 +58,67 @@ std::string startText(const StartReport& start) {
   return text;
 }
 
-// Columns sized to their widest cell, separated by two blanks.
-void writeColumns(const std::vector<std::vector<std::string>>& cells, std::ostream& out) {
-  std::vector<std::size_t> widths(cells.front().size());
-  for (const auto& row : cells) {
-    for (std::size_t column = 0; column < row.size(); ++column)
-      widths[column] = std::max(widths[column], row[column].size());
+// A row of the table's text: handle, priority, the key fields, then "->", class and queue.
+using RowCells = std::array<std::string, 2 + keyFieldCount + 3>;
+
+void fillRowCells(const TableRow& row, bool isDefault, RowCells& cells) {
+  auto cell = cells.begin();
+  *cell++ = fmt::format("{:#010x}", row.handle);
+  *cell++ = isDefault ? "default" : std::to_string(row.key.priority);
+  for (std::size_t field = 0; field < keyFieldCount; ++field)
+    *cell++ = isDefault ? "" : fieldText(row.key.value[field], row.key.mask[field]);
+  *cell++ = "->";
+  *cell++ = std::to_string(row.action.tc);
+  *cell = std::to_string(row.action.qid);
+}
+
+// Calls `visit` with the header's cells and then each row's, in one array reused from row to
+// row, so that a table of a million rows is never held as text.
+template <class Visit>
+void visitRowCells(const TableRows& rows, Visit&& visit) {
+  RowCells cells;
+  auto cell = cells.begin();
+  *cell++ = "handle";
+  *cell++ = "prio";
+  for (const KeyField& field : keyFields)
+    *cell++ = field.shortName;
+  *cell++ = "->";
+  *cell++ = "tc";
+  *cell = "qid";
+  visit(cells);
+  for (const TableRow& row : rows.entries) {
+    fillRowCells(row, false, cells);
+    visit(cells);
   }
-  for (const auto& row : cells) {
-    std::string line;
-    for (std::size_t column = 0; column < row.size(); ++column) {
-      line += (column ? "  " : "") + row[column] +
-              std::string(widths[column] - row[column].size(), ' ');
-    }
-    out << line.substr(0, line.find_last_not_of(' ') + 1) << "\n";
+  if (rows.defaultEntry) {
+    fillRowCells(*rows.defaultEntry, true, cells);
+    visit(cells);
   }
 }
 
-std::vector<std::string> rowCells(const TableRow& row, bool isDefault) {
-  std::vector<std::string> cells = {fmt::format("{:#010x}", row.handle),
-                                    isDefault ? "default" : std::to_string(row.key.priority)};
-  for (std::size_t field = 0; field < keyFieldCount; ++field)
-    cells.push_back(isDefault ? "" : fieldText(row.key.value[field], row.key.mask[field]));
-  cells.insert(cells.end(), {"->", std::to_string(row.action.tc), std::to_string(row.action.qid)});
-  return cells;
+// Columns sized to their widest cell, separated by two blanks: one pass for the widths, one to
+// write.
+void writeColumns(const TableRows& rows, std::ostream& out) {
+  std::array<std::size_t, std::tuple_size_v<RowCells>> widths{};
+  visitRowCells(rows, [&widths](const RowCells& cells) {
+    for (std::size_t column = 0; column < cells.size(); ++column)
+      widths[column] = std::max(widths[column], cells[column].size());
+  });
+  std::string line;
+  visitRowCells(rows, [&](const RowCells& cells) {
+    line.clear();
+    for (std::size_t column = 0; column < cells.size(); ++column) {
+      if (column) line += "  ";
+      line += cells[column];
+      line.append(widths[column] - cells[column].size(), ' ');
+    }
+    line.erase(line.find_last_not_of(' ') + 1);
+    out << line << '\n';
+  });
 }
 
 void writeTable(const Shown& shown, const StartReport& start, std::ostream& out) {
-  std::vector<std::vector<std::string>> cells;
-  std::vector<std::string> header = {"handle", "prio"};
-  for (const KeyField& field : keyFields)
-    header.push_back(field.shortName);
-  header.insert(header.end(), {"->", "tc", "qid"});
-  cells.push_back(header);
-  for (const TableRow& row : shown.rows.entries)
-    cells.push_back(rowCells(row, false));
-  if (shown.rows.defaultEntry) cells.push_back(rowCells(*shown.rows.defaultEntry, true));
-  writeColumns(cells, out);
+  writeColumns(shown.rows, out);
   std::size_t entries = shown.rows.entries.size();
   if (shown.packet) {
     out << plural(entries, "entry matches", "entries match") << " the packet"

@@ -38,7 +38,7 @@ const Refusal refusals[] = {
     {"PipeTheDeviceLacks", {"--pipe", "7", "show"}, {"--pipe 7: device 0 has pipes 0 to 3"}},
     {"FormatNotAChoice",
      {"show", "--format", "yaml"},
-     {"--format", "yaml", "table", "entry", "json"}},
+     {"--format: 'yaml' is not a format: give table (default), entry or json"}},
     {"DriverNotAChoice",
      {"--driver", "foo", "show"},
      {"'foo' is not a driver: give pd, bfrt, or the path"}},

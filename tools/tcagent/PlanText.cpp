@@ -1,5 +1,10 @@
 #include "tools/tcagent/PlanText.h"
 
+#include <array>
+#include <stdexcept>
+#include <vector>
+
+#include <fmt/compile.h>
 #include <fmt/format.h>
 
 #include "tools/tcagent/Apply.h"
@@ -74,29 +79,49 @@ std::string planSummary(const Plan& plan) {
                         plan.roomRemovals.size()));
 }
 
-Json changeJson(const PlanView& view, const PlannedChange& change) {
+void appendChangeJson(const PlanView& view, const PlannedChange& change, fmt::memory_buffer& text) {
   static constexpr const char* names[] = {"add", "modify", "remove"};
   ChangedEntry changed = changedEntry(view, change);
-  Json json = {{"change", names[static_cast<int>(change.kind)]},
-               {"priority", changed.key.priority},
-               {"match", matchJson(changed.key)},
-               {"action", actionJson(changed.action)}};
-  if (change.kind == Kind::modify) json["oldAction"] = actionJson(changed.row->action);
-  if (changed.entry) json["line"] = changed.entry->line;
-  if (changed.row) json["handle"] = changed.row->handle;
-  return json;
+  auto out = std::back_inserter(text);
+  fmt::format_to(out, FMT_COMPILE(R"({{"change":"{}","priority":{},"match":)"),
+                 names[static_cast<int>(change.kind)], changed.key.priority);
+  appendMatchJson(changed.key, text);
+  text.append(std::string_view(R"(,"action":)"));
+  appendActionJson(changed.action, text);
+  if (change.kind == Kind::modify) {
+    text.append(std::string_view(R"(,"oldAction":)"));
+    appendActionJson(changed.row->action, text);
+  }
+  if (changed.entry) fmt::format_to(out, FMT_COMPILE(R"(,"line":{})"), changed.entry->line);
+  if (changed.row) fmt::format_to(out, FMT_COMPILE(R"(,"handle":{})"), changed.row->handle);
+  text.push_back('}');
+}
+
+// The lists of changes in the order they would be programmed; the default action's change comes
+// between the last two.
+std::array<const std::vector<PlannedChange>*, 4> changeLists(const Plan& plan) {
+  return {&plan.roomRemovals, &plan.additions, &plan.modifications, &plan.removals};
 }
 
 // Calls `each` with every change, in the order it would be programmed, and with none at the
 // place of the default action.
 template <class Each>
 void visitChanges(const Plan& plan, Each&& each) {
-  for (const auto* list : {&plan.roomRemovals, &plan.additions, &plan.modifications})
+  const auto lists = changeLists(plan);
+  for (const auto* list : lists) {
+    if (list == lists.back()) each(nullptr);
     for (const PlannedChange& change : *list)
       each(&change);
-  each(nullptr);
-  for (const PlannedChange& change : plan.removals)
-    each(&change);
+  }
+}
+
+// The change at `index` of the order in which they would be programmed.
+const PlannedChange& changeAt(const Plan& plan, std::size_t index) {
+  for (const auto* list : changeLists(plan)) {
+    if (index < list->size()) return (*list)[index];
+    index -= list->size();
+  }
+  throw std::out_of_range("no such change");
 }
 
 }  // namespace
@@ -104,17 +129,18 @@ void visitChanges(const Plan& plan, Each&& each) {
 void writePlan(const PlanView& view, Format format, std::ostream& out) {
   const Plan& plan = view.plan;
   if (format == Format::json) {
-    Json changes = Json::array();
-    visitChanges(plan, [&](const PlannedChange* change) {
-      if (change) changes.push_back(changeJson(view, *change));
-    });
+    std::size_t changes = 0;
+    for (const auto* list : changeLists(plan))
+      changes += list->size();
     Json defaultChange = {{"change", defaultChangeName(plan.defaultChange)}};
     if (view.policy.defaultAction && plan.defaultChange != DefaultChange::reset) {
       defaultChange["action"] = actionJson(*view.policy.defaultAction);
     }
     JsonLinesWriter document(out);
     document.member("dryRun", true);
-    document.member("changes", changes);
+    document.arrayMember("changes", changes, [&](std::size_t index, fmt::memory_buffer& text) {
+      appendChangeJson(view, changeAt(plan, index), text);
+    });
     document.member("default", defaultChange);
     document.member("room", {{"used", plan.room.used},
                              {"peak", plan.peak},

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <set>
 
+#include <fmt/compile.h>
 #include <fmt/format.h>
 
 #include "tools/tcagent/Quoted.h"
@@ -219,18 +220,34 @@ Policy policyOfDocument(const std::string& text, const std::string& name) {
   }
 }
 
-Json matchJson(const EntryKey& key) {
-  Json match = Json::object();
+void appendMatchJson(const EntryKey& key, fmt::memory_buffer& text) {
+  auto out = std::back_inserter(text);
+  text.push_back('{');
+  bool first = true;
   for (std::size_t field = 0; field < keyFieldCount; ++field) {
-    if (key.mask[field]) {
-      match[keyFields[field].shortName] = {{"value", key.value[field]}, {"mask", key.mask[field]}};
-    }
+    if (!key.mask[field]) continue;
+    fmt::format_to(out, FMT_COMPILE(R"({}"{}":{{"value":{},"mask":{}}})"), first ? "" : ",",
+                   keyFields[field].shortName, key.value[field], key.mask[field]);
+    first = false;
   }
-  return match;
+  text.push_back('}');
+}
+
+void appendActionJson(const EntryAction& action, fmt::memory_buffer& text) {
+  fmt::format_to(std::back_inserter(text), FMT_COMPILE(R"({{"tc":{},"qid":{}}})"), action.tc,
+                 action.qid);
+}
+
+Json matchJson(const EntryKey& key) {
+  fmt::memory_buffer text;
+  appendMatchJson(key, text);
+  return Json::parse(text.begin(), text.end());
 }
 
 Json actionJson(const EntryAction& action) {
-  return {{"tc", action.tc}, {"qid", action.qid}};
+  fmt::memory_buffer text;
+  appendActionJson(action, text);
+  return Json::parse(text.begin(), text.end());
 }
 
 JsonLinesWriter::~JsonLinesWriter() {

@@ -27,8 +27,13 @@ Policy policyOfDocument(const std::string& text, const std::string& name);
 
 using Json = nlohmann::ordered_json;
 
-// The parts of the document that other outputs share.
-Json matchJson(const EntryKey& key);  // every field that is not a wildcard
+// The parts of the document that other outputs share, appended as JSON text: written with fmt
+// rather than built as JSON values, since a million of them must come out in about a second.
+// They hold nothing but numbers and fixed names, none of which needs escaping.
+void appendMatchJson(const EntryKey& key, fmt::memory_buffer& text);  // fields not wildcards
+void appendActionJson(const EntryAction& action, fmt::memory_buffer& text);
+// The same parts as JSON values, for outputs of one entry.
+Json matchJson(const EntryKey& key);
 Json actionJson(const EntryAction& action);
 
 // Writes a JSON object with its members one a line, and the elements of an array member one a

@@ -274,6 +274,9 @@ TEST_P(ApplyTest, ADryRunPrintsThePlanInItsOrderAndChangesNothing) {
       nlohmann::json::parse(outputOf({"apply", "--dry-run", "--format", "json", changed}));
   EXPECT_EQ(plan.at("changes").size(), 4u);
   EXPECT_EQ(plan.at("changes")[0].at("change"), "add");
+  EXPECT_EQ(plan.at("changes")[2], nlohmann::json::parse(R"({"change": "modify", "priority": 10,
+      "match": {"dscp": {"value": 46, "mask": 255}}, "action": {"tc": 6, "qid": 6},
+      "oldAction": {"tc": 5, "qid": 5}, "line": 2, "handle": 2})"));
   EXPECT_EQ(plan.at("changes")[3].at("change"), "remove");
   EXPECT_EQ(plan.at("room").at("peak"), 5);
   EXPECT_EQ(outputOf({"show"}), before);

@@ -4,6 +4,8 @@
 
 #include <fmt/format.h>
 
+#include "tools/tcagent/Progress.h"
+
 namespace TcAgent {
 
 namespace {
@@ -42,12 +44,14 @@ void planRoom(const Policy& policy, bool allowDisruption, Plan& plan) {
 Plan planOf(const Policy& policy, TableRows& rows, const TableRoom& room, bool allowDisruption) {
   Plan plan;
   plan.room = room;
+  ProgressPhase planning("planning", policy.entries.size() + rows.entries.size());
   sortByKey(rows.entries);
 
   // Both in key order: one pass finds what is new, what is kept and what is gone.
   using Kind = PlannedChange::Kind;
   U32 wanted = 0, held = 0;
   while (wanted < policy.entries.size() || held < rows.entries.size()) {
+    ProgressPhase::tick(wanted + held);
     const PolicyEntry* entry = wanted < policy.entries.size() ? &policy.entries[wanted] : nullptr;
     const TableRow* row = held < rows.entries.size() ? &rows.entries[held] : nullptr;
     if (!row || (entry && entry->key < row->key)) {

@@ -1,9 +1,10 @@
 // Crash restart across processes, on each driver library: tcagent applies a policy of a few
 // hundred entries and a default action, then a policy of a tenth of them without one, in turn,
-// and is killed with SIGKILL at a random point of each apply. After each kill the next apply of
-// the same file converges: it exits 0, the table then shows exactly what a clean apply of the
-// file shows, a further apply has nothing to change, and the chip's entries and the records name
-// the same handles. A step is one killed apply and its recovery.
+// and is killed with SIGKILL at a random point of each apply. After each kill the chip gives
+// every probe packet the class that the policy before the apply or the one applied gives it, and
+// the next apply of the same file converges: it exits 0, the table then shows exactly what a
+// clean apply of the file shows, a further apply has nothing to change, and the chip's entries
+// and the records name the same handles. A step is one killed apply and its recovery.
 #include <signal.h>
 
 #include <gmock/gmock.h>
@@ -12,11 +13,13 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <regex>
 #include <thread>
 
+#include "PacketProbes.h"
 #include "StateFiles.h"
 #include "TcAgentProcess.h"
 #include "platform/Kiv/String.h"
@@ -68,6 +71,17 @@ class CrashRestartTest : public ::testing::TestWithParam<const char*> {
     apply.kill();
     return apply.wait().status == 128 + SIGKILL;
   }
+  // Whether the chip that a killed apply left gives every probe the class of the policy before
+  // it or of the one it applied. Before the first apply has made the chip, it holds nothing.
+  ::testing::AssertionResult probesGetTheOldOrTheNewClass(
+      const TcAgent::Policy& before, const TcAgent::Policy& after,
+      const std::vector<TcAgent::KeyBytes>& probes) const {
+    const std::string chip = TcAgentTesting::chipStatePath(state_.path());
+    if (!std::filesystem::exists(chip)) return ::testing::AssertionSuccess();
+    return TcAgentTesting::everyProbeGetsTheOldOrTheNewClass(
+        SimChip::TernaryTable(state_.path(), 0, SimChip::TernaryTable::defaultCapacity), before,
+        after, probes);
+  }
   // How many records of removed entries the next start dropped: a kill between an entry's
   // removal and the erasure of its record leaves one.
   U32 droppedAtStart() const {
@@ -88,11 +102,13 @@ TEST_P(CrashRestartTest, AfterEveryKillTheNextApplyConvergesWithEveryEntryRecord
   struct Policy {
     std::string path, shown;
     std::chrono::microseconds applyTime;
+    TcAgent::Policy read;
   } policies[2];
   for (U32 index = 0; index < 2; ++index) {
     Policy& policy = policies[index];
     policy.path = scratch_.path() + "/policy" + std::to_string(index) + ".txt";
     std::ofstream(policy.path) << policyText(largePolicyEntries / (index ? 10 : 1), random);
+    policy.read = TcAgent::readPolicy(policy.path);
     const auto before = std::chrono::steady_clock::now();
     ASSERT_EQ(run(reference_.path(), {"apply", policy.path}).status, 0);
     policy.applyTime = std::chrono::duration_cast<std::chrono::microseconds>(
@@ -100,10 +116,15 @@ TEST_P(CrashRestartTest, AfterEveryKillTheNextApplyConvergesWithEveryEntryRecord
     policy.shown = show(reference_.path());
   }
   ASSERT_FALSE(HasFailure());
+  const TcAgent::Policy nothing;
+  const std::vector<TcAgent::KeyBytes> probes =
+      TcAgentTesting::probesOf(policies[0].read, policies[1].read, random);
   U32 step = 0, landed = 0, dropped = 0;
   for (; step < kills && !HasFailure(); ++step) {
     const Policy& policy = policies[step % 2];
+    const TcAgent::Policy& before = step ? policies[(step + 1) % 2].read : nothing;
     landed += killApply(policy.path, policy.applyTime * (random() % 1000) / 1000);
+    EXPECT_TRUE(probesGetTheOldOrTheNewClass(before, policy.read, probes));
     dropped += droppedAtStart();
     EXPECT_EQ(run(state_.path(), {"apply", policy.path}).status, 0);
     EXPECT_EQ(show(state_.path()), policy.shown);
@@ -116,9 +137,9 @@ TEST_P(CrashRestartTest, AfterEveryKillTheNextApplyConvergesWithEveryEntryRecord
                   << "; replay: " << replayCommand(seed, step);
   }
   std::printf(
-      "%s, seed %u: %u kills, %u of them while the agent ran; %u records of removed "
-      "entries dropped at the next start\n",
-      GetParam(), seed, step, landed, dropped);
+      "%s, seed %u: %u kills, %u of them while the agent ran, %zu probe packets classified "
+      "after each; %u records of removed entries dropped at the next start\n",
+      GetParam(), seed, step, landed, probes.size(), dropped);
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, CrashRestartTest, ::testing::Values("pd", "bfrt"),

@@ -9,15 +9,14 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "tests/support/ArgumentVector.h"
+
 extern char** environ;
 
 namespace AgentBench {
 
 AgentRun runAgent(const std::vector<std::string>& arguments, const std::string& output) {
-  std::vector<char*> argv{const_cast<char*>(TCAGENT_PROGRAM)};
-  for (const std::string& argument : arguments)
-    argv.push_back(const_cast<char*>(argument.c_str()));
-  argv.push_back(nullptr);
+  std::vector<char*> argv = TestSupport::argumentVector(TCAGENT_PROGRAM, arguments);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);

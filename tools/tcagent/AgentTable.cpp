@@ -105,10 +105,15 @@ void AgentTable::entryIs(const IngressTrafficClassTableEntry& entry) {
   BfnTable::BfnSdkEntryHandle handle = table_->helper()->sdkHandles()->entry(entry.match());
   std::optional<Vrell::EntryConfig> recorded = records().record(key);
   if (!key || (recorded && recorded->sdkEntryHandle() == handle)) return;
-  bool isDefault = entry.match() == table_->defaultMatchSpec();
+  recordIs(key, entry.match(), handle);
+}
+
+void AgentTable::recordIs(Vrell::EntryKey key, const IngressTrafficClassMatchSpec::PtrConst& match,
+                          U32 handle) {
+  bool isDefault = match == table_->defaultMatchSpec();
   records().recordIs(Vrell::EntryConfig(
       key, 0, handle, isDefault ? Vrell::EntryKind::defaultEntry : Vrell::EntryKind::entry,
-      entry.match()->priority()));
+      match->priority()));
 }
 
 void AgentTable::entryDel(const IngressTrafficClassMatchSpec::PtrConst& match) {

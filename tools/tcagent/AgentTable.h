@@ -77,6 +77,10 @@ class AgentTable {
   // Removes the entry of `match` (or resets the default entry), erases its record and gives its
   // key back.
   void entryDel(const BfIngressTrafficClass::IngressTrafficClassMatchSpec::PtrConst& match);
+  // Writes the record of key `key`: the entry of `match` under `handle`, or the default entry.
+  void recordIs(Vrell::EntryKey key,
+                const BfIngressTrafficClass::IngressTrafficClassMatchSpec::PtrConst& match,
+                U32 handle);
 
  private:
   void release() noexcept;

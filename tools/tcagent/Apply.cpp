@@ -37,11 +37,7 @@ class Actions {
   Actions() : actions_(1u << 16) {}
   const SetTrafficClassAndEgressQidActionSpec::Ptr& of(const EntryAction& action) {
     SetTrafficClassAndEgressQidActionSpec::Ptr& made = actions_[action.tc << 8 | action.qid];
-    if (!made) {
-      made = setTrafficClassAndEgressQidActionSpecFactory();
-      made->tcIs(action.tc);
-      made->qidIs(action.qid);
-    }
+    if (!made) made = actionSpecOf(action);
     return made;
   }
 

@@ -46,13 +46,17 @@ void reportStart(const AgentTable& agent, const CommandLine& line, std::ostream&
   }
 }
 
-Json findingJson(const Policy& policy, const Finding& finding) {
-  return {
-      {"kind", finding.kind == Finding::Kind::shadowed ? "neverApplies" : "samePriorityOverlap"},
-      {"file", policy.source},
-      {"line", finding.entry->line},
-      {"otherLine", finding.other->line},
-      {"message", findingText(finding)}};
+Json findingsJson(const Policy& policy, const PolicyFindings& found) {
+  Json findings = Json::array();
+  for (const Finding& finding : found.findings) {
+    findings.push_back(
+        {{"kind", finding.kind == Finding::Kind::shadowed ? "neverApplies" : "samePriorityOverlap"},
+         {"file", policy.source},
+         {"line", finding.entry->line},
+         {"otherLine", finding.other->line},
+         {"message", findingText(finding)}});
+  }
+  return findings;
 }
 
 std::string findingLine(const Policy& policy, const Finding& finding) {
@@ -83,15 +87,12 @@ int runApply(const CommandLine& line, const Policy& policy, const char* unchange
                        [](std::size_t done, std::size_t) { ProgressPhase::tick(done); });
   }
   if (line.format == Format::json) {
-    Json warnings = Json::array();
-    for (const Finding& finding : found.findings)
-      warnings.push_back(findingJson(policy, finding));
     out << Json({{"added", report.added},
                  {"modified", report.modified},
                  {"removed", report.removed},
                  {"removedBeforeAdding", report.removedForRoom},
                  {"default", defaultChangeName(report.defaultChange)},
-                 {"warnings", std::move(warnings)}})
+                 {"warnings", findingsJson(policy, found)}})
                .dump()
         << "\n";
   } else {
@@ -113,14 +114,11 @@ int checkPolicy(const CommandLine& line, std::ostream& out) {
                                                        found.truncated ? " or more" : "",
                                                        found.findings.size() == 1 ? "" : "s"));
   if (line.format == Format::json) {
-    Json findings = Json::array();
-    for (const Finding& finding : found.findings)
-      findings.push_back(findingJson(policy, finding));
     JsonLinesWriter document(out);
     document.member("file", policy.source);
     document.member("entries", policy.entries.size());
     document.member("default", policy.defaultAction.has_value());
-    document.member("findings", findings);
+    document.member("findings", findingsJson(policy, found));
     document.member("truncated", found.truncated);
   } else {
     for (const Finding& finding : found.findings)

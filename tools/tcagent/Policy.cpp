@@ -39,10 +39,7 @@ U64 numberOf(std::string_view text, U64 max, const What& what) {
 
 void checkMask(const EntryKey& key) {
   for (std::size_t field = 0; field < keyFieldCount; ++field) {
-    if (key.value[field] & ~key.mask[field]) {
-      throw LineError{fmt::format("{} value {:#x} has bits outside its mask {:#x}",
-                                  keyFields[field].shortName, key.value[field], key.mask[field])};
-    }
+    if (std::string fault = maskFault(key, field); !fault.empty()) throw LineError{fault};
   }
 }
 
@@ -200,8 +197,7 @@ Policy policyOfLines(PolicySource& source) {
       if (words.empty()) continue;
       if (parsed.key) {
         if (policy.entries.size() == policyEntriesMax) {
-          throw LineError{
-              fmt::format("more than {} entries, more than a table holds", policyEntriesMax)};
+          throw LineError{tooManyEntriesText()};
         }
         policy.entries.push_back({*parsed.key, parsed.action, source.lineNumber()});
       } else if (policy.defaultAction) {
@@ -257,6 +253,16 @@ std::optional<std::size_t> keyFieldNamed(std::string_view name) {
   return std::nullopt;
 }
 
+std::string maskFault(const EntryKey& key, std::size_t field) {
+  if (!(key.value[field] & ~key.mask[field])) return {};
+  return fmt::format("{} value {:#x} has bits outside its mask {:#x}", keyFields[field].shortName,
+                     key.value[field], key.mask[field]);
+}
+
+std::string tooManyEntriesText() {
+  return fmt::format("more than {} entries, more than a table holds", policyEntriesMax);
+}
+
 Policy readPolicy(const std::string& path) {
   PolicySource source(path);
   Policy policy = source.holdsJsonDocument() ? policyOfDocument(source.readRest(), source.name())
@@ -285,13 +291,16 @@ IngressTrafficClassMatchSpec::Ptr matchOf(const EntryKey& key) {
   return match;
 }
 
+SetTrafficClassAndEgressQidActionSpec::Ptr actionSpecOf(const EntryAction& action) {
+  SetTrafficClassAndEgressQidActionSpec::Ptr spec = setTrafficClassAndEgressQidActionSpecFactory();
+  spec->tcIs(action.tc);
+  spec->qidIs(action.qid);
+  return spec;
+}
+
 IngressTrafficClassTableEntry tableEntryOf(const IngressTrafficClassMatchSpec::PtrConst& match,
                                            const EntryAction& action) {
-  SetTrafficClassAndEgressQidActionSpec::Ptr setAction =
-      setTrafficClassAndEgressQidActionSpecFactory();
-  setAction->tcIs(action.tc);
-  setAction->qidIs(action.qid);
-  return IngressTrafficClassTableEntry(match, setAction);
+  return IngressTrafficClassTableEntry(match, actionSpecOf(action));
 }
 
 }  // namespace TcAgent

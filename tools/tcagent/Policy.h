@@ -39,11 +39,18 @@ Policy readPolicy(const std::string& path);
 
 EntryKey entryKeyOf(const BfIngressTrafficClass::IngressTrafficClassMatchSpec& match);
 BfIngressTrafficClass::IngressTrafficClassMatchSpec::Ptr matchOf(const EntryKey& key);
+BfIngressTrafficClass::SetTrafficClassAndEgressQidActionSpec::Ptr actionSpecOf(
+    const EntryAction& action);
 BfIngressTrafficClass::IngressTrafficClassTableEntry tableEntryOf(
     const BfIngressTrafficClass::IngressTrafficClassMatchSpec::PtrConst& match,
     const EntryAction& action);
 
 // The key field named `name`, by its short or attribute name.
 std::optional<std::size_t> keyFieldNamed(std::string_view name);
+
+// Why `key`'s value of `field` is refused: bits outside its mask; empty when it is not.
+std::string maskFault(const EntryKey& key, std::size_t field);
+// Why a policy of more than policyEntriesMax entries is refused.
+std::string tooManyEntriesText();
 
 }  // namespace TcAgent

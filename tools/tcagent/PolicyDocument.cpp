@@ -157,11 +157,7 @@ EntryKey keyOf(const json& entry, const std::string& where) {
       key.value[*field] = static_cast<U8>(numberOf(given, 255, shortName + " value"));
       key.mask[*field] = 0xFF;
     }
-    if (key.value[*field] & ~key.mask[*field]) {
-      throw DocumentError{fmt::format("{} value {:#x} has bits outside its mask {:#x}", shortName,
-                                      key.value[*field], key.mask[*field]),
-                          0};
-    }
+    if (std::string fault = maskFault(key, *field); !fault.empty()) throw DocumentError{fault, 0};
   }
   return key;
 }
@@ -182,8 +178,7 @@ Policy policyOf(const json& document, const std::vector<std::size_t>& offsets,
   const json& entries = member(document, "entries", "the document");
   if (!entries.is_array()) throw DocumentError{"\"entries\" must be an array", 0};
   if (entries.size() > policyEntriesMax) {
-    throw DocumentError{
-        fmt::format("more than {} entries, more than a table holds", policyEntriesMax), 0};
+    throw DocumentError{tooManyEntriesText(), 0};
   }
   policy.entries.reserve(entries.size());
   for (std::size_t index = 0; index < entries.size(); ++index) {

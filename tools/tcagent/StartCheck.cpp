@@ -227,12 +227,7 @@ class Check {
   void adoptUntracked() {
     for (const Adoption& adoption : untracked_) {
       handles_.entryIs(adoption.match, adoption.handle);
-      bool isDefault = adoption.match == table_.defaultMatchSpec();
-      Vrell::EntryKey key = agent_.keys()->alloc(adoption.match, false);
-      agent_.records().recordIs(
-          Vrell::EntryConfig(key, 0, adoption.handle,
-                             isDefault ? Vrell::EntryKind::defaultEntry : Vrell::EntryKind::entry,
-                             adoption.match->priority()));
+      agent_.recordIs(agent_.keys()->alloc(adoption.match, false), adoption.match, adoption.handle);
     }
     report_.adopted = static_cast<U32>(untracked_.size());
   }

@@ -13,6 +13,8 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "tests/support/ArgumentVector.h"
+
 namespace TcAgentTesting {
 
 namespace {
@@ -49,10 +51,7 @@ std::string outputPath(const std::string& directory, const char* stream) {
 TcAgentProcess::TcAgentProcess(const std::vector<std::string>& arguments,
                                const std::string& directory, const Launch& launch)
     : outPath_(outputPath(directory, "out")), errPath_(outputPath(directory, "err")) {
-  std::vector<char*> argv{const_cast<char*>(TCAGENT_PROGRAM)};
-  for (const std::string& argument : arguments)
-    argv.push_back(const_cast<char*>(argument.c_str()));
-  argv.push_back(nullptr);
+  std::vector<char*> argv = TestSupport::argumentVector(TCAGENT_PROGRAM, arguments);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, launch.input.c_str(), O_RDONLY, 0);

@@ -204,6 +204,11 @@ Policy policyOf(const json& document, const std::vector<std::size_t>& offsets,
 
 Policy policyOfDocument(const std::string& text, const std::string& name) {
   LineIndex lines(text);
+  // The parser takes a NUL byte for the end of the text, and would leave what follows unread.
+  if (std::size_t nul = text.find('\0'); nul != std::string::npos) {
+    throw PolicyError(name, lines.lineOf(nul),
+                      "control character " + escapedText(std::string_view(&text[nul], 1)));
+  }
   try {
     json document = documentParsed(text);
     return policyOf(document, entryOffsets(text), lines, name);

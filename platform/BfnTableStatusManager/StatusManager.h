@@ -28,6 +28,9 @@ class StatusManager : public Kiv::PtrInterface {
   void statusIs(const MatchPtrConst& match, EntryStatus status);
   // Forgets the statuses of matches that nothing but the status manager holds any more.
   void resyncStatus();
+  // Makes room for the statuses of `count` matches in all, so that starting that many grows
+  // nothing.
+  void statusesReserve(U32 count);
 
   bool statusHas(const BfnTable::MatchSpecBase* match) const noexcept;
   EntryStatus status(const BfnTable::MatchSpecBase* match) const noexcept;

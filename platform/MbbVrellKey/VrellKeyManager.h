@@ -32,6 +32,9 @@ class VrellKeyManager : public Kiv::PtrInterface {
   // Associates a key, found in a persisted record, with its entry's match (null for an entry
   // that could not be read back).
   void populate(const Vrell::EntryKey& key, const MatchPtrConst& match);
+  // Makes room for `count` keys in all, so that reserving and populating that many grows
+  // nothing.
+  void keysReserve(U32 count);
   Vrell::TableConfig::Ptr mbbVrellTableConfig() const noexcept { return tableConfig_; }
 
   // The key of `match`, or 0; the match of `key`, or null.

@@ -52,6 +52,10 @@ void StatusManager::resyncStatus() {
   ++resyncs_;
 }
 
+void StatusManager::statusesReserve(U32 count) {
+  statuses_->reserve(count);
+}
+
 bool StatusManager::statusHas(const BfnTable::MatchSpecBase* match) const noexcept {
   return statuses_->contains(match);
 }

@@ -52,7 +52,11 @@ VrellKeyManager::Ptr VrellKeyManager::VrellKeyManagerIs(const std::string& state
 // Sized for a key for each persisted record, which a restart populates.
 VrellKeyManager::VrellKeyManager(Vrell::TableConfig::Ptr tableConfig)
     : tableConfig_(std::move(tableConfig)), maps_(std::make_unique<Maps>()) {
-  maps_->keys.reserve(tableConfig_->entryConfigMap().records());
+  keysReserve(tableConfig_->entryConfigMap().records());
+}
+
+void VrellKeyManager::keysReserve(U32 count) {
+  maps_->keys.reserve(count);
 }
 
 Vrell::EntryKey VrellKeyManager::alloc(const MatchPtrConst& match, bool recycle) {

@@ -67,6 +67,7 @@ AgentTable::AgentTable(const AgentOptions& options)
     keys_ = MbbVrellKey::VrellKeyManager::VrellKeyManagerIs(options.stateDirectory, options.device,
                                                             tableName, chip_->capacity() + 1);
     statuses_ = BfnTableStatusManager::StatusManager::StatusManagerIs();
+    statuses_->statusesReserve(records().records());  // the entry point starts one per record
     U64 changesBefore = chip_->changes();
     try {
       table_ = options.factory(keys_, statuses_, driver_, session_, options.device, options.pipe,
@@ -82,6 +83,12 @@ AgentTable::AgentTable(const AgentOptions& options)
     release();
     throw;
   }
+}
+
+void AgentTable::roomReserve(U32 entries) {
+  keys_->keysReserve(entries + 1);
+  statuses_->statusesReserve(entries + 1);
+  table_->helper()->sdkHandles()->entriesReserve(entries);
 }
 
 AgentTable::~AgentTable() {

@@ -74,6 +74,10 @@ class AgentTable {
 
   // Programs `entry`; a new entry or a first default action gets its record.
   void entryIs(const BfIngressTrafficClass::IngressTrafficClassTableEntry& entry);
+  // Sizes the key, status and handle maps for `entries` entries and the default entry, so that
+  // programming up to that many grows none of them (growing would hold the old and the new
+  // array at once).
+  void roomReserve(U32 entries);
   // Removes the entry of `match` (or resets the default entry), erases its record and gives its
   // key back.
   void entryDel(const BfIngressTrafficClass::IngressTrafficClassMatchSpec::PtrConst& match);

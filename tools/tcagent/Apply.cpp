@@ -60,6 +60,7 @@ class Programming {
         room_(plan.room) {}
 
   ApplyReport run() {
+    agent_.roomReserve(plan_.peak);
     for (const PlannedChange& change : plan_.roomRemovals) {
       remove(change);
       ++report_.removedForRoom;

@@ -29,8 +29,8 @@ struct RecordCheck {
 
 // An entry record that names an entry the chip holds, as it should.
 struct KeptRecord {
-  U32 handle;
   Vrell::EntryKey key;
+  U32 handle;
   bool learnt;
 };
 
@@ -84,6 +84,7 @@ class Check {
   // check starts again.
   void checkRecords() {
     ProgressPhase checking("checking the records", agent_.records().records());
+    kept_.reserve(agent_.records().records());  // nearly every record, at a restart
     while (true) {
       try {
         std::size_t checked = 0;
@@ -149,7 +150,7 @@ class Check {
                 fmt::format("the record says priority {}, its entry {:#x} has {}",
                             record.priority(), handle, match->priority()));
     } else {
-      kept_.push_back({handle, key, learnt});
+      kept_.push_back({key, handle, learnt});
     }
   }
 

@@ -1,4 +1,6 @@
 // tcagent: a small forwarding agent around the ingress traffic-class table.
+#include <malloc.h>
+
 #include <iostream>
 
 #include "tools/tcagent/Apply.h"
@@ -52,6 +54,10 @@ int run(const CommandLine& line) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Arrays past 128 KiB (the maps and lists of a large table) are mapped from the kernel and
+  // given back when freed. Left to itself, glibc raises that threshold once such an array is
+  // freed, and the next ones come from the heap, where a freed one stays resident.
+  ::mallopt(M_MMAP_THRESHOLD, 128 * 1024);
   try {
     return run(commandLineOf(argc, argv));
   } catch (const CommandLineExit& exit) {

@@ -6,14 +6,16 @@
 //
 // A key goes in the first free slot from its home slot on (linear probing). An erase moves each
 // following slot of the run back into the freed one where its home allows, so that no removed
-// slot stays behind to be skipped. The array's size is a power of two, at least
-// `minimumSlots`; it doubles before an insertion would fill more than three quarters of it, and
+// slot stays behind to be skipped. The home of a key is its hash bits' place in the array's
+// range (the bits times the slots, over 2^32), so the array may have any size: reserve() makes
+// it the fewest slots that hold a known count at most three quarters full, at least
+// `minimumSlots`. It doubles before an insertion would fill more than three quarters of it, and
 // halves when an erase leaves less than a quarter of it in use: fewer than three slots per key
 // after growing, at most four after erasing, and a third of the keys must go between a growth
 // and the next halving.
 #pragma once
 
-#include <bit>
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -36,7 +38,7 @@ struct HashMap2018Node {
 
   Ptr<K> key;
   V value{};
-  // The key's home slot is the top bits of these, as many as the array's size needs.
+  // The key's home slot is these bits' place in the array's range.
   U32 hashBits = 0;
 };
 
@@ -100,7 +102,7 @@ class HashMap2018 {
         return;
       }
     }
-    rehash(capacityFor(size_ + std::size_t{1}));
+    rehash(std::max(capacityFor(size_ + std::size_t{1}), 2 * capacity_));
     fill(slots_[slotOf(key.ptr(), hashBits)], key, value, hashBits);
   }
 
@@ -120,8 +122,7 @@ class HashMap2018 {
     std::size_t freed = static_cast<std::size_t>(slot - slots_);
     for (std::size_t next = following(freed); slots_[next].hashBits; next = following(next)) {
       // The slot may move back unless its home lies after the freed slot, up to the slot itself.
-      const std::size_t fromHome = (next - homeOf(slots_[next].hashBits)) & mask_;
-      if (fromHome < ((next - freed) & mask_)) continue;
+      if (distance(homeOf(slots_[next].hashBits), next) < distance(freed, next)) continue;
       slots_[freed] = std::move(slots_[next]);
       freed = next;
     }
@@ -148,23 +149,20 @@ class HashMap2018 {
 
  private:
   // The upper half of the address's Fibonacci hash, which spreads aligned object addresses over
-  // the slots, with the lowest bit set so that no key's bits are those of a free slot. Homes
-  // come from the top bits only, so the set bit moves no key while there are at most
-  // `maximumSlots` slots.
+  // the slots, with the lowest bit set so that no key's bits are those of a free slot.
   static U32 hashBitsOf(const Key* key) noexcept {
     return static_cast<U32>((reinterpret_cast<std::uintptr_t>(key) * 0x9E3779B97F4A7C15ull) >> 32) |
            1u;
   }
 
+  // At most three quarters of the slots.
   static constexpr std::size_t keysFitting(std::size_t capacity) noexcept {
-    return capacity - capacity / 4;
+    return capacity * 3 / 4;
   }
 
   // The smallest array that holds `count` keys.
   static std::size_t capacityFor(std::size_t count) {
-    std::size_t capacity = minimumSlots;
-    while (keysFitting(capacity) < count)
-      capacity *= 2;
+    const std::size_t capacity = std::max(minimumSlots, (4 * count + 2) / 3);
     if (capacity > maximumSlots) throw std::length_error("Kiv::HashMap2018: too many keys");
     return capacity;
   }
@@ -175,8 +173,14 @@ class HashMap2018 {
     return slot;
   }
 
-  std::size_t homeOf(U32 hashBits) const noexcept { return hashBits >> homeShift_; }
-  std::size_t following(std::size_t slot) const noexcept { return (slot + 1) & mask_; }
+  std::size_t homeOf(U32 hashBits) const noexcept { return (U64{hashBits} * capacity_) >> 32; }
+  std::size_t following(std::size_t slot) const noexcept {
+    return slot + 1 == capacity_ ? 0 : slot + 1;
+  }
+  // How many slots on from `from` `to` is, going round the end.
+  std::size_t distance(std::size_t from, std::size_t to) const noexcept {
+    return to >= from ? to - from : to + capacity_ - from;
+  }
 
   // The slot that holds `key`, or else the free slot where it would go. The array has one.
   std::size_t slotOf(const Key* key, U32 hashBits) const noexcept {
@@ -206,8 +210,6 @@ class HashMap2018 {
     std::uninitialized_default_construct_n(slots, capacity);
     Node* old = std::exchange(slots_, slots);
     const std::size_t oldCapacity = std::exchange(capacity_, capacity);
-    mask_ = capacity - 1;
-    homeShift_ = 32 - std::countr_zero(capacity);
     for (Node* slot = old; slot != old + oldCapacity; ++slot) {
       if (slot->hashBits) slots_[freeSlotFrom(homeOf(slot->hashBits))] = std::move(*slot);
     }
@@ -218,7 +220,7 @@ class HashMap2018 {
   // Keeps the larger array if memory is short.
   void shrink() noexcept {
     try {
-      rehash(capacity_ / 2);
+      rehash(std::max(minimumSlots, capacity_ / 2));
     } catch (const std::bad_alloc&) {
     }
   }
@@ -231,8 +233,6 @@ class HashMap2018 {
 
   Node* slots_ = nullptr;
   std::size_t capacity_ = 0;
-  std::size_t mask_ = 0;
-  unsigned homeShift_ = 32;
   U32 size_ = 0;
 };
 

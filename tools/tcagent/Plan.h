@@ -17,10 +17,14 @@ enum class DefaultChange { unchanged, set, changed, reset };
 // One change of the plan, by the policy's entry it makes and the table's row it changes.
 struct PlannedChange {
   enum class Kind : U8 { add, modify, remove };
-  Kind kind;
-  U32 wanted;  // index of the policy's entry, for an addition or a modification
-  U32 held;    // index of the table's row, for a modification or a removal
+  PlannedChange(Kind kind, U32 wanted, U32 held) noexcept
+      : kind(kind), wanted(wanted), held(held) {}
+
+  Kind kind : 2;
+  U32 wanted : 30;  // index of the policy's entry, for an addition or a modification
+  U32 held;         // index of the table's row, for a modification or a removal
 };
+static_assert(sizeof(PlannedChange) == 8 && policyEntriesMax < (1u << 30));
 
 struct Plan {
   // In the order they are programmed: the removals made room for first (only with

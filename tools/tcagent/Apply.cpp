@@ -1,5 +1,7 @@
 #include "tools/tcagent/Apply.h"
 
+#include <algorithm>
+
 #include <fmt/format.h>
 
 #include "tools/tcagent/EntryText.h"
@@ -45,6 +47,44 @@ class Actions {
   std::vector<SetTrafficClassAndEgressQidActionSpec::Ptr> actions_;
 };
 
+// The matches of the rows that a plan modifies or removes, by handle: the handle map's keys,
+// found in one walk of the map before the first change (none for a plan without such changes).
+// The rows were read from the map, so each of their handles is there.
+class HeldMatches {
+ public:
+  HeldMatches(const AgentTable& agent, const Plan& plan, const TableRows& rows) {
+    for (const auto* changes : {&plan.roomRemovals, &plan.modifications, &plan.removals}) {
+      for (const PlannedChange& change : *changes)
+        matches_.push_back({rows.entries[change.held].handle, nullptr});
+    }
+    if (matches_.empty()) return;
+    std::sort(matches_.begin(), matches_.end(), [](const HeldMatch& left, const HeldMatch& right) {
+      return left.handle < right.handle;
+    });
+    const IngressTrafficClassTableHandles& handles = *agent.table()->helper()->sdkHandles();
+    for (auto it = handles.entryIter(); !it.atEnd(); ++it) {
+      auto held = std::lower_bound(matches_.begin(), matches_.end(), it->value, handleBelow);
+      if (held != matches_.end() && held->handle == it->value) held->match = it->key;
+    }
+  }
+
+  // The match of the row of `handle`, which the plan changes.
+  const IngressTrafficClassMatchSpec::PtrConst& of(U32 handle) const noexcept {
+    return std::lower_bound(matches_.begin(), matches_.end(), handle, handleBelow)->match;
+  }
+
+ private:
+  struct HeldMatch {
+    U32 handle;
+    IngressTrafficClassMatchSpec::PtrConst match;
+  };
+  static bool handleBelow(const HeldMatch& held, U32 handle) noexcept {
+    return held.handle < handle;
+  }
+
+  std::vector<HeldMatch> matches_;  // sorted by handle
+};
+
 // The place of a change that has its policy line.
 const auto noWhat = [] { return std::string(); };
 
@@ -56,6 +96,7 @@ class Programming {
         plan_(plan),
         policy_(policy),
         rows_(rows),
+        matches_(agent, plan, rows),
         progress_(progress),
         room_(plan.room) {}
 
@@ -104,7 +145,7 @@ class Programming {
   void modify(const PlannedChange& change) {
     const PolicyEntry& entry = policy_.entries[change.wanted];
     step(entry.line, noWhat, [&] {
-      agent_.entryIs(IngressTrafficClassTableEntry(rows_.entries[change.held].match,
+      agent_.entryIs(IngressTrafficClassTableEntry(matches_.of(rows_.entries[change.held].handle),
                                                    actions_.of(entry.action)));
     });
     ++report_.modified;
@@ -117,7 +158,7 @@ class Programming {
         [&row] {
           return fmt::format("removing entry {:#010x} ({})", row.handle, keyText(row.key));
         },
-        [&] { agent_.entryDel(row.match); });
+        [&] { agent_.entryDel(matches_.of(row.handle)); });
     ++report_.removed;
     --room_.used;
   }
@@ -147,6 +188,7 @@ class Programming {
   const Plan& plan_;
   const Policy& policy_;
   const TableRows& rows_;
+  const HeldMatches matches_;
   const Progress& progress_;
   Actions actions_;
   TableRoom room_;  // as the changes so far leave it

@@ -25,7 +25,7 @@ TableRows tableRows(const AgentTable& agent) {
       throw std::runtime_error(fmt::format(
           "reading entry {:#010x} back: {}; the table was not changed", it->value, refusal.what()));
     }
-    TableRow row{it->key, it->value, read.key, read.action};
+    TableRow row{read.key, it->value, read.action};
     if (it->key == table.defaultMatchSpec()) {
       rows.defaultEntry = std::move(row);
     } else {

@@ -10,10 +10,10 @@
 
 namespace TcAgent {
 
+// An entry as read back: 28 bytes, with no reference to its match, which the handle map holds.
 struct TableRow {
-  BfIngressTrafficClass::IngressTrafficClassMatchSpec::PtrConst match;  // the handle map's key
-  U32 handle = 0;
   EntryKey key;
+  U32 handle = 0;
   EntryAction action;
 };
 

@@ -94,10 +94,14 @@ class EntryConfigMap {
   struct Store;
   struct Index;
   bool recordAt(std::optional<U64> position, EntryConfig* record, IterHint& hint) const;
+  std::optional<U32> freeSlotTaken() noexcept;
 
   std::unique_ptr<Store> store_;
   std::unique_ptr<Index> index_;  // key: slot, in key order
-  std::vector<U32> freeSlots_;    // the lowest last
+  // The free slots: those given back and those before `unusedFrom_` when the store was opened,
+  // the lowest last, then from `unusedFrom_` on, the slots after the last one then in use.
+  std::vector<U32> freeSlots_;
+  U32 unusedFrom_ = 0;
   mutable std::vector<U32> damagedSlots_;
   std::vector<Kiv::String> messages_;
   U64 version_ = 1;

@@ -114,10 +114,13 @@ EntryConfigMap::EntryConfigMap(const std::string& stateDirectory, U32 device,
   // reaches it, and one that repeats a key or has no valid state is damaged already.
   std::vector<IndexItem> indexed;
   indexed.reserve(store_->capacity());
+  unusedFrom_ = store_->capacity();
+  while (unusedFrom_ > 0 && store_->records()[unusedFrom_ - 1].used == 0)
+    --unusedFrom_;
   for (U32 slot = 0; slot < store_->capacity(); ++slot) {
     const Record& record = store_->records()[slot];
     if (record.used == 0) {
-      freeSlots_.push_back(slot);
+      if (slot < unusedFrom_) freeSlots_.push_back(slot);
     } else if (record.used != recordUsed) {
       damagedSlots_.push_back(slot);
     } else {
@@ -182,11 +185,9 @@ void EntryConfigMap::doCorruptionDetected(const Kiv::String& message) {
 
 void EntryConfigMap::recordIs(const EntryConfig& record) {
   recordDel(record.key());
-  if (freeSlots_.empty()) {
-    throw std::runtime_error(store_->file.path() + ": no room for another record");
-  }
-  U32 slot = freeSlots_.back();
-  freeSlots_.pop_back();
+  const std::optional<U32> free = freeSlotTaken();
+  if (!free) throw std::runtime_error(store_->file.path() + ": no room for another record");
+  const U32 slot = *free;
   Record filled{record.key(),
                 record.opId(),
                 record.sdkEntryHandle(),
@@ -201,6 +202,16 @@ void EntryConfigMap::recordIs(const EntryConfig& record) {
   store_->usedIs(slot, recordUsed);
   index_->insert(record.key(), slot);
   ++version_;
+}
+
+std::optional<U32> EntryConfigMap::freeSlotTaken() noexcept {
+  if (!freeSlots_.empty()) {
+    const U32 slot = freeSlots_.back();
+    freeSlots_.pop_back();
+    return slot;
+  }
+  if (unusedFrom_ < store_->capacity()) return unusedFrom_++;
+  return std::nullopt;
 }
 
 std::optional<EntryConfig> EntryConfigMap::record(const EntryKey& key) const {

@@ -111,6 +111,9 @@ void TernaryTable::index() {
   };
   keys_.reserve(capacity);
   freeSlots_ = FreeSlots(capacity);
+  U32 freeFrom = capacity;  // where the free slots at the end begin
+  while (freeFrom > 0 && (slots_[freeFrom - 1].state & slotStateBits) == slotFree)
+    --freeFrom;
   for (U32 index = 0; index < capacity; ++index) {
     const Slot& slot = slots_[index];
     U64 state = slot.state & slotStateBits;
@@ -118,7 +121,7 @@ void TernaryTable::index() {
         (slot.state >> 32) > maxGeneration_) {
       damagedSlot(index, "state");
     }
-    if (state == slotFree) freeSlots_.add(index);
+    if (state == slotFree && index < freeFrom) freeSlots_.add(index);
     if (state != slotUsed) continue;
     if (slot.sequence >= header_->nextSequence || (slot.action >> 16) != 0) {
       damagedSlot(index, "data");
@@ -128,6 +131,7 @@ void TernaryTable::index() {
     if (indexedKey(id, hash)) damagedSlot(index, "repeats the key of another entry");
     keys_.insert({hash, index + 1});
   }
+  freeSlots_.unusedFromIs(freeFrom);
 }
 
 TernaryTable::KeyId TernaryTable::keyId(const Key& key, U32 priority) noexcept {

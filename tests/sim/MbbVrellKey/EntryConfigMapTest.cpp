@@ -118,8 +118,14 @@ TEST_F(EntryConfigMapTest, RecordsChangedAtRandomComeInKeyOrderEvenToAWalkUnderW
       expected.insert_or_assign(key, record);
     }
   };
-  for (int step = 0; step < 20000; ++step)
+  for (int step = 1; step <= 20000; ++step) {
     changeAtRandom();
+    if (step % 4000 == 0) {  // reopened, its free slots found again
+      map.reset();
+      map = open(room);
+      ASSERT_EQ(walk(*map), rowsExpected());
+    }
+  }
   ASSERT_EQ(walk(*map), rowsExpected());
 
   // Each step of the walk finds the record after the last one found in the store as it is now.

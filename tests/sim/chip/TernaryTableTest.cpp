@@ -171,12 +171,17 @@ TEST_F(TernaryTableTest, EntriesAddedAndRemovedAtRandomKeepTheirKeysAndSlotsAreR
   for (int step = 1; step <= 6000; ++step) {
     const U8 dscp = static_cast<U8>(random() % 16);
     const U32 priority = random() % 8;
+    // Every other 250 steps only remove, so that an attachment finds free slots among the used
+    // ones and at the end.
+    const bool draining = step / 250 % 2 == 1;
     auto it = held.find({dscp, priority});
     U32 handle = 0;
-    if (it != held.end() && random() % 2) {
+    if (it != held.end() && (draining || random() % 2)) {
       ASSERT_EQ(table->remove(it->second), StatusCode::success);
       freeSlots.push_back(slotOf(it->second));
       held.erase(it);
+    } else if (draining) {
+      // no addition
     } else if (Status status = table->add(fieldKey(dscpField, dscp), priority, {1, 0}, &handle);
                it != held.end()) {
       ASSERT_EQ(status, StatusCode::alreadyExists);

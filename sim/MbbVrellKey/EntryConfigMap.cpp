@@ -41,7 +41,19 @@ EntryConfig configOf(const Record& stored) noexcept {
 
 namespace {
 
-using IndexItem = SimSupport::OrderedMap<EntryKey, U32>::Item;
+// A key in two 32-bit halves, so that an item of the index (a key and its slot) takes 12 bytes
+// instead of the 16 that a 64-bit key's alignment makes of it.
+struct IndexKey {
+  U32 high = 0;
+  U32 low = 0;
+
+  IndexKey() noexcept = default;
+  IndexKey(EntryKey key) noexcept : high(static_cast<U32>(key >> 32)), low(static_cast<U32>(key)) {}
+  friend auto operator<=>(const IndexKey&, const IndexKey&) = default;  // the keys' order
+};
+
+using IndexItem = SimSupport::OrderedMap<IndexKey, U32>::Item;
+static_assert(sizeof(IndexItem) == 12);
 
 // Sorts the records' keys and slots by key, and by slot within a key: a store whose records were
 // written in key order is sorted already. Keeps the first slot of each key and moves the slots
@@ -101,7 +113,7 @@ struct EntryConfigMap::Store {
   }
 };
 
-struct EntryConfigMap::Index : SimSupport::OrderedMap<EntryKey, U32> {
+struct EntryConfigMap::Index : SimSupport::OrderedMap<IndexKey, U32> {
   using OrderedMap::OrderedMap;
 };
 

@@ -267,7 +267,6 @@ Policy readPolicy(const std::string& path) {
   PolicySource source(path);
   Policy policy = source.holdsJsonDocument() ? policyOfDocument(source.readRest(), source.name())
                                              : policyOfLines(source);
-  policy.entries.shrink_to_fit();  // kept through the whole apply
   sortAndCheckPolicy(policy);
   return policy;
 }

@@ -56,7 +56,9 @@ class HandleBatch {
 void reconcile(const IngressTrafficClassTable& table, MbbVrellKey::VrellKeyManager& keys,
                Vrell::EntryConfigMap& records) {
   IngressTrafficClassTableHandles& handles = *table.helper()->sdkHandles();
-  handles.entriesReserve(records.records());  // the map does not grow while the walk fills it
+  // Room for the records and a quarter more: the map does not grow while the walk fills it, nor
+  // at the first entries added after the restart (growing moves every key at once).
+  handles.entriesReserve(records.records() + records.records() / 4);
   HandleBatch batch(handles);
   Vrell::IterHint hint;
   Vrell::EntryConfig record(0, 0, 0, 0, 0);

@@ -16,10 +16,6 @@ const Kiv::TypeDescriptor* const types[] = {&statusManagerType};
 constinit const Kiv::ModuleDescriptor module = {"BfnTableStatusManager", types};
 [[maybe_unused]] const bool registered = (Kiv::kivModuleIs(module), true);
 
-}  // namespace
-
-namespace {
-
 using EntryStatus = StatusManager::EntryStatus;
 
 // A match's status in one word, 8 bytes where a reference and a status byte take 16: the match's

@@ -10,27 +10,42 @@ namespace TcAgent {
 
 using namespace BfIngressTrafficClass;
 
+namespace {
+
+// The row of the entry of `handle`, read from the chip.
+TableRow rowRead(const AgentTable& agent, U32 handle) {
+  ChipEntry read;
+  try {
+    read = agent.driverQueries().entry(handle);
+  } catch (const DriverRefusal& refusal) {
+    throw std::runtime_error(fmt::format(
+        "reading entry {:#010x} back: {}; the table was not changed", handle, refusal.what()));
+  }
+  return {read.key, handle, read.action};
+}
+
+}  // namespace
+
 TableRows tableRows(const AgentTable& agent) {
   const IngressTrafficClassTable& table = *agent.table();
   const IngressTrafficClassTableHandles& handles = *table.helper()->sdkHandles();
   TableRows rows;
   rows.entries.reserve(handles.entries());
-  ProgressPhase reading("reading the table back", handles.entries());
   for (auto it = handles.entryIter(); !it.atEnd(); ++it) {
-    ProgressPhase::tick(rows.entries.size());
-    ChipEntry read;
-    try {
-      read = agent.driverQueries().entry(it->value);
-    } catch (const DriverRefusal& refusal) {
-      throw std::runtime_error(fmt::format(
-          "reading entry {:#010x} back: {}; the table was not changed", it->value, refusal.what()));
-    }
-    TableRow row{read.key, it->value, read.action};
     if (it->key == table.defaultMatchSpec()) {
-      rows.defaultEntry = std::move(row);
+      rows.defaultEntry = rowRead(agent, it->value);
     } else {
-      rows.entries.push_back(std::move(row));
+      rows.entries.push_back({{}, it->value, {}});
     }
+  }
+  // Read in the order of the handles, which is nearly that of the chip's slots, so that the reads
+  // go from one line to the next instead of to a random one each (the map's order).
+  std::sort(rows.entries.begin(), rows.entries.end(),
+            [](const TableRow& left, const TableRow& right) { return left.handle < right.handle; });
+  ProgressPhase reading("reading the table back", rows.entries.size());
+  for (TableRow& row : rows.entries) {
+    ProgressPhase::tick(static_cast<std::size_t>(&row - rows.entries.data()));
+    row = rowRead(agent, row.handle);
   }
   return rows;
 }

@@ -88,7 +88,7 @@ AgentTable::AgentTable(const AgentOptions& options)
 void AgentTable::roomReserve(U32 entries) {
   keys_->keysReserve(entries + 1);
   statuses_->statusesReserve(entries + 1);
-  table_->helper()->sdkHandles()->entriesReserve(entries);
+  table_->helper()->sdkHandles()->entriesReserve(entries + 1);
 }
 
 AgentTable::~AgentTable() {

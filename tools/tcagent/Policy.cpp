@@ -292,10 +292,10 @@ IngressTrafficClassMatchSpec::Ptr matchOf(const EntryKey& key) {
 }
 
 SetTrafficClassAndEgressQidActionSpec::Ptr actionSpecOf(const EntryAction& action) {
-  SetTrafficClassAndEgressQidActionSpec::Ptr spec = setTrafficClassAndEgressQidActionSpecFactory();
-  spec->tcIs(action.tc);
-  spec->qidIs(action.qid);
-  return spec;
+  SetTrafficClassAndEgressQidActionSpec::Ptr made = setTrafficClassAndEgressQidActionSpecFactory();
+  made->tcIs(action.tc);
+  made->qidIs(action.qid);
+  return made;
 }
 
 IngressTrafficClassTableEntry tableEntryOf(const IngressTrafficClassMatchSpec::PtrConst& match,

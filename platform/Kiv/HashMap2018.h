@@ -6,12 +6,11 @@
 //
 // A key goes in the first free slot from its home slot on (linear probing). An erase moves each
 // following slot of the run back into the freed one where its home allows, so that no removed
-// slot stays behind to be skipped. The home of a key is its hash bits' place in the array's
-// range (the bits times the slots, over 2^32), so the array may have any size: reserve() makes
-// it the fewest slots that hold a known count at most three quarters full, at least
-// `minimumSlots`. It doubles before an insertion would fill more than three quarters of it, and
-// halves when an erase leaves less than a quarter of it in use: fewer than three slots per key
-// after growing, at most four after erasing, and a third of the keys must go between a growth
+// slot stays behind to be skipped. Homes are those of a SlotRing, so the array may have any
+// size: reserve() makes it the fewest slots that hold a known count at most three quarters full,
+// at least `minimumSlots`. It doubles before an insertion would fill more than three quarters of
+// it, and halves when an erase leaves less than a quarter of it in use: fewer than three slots per
+// key after growing, at most four after erasing, and a third of the keys must go between a growth
 // and the next halving.
 #pragma once
 
@@ -24,6 +23,7 @@
 #include <utility>
 
 #include "platform/Kiv/Ptr.h"
+#include "platform/Kiv/SlotRing.h"
 #include "platform/Kiv/Types.h"
 
 namespace Kiv {
@@ -91,24 +91,24 @@ class HashMap2018 {
   // free slot with a reference to the key object and the value.
   void insertOrAssign(const Ptr<Key>& key, const Value& value) {
     const U32 hashBits = hashBitsOf(key.ptr());
-    if (capacity_) {
+    if (ring_.slots()) {
       Node& slot = slots_[slotOf(key.ptr(), hashBits)];
       if (slot.hashBits) {
         slot.value = value;
         return;
       }
-      if (size_ < keysFitting(capacity_)) {
+      if (size_ < keysFitting(ring_.slots())) {
         fill(slot, key, value, hashBits);
         return;
       }
     }
-    rehash(std::max(capacityFor(size_ + std::size_t{1}), 2 * capacity_));
+    rehash(std::max(capacityFor(size_ + std::size_t{1}), 2 * ring_.slots()));
     fill(slots_[slotOf(key.ptr(), hashBits)], key, value, hashBits);
   }
 
   // Makes room for `count` keys in all, so that inserting up to that many grows nothing.
   void reserve(U32 count) {
-    if (count > keysFitting(capacity_)) rehash(capacityFor(count));
+    if (count > keysFitting(ring_.slots())) rehash(capacityFor(count));
   }
 
   // Removes the key's slot, releasing its key reference. Gives whether there was one and, if
@@ -120,32 +120,34 @@ class HashMap2018 {
     // Released once the slots are in order again.
     const Ptr<Key> released = std::move(slot->key);
     std::size_t freed = static_cast<std::size_t>(slot - slots_);
-    for (std::size_t next = following(freed); slots_[next].hashBits; next = following(next)) {
+    for (std::size_t next = ring_.following(freed); slots_[next].hashBits;
+         next = ring_.following(next)) {
       // The slot may move back unless its home lies after the freed slot, up to the slot itself.
-      if (distance(homeOf(slots_[next].hashBits), next) < distance(freed, next)) continue;
+      if (ring_.distance(ring_.homeOf(slots_[next].hashBits), next) < ring_.distance(freed, next))
+        continue;
       slots_[freed] = std::move(slots_[next]);
       freed = next;
     }
     slots_[freed].hashBits = 0;
     --size_;
-    if (size_ * std::size_t{4} < capacity_ && capacity_ > minimumSlots) shrink();
+    if (size_ * std::size_t{4} < ring_.slots() && ring_.slots() > minimumSlots) shrink();
     return true;
   }
 
   void clear() noexcept {
-    slotsRelease(std::exchange(slots_, nullptr), std::exchange(capacity_, 0));
+    slotsRelease(std::exchange(slots_, nullptr), std::exchange(ring_, SlotRing()).slots());
     size_ = 0;
   }
 
   Iterator begin() const noexcept {
-    return Iterator(firstUsedFrom(slots_, slots_ + capacity_), slots_ + capacity_);
+    return Iterator(firstUsedFrom(slots_, slots_ + ring_.slots()), slots_ + ring_.slots());
   }
   // Starts at the slot of `key` and goes on in the map's order; the end if `key` is absent.
   Iterator at(const Key* key) const noexcept {
     const Node* slot = find(key);
-    return slot ? Iterator(slot, slots_ + capacity_) : end();
+    return slot ? Iterator(slot, slots_ + ring_.slots()) : end();
   }
-  Iterator end() const noexcept { return Iterator(slots_ + capacity_, slots_ + capacity_); }
+  Iterator end() const noexcept { return Iterator(slots_ + ring_.slots(), slots_ + ring_.slots()); }
 
  private:
   // The upper half of the address's Fibonacci hash, which spreads aligned object addresses over
@@ -173,26 +175,17 @@ class HashMap2018 {
     return slot;
   }
 
-  std::size_t homeOf(U32 hashBits) const noexcept { return (U64{hashBits} * capacity_) >> 32; }
-  std::size_t following(std::size_t slot) const noexcept {
-    return slot + 1 == capacity_ ? 0 : slot + 1;
-  }
-  // How many slots on from `from` `to` is, going round the end.
-  std::size_t distance(std::size_t from, std::size_t to) const noexcept {
-    return to >= from ? to - from : to + capacity_ - from;
-  }
-
   // The slot that holds `key`, or else the free slot where it would go. The array has one.
   std::size_t slotOf(const Key* key, U32 hashBits) const noexcept {
-    std::size_t slot = homeOf(hashBits);
+    std::size_t slot = ring_.homeOf(hashBits);
     while (slots_[slot].hashBits && slots_[slot].key.ptr() != key)
-      slot = following(slot);
+      slot = ring_.following(slot);
     return slot;
   }
 
   std::size_t freeSlotFrom(std::size_t slot) const noexcept {
     while (slots_[slot].hashBits)
-      slot = following(slot);
+      slot = ring_.following(slot);
     return slot;
   }
 
@@ -209,9 +202,9 @@ class HashMap2018 {
     Node* slots = static_cast<Node*>(Node::operator new(capacity * sizeof(Node)));
     std::uninitialized_default_construct_n(slots, capacity);
     Node* old = std::exchange(slots_, slots);
-    const std::size_t oldCapacity = std::exchange(capacity_, capacity);
+    const std::size_t oldCapacity = std::exchange(ring_, SlotRing(capacity)).slots();
     for (Node* slot = old; slot != old + oldCapacity; ++slot) {
-      if (slot->hashBits) slots_[freeSlotFrom(homeOf(slot->hashBits))] = std::move(*slot);
+      if (slot->hashBits) slots_[freeSlotFrom(ring_.homeOf(slot->hashBits))] = std::move(*slot);
     }
     // Every key reference has moved out, so the old slots hold nothing to release.
     if (old) Node::operator delete(old, oldCapacity * sizeof(Node));
@@ -220,7 +213,7 @@ class HashMap2018 {
   // Keeps the larger array if memory is short.
   void shrink() noexcept {
     try {
-      rehash(std::max(minimumSlots, capacity_ / 2));
+      rehash(std::max(minimumSlots, ring_.slots() / 2));
     } catch (const std::bad_alloc&) {
     }
   }
@@ -232,7 +225,7 @@ class HashMap2018 {
   }
 
   Node* slots_ = nullptr;
-  std::size_t capacity_ = 0;
+  SlotRing ring_;  // of the slots
   U32 size_ = 0;
 };
 

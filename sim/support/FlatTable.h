@@ -4,9 +4,9 @@
 // erase moves each following item of the run back into the freed slot where its home allows, so
 // that no removed item stays behind to be skipped.
 //
-// The home of a 32-bit hash is its place in the array's range (hash times slots, over 2^32), so
-// the array may have any size, and reserve() makes it as large as a known count needs. Homes
-// follow the order of the hashes, so that growing the array writes the new one in order. It
+// Homes are those of a Kiv::SlotRing, so the array may have any size, and reserve() makes it as
+// large as a known count needs; homes follow the order of the hashes, so that growing the array
+// writes the new one in order. It
 // grows to twice the items when an insertion would fill more than three quarters of it, and
 // shrinks to twice the items when an erase leaves it less than a quarter full, but never below
 // the room reserved.
@@ -22,6 +22,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "platform/Kiv/SlotRing.h"
 #include "platform/Kiv/Types.h"
 
 namespace SimSupport {
@@ -43,13 +44,14 @@ class FlatTable {
   FlatTable& operator=(const FlatTable&) = delete;
 
   std::size_t size() const noexcept { return size_; }
-  std::size_t slots() const noexcept { return slots_; }
+  std::size_t slots() const noexcept { return ring_.slots(); }
 
   // The item of `hash` that `isSought` accepts, or null; valid until the table changes.
   template <class Sought>
   Item* find(U32 hash, Sought&& isSought) const noexcept {
     if (size_ == 0) return nullptr;
-    for (std::size_t slot = homeOf(hash); !Traits::isFree(items_[slot]); slot = following(slot)) {
+    for (std::size_t slot = ring_.homeOf(hash); !Traits::isFree(items_[slot]);
+         slot = ring_.following(slot)) {
       if (isSought(items_[slot])) return &items_[slot];
     }
     return nullptr;
@@ -57,8 +59,8 @@ class FlatTable {
 
   // Puts in an item that the table does not hold yet.
   Item& insert(Item item) {
-    if (size_ >= maximumItems(slots_)) rehash(slotsHalfFilledBy(size_ + 1));
-    std::size_t slot = freeSlotFrom(homeOf(Traits::hashOf(item)));
+    if (size_ >= maximumItems(ring_.slots())) rehash(slotsHalfFilledBy(size_ + 1));
+    std::size_t slot = freeSlotFrom(ring_.homeOf(Traits::hashOf(item)));
     items_[slot] = std::move(item);
     ++size_;
     return items_[slot];
@@ -67,7 +69,7 @@ class FlatTable {
   // Makes room for `count` items in all, and keeps it: inserting up to that many grows nothing,
   // and erasing shrinks nothing below it.
   void reserve(std::size_t count) {
-    if (count > maximumItems(slots_)) rehash(slotsFor(count));
+    if (count > maximumItems(ring_.slots())) rehash(slotsFor(count));
     reserved_ = std::max(reserved_, count);
   }
 
@@ -84,11 +86,11 @@ class FlatTable {
     // From a free slot on, so that no run of items wraps past the start of the walk: an erase
     // moves only items that are still ahead, and only into the slot being looked at.
     const std::size_t start = freeSlotFrom(0);
-    for (std::size_t step = 1, slot = following(start); step < slots_;) {
+    for (std::size_t step = 1, slot = ring_.following(start); step < ring_.slots();) {
       if (!Traits::isFree(items_[slot]) && isDropped(items_[slot])) {
         eraseAt(slot);
       } else {
-        slot = following(slot);
+        slot = ring_.following(slot);
         ++step;
       }
     }
@@ -107,27 +109,21 @@ class FlatTable {
     return std::max(minimumSlots, 2 * count);
   }
 
-  std::size_t homeOf(U32 hash) const noexcept { return (U64{hash} * slots_) >> 32; }
-  std::size_t following(std::size_t slot) const noexcept {
-    return slot + 1 == slots_ ? 0 : slot + 1;
-  }
-  // How many slots on from `from` `to` is, going round the end.
-  std::size_t distance(std::size_t from, std::size_t to) const noexcept {
-    return to >= from ? to - from : to + slots_ - from;
-  }
   std::size_t freeSlotFrom(std::size_t slot) const noexcept {
     while (!Traits::isFree(items_[slot]))
-      slot = following(slot);
+      slot = ring_.following(slot);
     return slot;
   }
 
   void eraseAt(std::size_t freed) noexcept {
     // Released once the items are in place again.
     [[maybe_unused]] const Item removed = std::move(items_[freed]);
-    for (std::size_t next = following(freed); !Traits::isFree(items_[next]);
-         next = following(next)) {
+    for (std::size_t next = ring_.following(freed); !Traits::isFree(items_[next]);
+         next = ring_.following(next)) {
       // The item may move back unless its home lies after the freed slot, up to the item itself.
-      if (distance(homeOf(Traits::hashOf(items_[next])), next) < distance(freed, next)) continue;
+      if (ring_.distance(ring_.homeOf(Traits::hashOf(items_[next])), next) <
+          ring_.distance(freed, next))
+        continue;
       items_[freed] = std::move(items_[next]);
       freed = next;
     }
@@ -137,9 +133,9 @@ class FlatTable {
 
   // Keeps the larger array if memory is short.
   void shrinkIfSparse() noexcept {
-    if (size_ >= slots_ / 4) return;
+    if (size_ >= ring_.slots() / 4) return;
     const std::size_t slots = std::max(slotsFor(reserved_), slotsHalfFilledBy(size_));
-    if (slots >= slots_) return;
+    if (slots >= ring_.slots()) return;
     try {
       rehash(slots);
     } catch (const std::bad_alloc&) {
@@ -151,16 +147,16 @@ class FlatTable {
   void rehash(std::size_t slots) {
     if (slots > maximumSlots) throw std::length_error("SimSupport::FlatTable: too many items");
     std::unique_ptr<Item[]> old = std::exchange(items_, std::make_unique<Item[]>(slots));
-    const std::size_t oldSlots = std::exchange(slots_, slots);
+    const std::size_t oldSlots = std::exchange(ring_, Kiv::SlotRing(slots)).slots();
     for (std::size_t slot = 0; slot < oldSlots; ++slot) {
       if (!Traits::isFree(old[slot])) {
-        items_[freeSlotFrom(homeOf(Traits::hashOf(old[slot])))] = std::move(old[slot]);
+        items_[freeSlotFrom(ring_.homeOf(Traits::hashOf(old[slot])))] = std::move(old[slot]);
       }
     }
   }
 
   std::unique_ptr<Item[]> items_;
-  std::size_t slots_ = 0;
+  Kiv::SlotRing ring_;  // of the items' slots
   std::size_t size_ = 0;
   std::size_t reserved_ = 0;
 };

@@ -51,8 +51,6 @@ class VrellKeyManager : public Kiv::PtrInterface {
   Vrell::EntryKey keyHighWater = 0;
 
  private:
-  void associate(const Vrell::EntryKey& key, const MatchPtrConst& match);
-
   struct Maps;
 
   Vrell::TableConfig::Ptr tableConfig_;

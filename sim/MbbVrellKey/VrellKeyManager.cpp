@@ -1,8 +1,8 @@
 #include "platform/MbbVrellKey/VrellKeyManager.h"
 
 #include "platform/Kiv/BuiltinTypes.h"
+#include "sim/MbbVrellKey/KeyMatches.h"
 #include "sim/support/CallLog.h"
-#include "sim/support/FlatMap.h"
 #include "sim/support/OrderedMap.h"
 
 namespace MbbVrellKey {
@@ -22,11 +22,8 @@ void logCall(const char* operation, Vrell::EntryKey key) {
 
 }  // namespace
 
-// Keys are mostly handed out, populated and looked up in increasing order: in key order, the
-// matches of such keys are appended and found a cache line after another.
 struct VrellKeyManager::Maps {
-  SimSupport::OrderedMap<Vrell::EntryKey, MatchPtrConst> matches;
-  SimSupport::FlatMap<const BfnTable::MatchSpecBase*, Vrell::EntryKey> keys;
+  KeyMatches matches;
   struct GivenBack {};
   SimSupport::OrderedMap<Vrell::EntryKey, GivenBack> givenBack;
 };
@@ -56,7 +53,7 @@ VrellKeyManager::VrellKeyManager(Vrell::TableConfig::Ptr tableConfig)
 }
 
 void VrellKeyManager::keysReserve(U32 count) {
-  maps_->keys.reserve(count);
+  maps_->matches.reserve(count);
 }
 
 Vrell::EntryKey VrellKeyManager::alloc(const MatchPtrConst& match, bool recycle) {
@@ -68,18 +65,16 @@ Vrell::EntryKey VrellKeyManager::alloc(const MatchPtrConst& match, bool recycle)
     // A key that a persisted record holds stays taken, even when the record was not read back.
     do {
       key = ++keyHighWater;
-    } while (maps_->matches.find(key) || tableConfig_->entryConfigMap().record(key));
+    } while (maps_->matches.held(key) || tableConfig_->entryConfigMap().record(key));
   }
-  associate(key, match);
+  maps_->matches.assign(key, match);
   logCall("alloc", key);
   return key;
 }
 
 void VrellKeyManager::free(const Vrell::EntryKey& key) {
   logCall("free", key);
-  MatchPtrConst match;
-  if (!maps_->matches.erase(key, &match)) return;
-  if (match) maps_->keys.erase(match.ptr());
+  if (!maps_->matches.erase(key, nullptr)) return;
   maps_->givenBack.insert(key);
   // Keys given back at the top lower the mark, so that failed calls use up no keys.
   while (keyHighWater && maps_->givenBack.erase(keyHighWater))
@@ -88,26 +83,19 @@ void VrellKeyManager::free(const Vrell::EntryKey& key) {
 
 void VrellKeyManager::populate(const Vrell::EntryKey& key, const MatchPtrConst& match) {
   logCall("populate", key);
-  associate(key, match);
-}
-
-void VrellKeyManager::associate(const Vrell::EntryKey& key, const MatchPtrConst& match) {
-  maps_->matches.insertOrAssign(key, match);
-  if (match) maps_->keys.insertOrAssign(match.ptr(), key);
+  maps_->matches.assign(key, match);
 }
 
 Vrell::EntryKey VrellKeyManager::key(const BfnTable::MatchSpecBase* match) const noexcept {
-  const auto* item = maps_->keys.find(match);
-  return item ? item->value : 0;
+  return maps_->matches.key(match);
 }
 
 VrellKeyManager::MatchPtrConst VrellKeyManager::match(const Vrell::EntryKey& key) const noexcept {
-  const MatchPtrConst* match = maps_->matches.find(key);
-  return match ? *match : nullptr;
+  return maps_->matches.match(key);
 }
 
 bool VrellKeyManager::held(const Vrell::EntryKey& key) const noexcept {
-  return maps_->matches.find(key) != nullptr;
+  return maps_->matches.held(key);
 }
 
 U32 VrellKeyManager::keys() const noexcept {

@@ -12,7 +12,8 @@
 // the room reserved.
 //
 // `Traits` says of an item whether it is free (a value-initialised item is) and gives its hash;
-// callers find items by hash and a predicate, so that a key may live outside the table.
+// callers find items by hash and a predicate, so that a key may live outside the table. The table
+// keeps a `Traits` object, so that an item's hash may also come from outside it.
 #pragma once
 
 #include <algorithm>
@@ -39,7 +40,7 @@ class FlatTable {
   static constexpr std::size_t minimumSlots = 8;
   static constexpr std::size_t maximumSlots = std::size_t{1} << 32;
 
-  FlatTable() noexcept = default;
+  explicit FlatTable(Traits traits = {}) noexcept : traits_(traits) {}
   FlatTable(const FlatTable&) = delete;
   FlatTable& operator=(const FlatTable&) = delete;
 
@@ -50,7 +51,7 @@ class FlatTable {
   template <class Sought>
   Item* find(U32 hash, Sought&& isSought) const noexcept {
     if (size_ == 0) return nullptr;
-    for (std::size_t slot = ring_.homeOf(hash); !Traits::isFree(items_[slot]);
+    for (std::size_t slot = ring_.homeOf(hash); !traits_.isFree(items_[slot]);
          slot = ring_.following(slot)) {
       if (isSought(items_[slot])) return &items_[slot];
     }
@@ -60,7 +61,7 @@ class FlatTable {
   // Puts in an item that the table does not hold yet.
   Item& insert(Item item) {
     if (size_ >= maximumItems(ring_.slots())) rehash(slotsHalfFilledBy(size_ + 1));
-    std::size_t slot = freeSlotFrom(ring_.homeOf(Traits::hashOf(item)));
+    std::size_t slot = freeSlotFrom(ring_.homeOf(traits_.hashOf(item)));
     items_[slot] = std::move(item);
     ++size_;
     return items_[slot];
@@ -87,7 +88,7 @@ class FlatTable {
     // moves only items that are still ahead, and only into the slot being looked at.
     const std::size_t start = freeSlotFrom(0);
     for (std::size_t step = 1, slot = ring_.following(start); step < ring_.slots();) {
-      if (!Traits::isFree(items_[slot]) && isDropped(items_[slot])) {
+      if (!traits_.isFree(items_[slot]) && isDropped(items_[slot])) {
         eraseAt(slot);
       } else {
         slot = ring_.following(slot);
@@ -110,7 +111,7 @@ class FlatTable {
   }
 
   std::size_t freeSlotFrom(std::size_t slot) const noexcept {
-    while (!Traits::isFree(items_[slot]))
+    while (!traits_.isFree(items_[slot]))
       slot = ring_.following(slot);
     return slot;
   }
@@ -118,10 +119,10 @@ class FlatTable {
   void eraseAt(std::size_t freed) noexcept {
     // Released once the items are in place again.
     [[maybe_unused]] const Item removed = std::move(items_[freed]);
-    for (std::size_t next = ring_.following(freed); !Traits::isFree(items_[next]);
+    for (std::size_t next = ring_.following(freed); !traits_.isFree(items_[next]);
          next = ring_.following(next)) {
       // The item may move back unless its home lies after the freed slot, up to the item itself.
-      if (ring_.distance(ring_.homeOf(Traits::hashOf(items_[next])), next) <
+      if (ring_.distance(ring_.homeOf(traits_.hashOf(items_[next])), next) <
           ring_.distance(freed, next))
         continue;
       items_[freed] = std::move(items_[next]);
@@ -149,12 +150,13 @@ class FlatTable {
     std::unique_ptr<Item[]> old = std::exchange(items_, std::make_unique<Item[]>(slots));
     const std::size_t oldSlots = std::exchange(ring_, Kiv::SlotRing(slots)).slots();
     for (std::size_t slot = 0; slot < oldSlots; ++slot) {
-      if (!Traits::isFree(old[slot])) {
-        items_[freeSlotFrom(ring_.homeOf(Traits::hashOf(old[slot])))] = std::move(old[slot]);
+      if (!traits_.isFree(old[slot])) {
+        items_[freeSlotFrom(ring_.homeOf(traits_.hashOf(old[slot])))] = std::move(old[slot]);
       }
     }
   }
 
+  [[no_unique_address]] Traits traits_;
   std::unique_ptr<Item[]> items_;
   Kiv::SlotRing ring_;  // of the items' slots
   std::size_t size_ = 0;

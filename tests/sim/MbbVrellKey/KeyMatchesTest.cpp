@@ -1,0 +1,94 @@
+// The key manager's keys and matches against a plain model, through random assignments and
+// erasures of dense keys, far keys (as a record may hold), key 0, keys without a match and matches
+// given a second key, with the array growing unreserved and then reserved.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+#include <vector>
+
+#include "BfIngressTrafficClass/IngressTrafficClassMatchSpec.h"
+#include "sim/MbbVrellKey/KeyMatches.h"
+
+namespace {
+
+using MbbVrellKey::KeyMatches;
+using Key = KeyMatches::Key;
+using Match = BfIngressTrafficClass::IngressTrafficClassMatchSpec;
+
+// What the keys should hold: each key's match, and each match's key (the last it was given, while
+// that key still holds it).
+struct Model {
+  std::map<Key, const Match*> held;
+  std::map<const Match*, Key> keyOf;
+
+  void assign(Key key, const Match* match) {
+    erase(key);
+    if (match) keyOf[match] = key;
+    held[key] = match;
+  }
+  void erase(Key key) {
+    auto found = held.find(key);
+    if (found == held.end()) return;
+    if (found->second && keyOf[found->second] == key) keyOf.erase(found->second);
+    held.erase(found);
+  }
+};
+
+void expectSame(const KeyMatches& keys, const Model& model, const std::vector<Match::Ptr>& matches,
+                const std::vector<Key>& candidates) {
+  ASSERT_EQ(keys.size(), model.held.size());
+  for (Key key : candidates) {
+    auto found = model.held.find(key);
+    ASSERT_EQ(keys.held(key), found != model.held.end()) << "key " << key;
+    ASSERT_EQ(keys.match(key).ptr(), found != model.held.end() ? found->second : nullptr)
+        << "key " << key;
+  }
+  for (const Match::Ptr& match : matches) {
+    auto found = model.keyOf.find(match.ptr());
+    ASSERT_EQ(keys.key(match.ptr()), found != model.keyOf.end() ? found->second : 0)
+        << "match " << match.ptr();
+  }
+}
+
+TEST(KeyMatchesTest, KeysAndMatchesFollowAModelThroughRandomChanges) {
+  std::vector<Match::Ptr> matches;
+  for (int made = 0; made < 300; ++made)
+    matches.push_back(BfIngressTrafficClass::ingressTrafficClassMatchSpecFactory());
+  // Far keys, beyond the dense ones or never dense, and every key that may be held.
+  const std::vector<Key> farKeys{0, (Key{1} << 22) - 1, Key{1} << 22, Key{1} << 40, ~Key{0}};
+  std::vector<Key> candidates = farKeys;
+  for (Key key = 1; key <= 20'000; ++key)
+    candidates.push_back(key);
+
+  KeyMatches keys;
+  Model model;
+  std::mt19937 random(7);
+  for (int step = 0; step < 40'000; ++step) {
+    if (step == 20'000) keys.reserve(5000);
+    // Keys mostly near the top of those held, as they are handed out, some anywhere, a few far.
+    const unsigned kind = random() % 16;
+    const Key key = kind == 0   ? farKeys[random() % farKeys.size()]
+                    : kind == 1 ? candidates[random() % candidates.size()]
+                                : 1 + random() % (2 * model.held.size() + 8);
+    if (random() % 3 == 0) {
+      keys.erase(key, nullptr);
+      model.erase(key);
+    } else {
+      const Match* match = random() % 16 == 0 ? nullptr : matches[random() % matches.size()].ptr();
+      keys.assign(key, Match::PtrConst(match));
+      model.assign(key, match);
+    }
+    if (step % 500 == 0 || step > 39'900) {
+      SCOPED_TRACE(step);
+      expectSame(keys, model, matches, candidates);
+    }
+  }
+  // Each match stays referenced while a key holds it, and no longer.
+  for (const auto& [key, match] : model.held)
+    keys.erase(key, nullptr);
+  for (const Match::Ptr& match : matches)
+    EXPECT_EQ(match->references(), 1u);
+}
+
+}  // namespace

@@ -26,7 +26,11 @@ void KeyMatches::assign(Key key, MatchPtrConst match) {
   erase(key, nullptr);
   if (match) keyForget(match.ptr());
   if (match && isDense(key)) {
-    if (key >= dense_.size()) dense_.resize(key + 1);
+    if (key == dense_.size()) {
+      dense_.emplace_back();  // the next key, as keys are handed out
+    } else if (key > dense_.size()) {
+      dense_.resize(key + 1);
+    }
     const U32 hash = hashOfMatch(match.ptr());
     dense_[key] = std::move(match);
     denseKeys_.insert(slotOf(key, hash));

@@ -92,7 +92,8 @@ void rewriteRecords(FuzzedValues& in) {
         store.recordDel(key);
         continue;
       case 5:
-        key = 100 + in.next<uint8_t>() % 8;
+        // A key above the others, or one of the largest there are.
+        key = (in.next<uint8_t>() % 2 ? 100 : ~Vrell::EntryKey{0} - 7) + in.next<uint8_t>() % 8;
         break;
     }
     store.recordIs(Vrell::EntryConfig(key, 0, handle, kind, priority));

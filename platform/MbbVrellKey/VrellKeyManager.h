@@ -24,8 +24,8 @@ class VrellKeyManager : public Kiv::PtrInterface {
                                const std::string& table, U32 capacity);
   explicit VrellKeyManager(Vrell::TableConfig::Ptr tableConfig);
 
-  // Reserves a key for `match`: the first free key above the high-water mark, or with `recycle`
-  // the smallest key given back earlier.
+  // Reserves a key for `match`: the first free key above the high-water mark (after the largest
+  // key, from 1 again), or with `recycle` the smallest key given back earlier.
   Vrell::EntryKey alloc(const MatchPtrConst& match, bool recycle);
   // Gives back a reserved key.
   void free(const Vrell::EntryKey& key);

@@ -63,9 +63,10 @@ Vrell::EntryKey VrellKeyManager::alloc(const MatchPtrConst& match, bool recycle)
     maps_->givenBack.erase(key);
   } else {
     // A key that a persisted record holds stays taken, even when the record was not read back.
+    // Key 0 is no key: past the largest key there is, keys start again from 1.
     do {
       key = ++keyHighWater;
-    } while (maps_->matches.held(key) || tableConfig_->entryConfigMap().record(key));
+    } while (key == 0 || maps_->matches.held(key) || tableConfig_->entryConfigMap().record(key));
   }
   maps_->matches.assign(key, match);
   logCall("alloc", key);

@@ -52,14 +52,15 @@ class StateDamageTest : public TcAgentTest {
   const std::vector<std::string> example = policyFileLines(EXAMPLE_POLICY);
 };
 
-class FreshStateTest : public StateDamageTest, public ::testing::WithParamInterface<const char*> {
+class EachDriverStateTest : public StateDamageTest,
+                            public ::testing::WithParamInterface<const char*> {
  protected:
-  FreshStateTest() { driver = GetParam(); }
+  EachDriverStateTest() { driver = GetParam(); }
 };
 
 // The tool's own advice for a damaged chip state is to remove it; the key store, made for the
 // old chip, then grows to the new one's room.
-TEST_P(FreshStateTest, AfterTheChipStateIsRemovedALargerChipIsMadeAndUsed) {
+TEST_P(EachDriverStateTest, AfterTheChipStateIsRemovedALargerChipIsMadeAndUsed) {
   outputOf({"apply", EXAMPLE_POLICY});
   ASSERT_EQ(::unlink(chipStatePath(state).c_str()), 0);
   expectApplied(entriesAtPriorities(1000), {"--capacity", "2048"});
@@ -67,6 +68,24 @@ TEST_P(FreshStateTest, AfterTheChipStateIsRemovedALargerChipIsMadeAndUsed) {
   expectApplied(example);
   EXPECT_EQ(outputOf({"clear"}), "0 added, 0 modified, 16 removed, default reset\n");
   EXPECT_TRUE(recordsNameExactlyTheChipEntries(state));
+}
+
+// A record may hold any key: keys far above the others, up to the largest there is, are kept and
+// given back like any other, and the keys handed out after them start again from the smallest.
+TEST_P(EachDriverStateTest, RecordsOfTheLargestKeysAreKeptAndNewKeysFollowThem) {
+  outputOf({"apply", EXAMPLE_POLICY});
+  {
+    Vrell::EntryConfigMap records(state, 0, TcAgent::tableName,
+                                  SimChip::TernaryTable::defaultCapacity + 1);
+    Vrell::EntryKey far = ~Vrell::EntryKey{0};
+    for (const Vrell::EntryConfig& record : BfIngressTrafficClass::Testing::recordsOf(records)) {
+      records.recordDel(record.key());
+      records.recordIs(Vrell::EntryConfig(far--, record.opId(), record.sdkEntryHandle(),
+                                          record.kind(), record.priority()));
+    }
+  }
+  expectApplied(entriesAtPriorities(40));
+  expectApplied(example);
 }
 
 // Two agents that make the same fresh state at once, each with a capacity of its own, leave a
@@ -279,7 +298,7 @@ INSTANTIATE_TEST_SUITE_P(Files, OversizedHeaderTest,
                                             ::testing::ValuesIn(oversizedHeaders)),
                          driverAndCaseName<OversizedHeader>);
 
-INSTANTIATE_TEST_SUITE_P(Drivers, FreshStateTest, ::testing::Values("pd", "bfrt"),
+INSTANTIATE_TEST_SUITE_P(Drivers, EachDriverStateTest, ::testing::Values("pd", "bfrt"),
                          [](const auto& info) { return std::string(info.param); });
 
 }  // namespace

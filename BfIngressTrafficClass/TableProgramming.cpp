@@ -2,6 +2,8 @@
 // default action for the table's default match, a new action for a programmed match, a new entry
 // for any other. The paths that create a driver entry reserve its key first and record its
 // handle after; every accepted call ends by starting the match's status afresh.
+#include <typeinfo>
+
 #include "BfIngressTrafficClass/Diagnostics.h"
 #include "BfIngressTrafficClass/IngressTrafficClassTable.h"
 #include "BfIngressTrafficClass/KivModule.h"
@@ -30,11 +32,18 @@ std::ostream& operator<<(std::ostream& out, TracedActionType traced) {
   return out << unsigned{number};
 }
 
+// The action as the class the table runs, or null: an object of exactly that class, as nearly
+// every action is, is known by its type alone, before the general downcast's walk.
+const Action* actionDowncast(const IngressTrafficClassBaseActionSpec& action) noexcept {
+  if (typeid(action) == typeid(Action)) return static_cast<const Action*>(&action);
+  return dynamic_cast<const Action*>(&action);
+}
+
 // The entry's action as the one action the table runs. An action of another kind, or an object
 // of another class, breaks the precondition of the path, before any outside call.
 const Action& checkAction(const IngressTrafficClassTableEntry& entry, unsigned line,
                           const char* function) {
-  auto* action = dynamic_cast<const Action*>(entry.action().ptr());
+  const Action* action = actionDowncast(*entry.action());
   BF_ITC_CHECK(
       action && action->actionType() ==
                     IngressTrafficClassActionSpecType::setTrafficClassAndEgressQidActionSpec,

@@ -134,6 +134,17 @@ TEST_P(TableProgrammingTest, ATableWithoutManagersProgramsAlike) {
   EXPECT_TRUE(chipHandles(agent().chip()).empty());
 }
 
+// An object of a class derived from the table's action is that action, and is programmed so.
+TEST_P(TableProgrammingTest, AnActionOfADerivedClassIsProgrammedAsTheTablesAction) {
+  struct DerivedAction : SetTrafficClassAndEgressQidActionSpec {};
+  const Kiv::Ptr<DerivedAction> action = Kiv::newObject<DerivedAction>();
+  action->tcIs(3);
+  action->qidIs(4);
+  const Match::Ptr match = numberedMatch(1);
+  table().entryIs(IngressTrafficClassTableEntry(match, action));
+  EXPECT_EQ(chipAction(handles().entry(match)), Action(3, 4));
+}
+
 TEST_P(TableProgrammingTest, LookupReadsTheProgrammedEntryBackIntoNewObjects) {
   const IngressTrafficClassTableEntry programmed[] = {entryOf(numberedMatch(1), 3, 4),
                                                       entryOf(defaultMatch(), 5, 6)};

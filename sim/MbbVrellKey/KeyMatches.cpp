@@ -23,7 +23,7 @@ bool KeyMatches::isDense(Key key) const noexcept {
 }
 
 void KeyMatches::assign(Key key, MatchPtrConst match) {
-  erase(key, nullptr);
+  erase(key);
   if (match) keyForget(match.ptr());
   if (match && isDense(key)) {
     if (key == dense_.size()) {
@@ -41,23 +41,21 @@ void KeyMatches::assign(Key key, MatchPtrConst match) {
   ++size_;
 }
 
-bool KeyMatches::erase(Key key, MatchPtrConst* removed) {
-  MatchPtrConst match;
+bool KeyMatches::erase(Key key) {
   if (key < dense_.size() && dense_[key]) {
     const U32 hash = hashOfMatch(dense_[key].ptr());
     const Slot keySlot = slotOf(key, hash);
     // The match may have been given another key since.
     if (Slot* slot = denseKeys_.find(hash, [keySlot](Slot held) { return held == keySlot; }))
       denseKeys_.erase(slot);
-    match = std::move(dense_[key]);
-  } else if (!others_.erase(key, &match)) {
-    return false;
-  } else if (match) {
-    const auto* item = otherKeys_.find(match.ptr());
+    dense_[key] = nullptr;
+  } else {
+    MatchPtrConst match;
+    if (!others_.erase(key, &match)) return false;
+    const auto* item = match ? otherKeys_.find(match.ptr()) : nullptr;
     if (item && item->value == key) otherKeys_.erase(match.ptr());
   }
   --size_;
-  if (removed) *removed = std::move(match);
   return true;
 }
 

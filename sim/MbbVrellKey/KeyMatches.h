@@ -31,8 +31,8 @@ class KeyMatches {
   // Holds `key` with `match` (null: with none) instead of what it held; the match's key is then
   // `key`.
   void assign(Key key, MatchPtrConst match);
-  // Stops holding `key`. Gives whether it was held and, if it was, its match in `removed`.
-  bool erase(Key key, MatchPtrConst* removed);
+  // Stops holding `key`, releasing its match. Gives whether it was held.
+  bool erase(Key key);
   // Makes room for `count` keys in all.
   void reserve(std::size_t count);
 

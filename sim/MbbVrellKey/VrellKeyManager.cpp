@@ -75,7 +75,7 @@ Vrell::EntryKey VrellKeyManager::alloc(const MatchPtrConst& match, bool recycle)
 
 void VrellKeyManager::free(const Vrell::EntryKey& key) {
   logCall("free", key);
-  if (!maps_->matches.erase(key, nullptr)) return;
+  if (!maps_->matches.erase(key)) return;
   maps_->givenBack.insert(key);
   // Keys given back at the top lower the mark, so that failed calls use up no keys.
   while (keyHighWater && maps_->givenBack.erase(keyHighWater))

@@ -72,7 +72,7 @@ TEST(KeyMatchesTest, KeysAndMatchesFollowAModelThroughRandomChanges) {
                     : kind == 1 ? candidates[random() % candidates.size()]
                                 : 1 + random() % (2 * model.held.size() + 8);
     if (random() % 3 == 0) {
-      keys.erase(key, nullptr);
+      keys.erase(key);
       model.erase(key);
     } else {
       const Match* match = random() % 16 == 0 ? nullptr : matches[random() % matches.size()].ptr();
@@ -86,7 +86,7 @@ TEST(KeyMatchesTest, KeysAndMatchesFollowAModelThroughRandomChanges) {
   }
   // Each match stays referenced while a key holds it, and no longer.
   for (const auto& [key, match] : model.held)
-    keys.erase(key, nullptr);
+    keys.erase(key);
   for (const Match::Ptr& match : matches)
     EXPECT_EQ(match->references(), 1u);
 }

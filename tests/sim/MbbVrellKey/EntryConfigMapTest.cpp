@@ -1,6 +1,6 @@
-// The persisted entry records: key order, replace and delete, records that survive reopening, a
-// full store, a store that grows to the room asked even when killed part-way, a damaged header
-// refused, and damaged records that a lookup reports and the corruption handler drops.
+// The persisted entry records against a model: key order, replace and delete, reopening, a full
+// store, growth even when killed part-way, a damaged header refused, and damaged records that a
+// lookup reports and the corruption handler drops.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -79,23 +79,9 @@ class EntryConfigMapTest : public testing::Test {
   const TestSupport::TemporaryDirectory dir_{"bfitc-simtest"};
 };
 
-TEST_F(EntryConfigMapTest, RecordsComeInKeyOrderAndSurviveReopeningReplacedOrDeleted) {
-  auto map = open();
-  for (EntryKey key : {5ull, 1ull, ~0ull, 3ull})
-    map->recordIs(recordOf(key));
-  EXPECT_EQ(walk(*map), rowsOf({recordOf(1), recordOf(3), recordOf(5), recordOf(~0ull)}));
-  map->recordIs(recordOf(3, 77));
-  map->recordDel(5);
-  map->recordDel(5);
-  map.reset();
-  map = open(64);
-  EXPECT_EQ(walk(*map), rowsOf({recordOf(1), recordOf(3, 77), recordOf(~0ull)}));
-  EXPECT_FALSE(map->record(5));
-}
-
-// Records written, replaced and deleted at random keys, many more than a few, and a walk that
-// goes on past records that changed under it: the walk gives the records in key order, from the
-// store as it is, and so does the store reopened.
+// Records written, replaced and deleted at random keys, a few of them the largest keys, and a
+// walk that goes on past records that changed under it: the walk gives the records in key order,
+// from the store as it is, and so does the store reopened.
 TEST_F(EntryConfigMapTest, RecordsChangedAtRandomComeInKeyOrderEvenToAWalkUnderWay) {
   constexpr U32 room = 3000;
   std::mt19937_64 random(5);
@@ -108,7 +94,7 @@ TEST_F(EntryConfigMapTest, RecordsChangedAtRandomComeInKeyOrderEvenToAWalkUnderW
     return rowsOf(records);
   };
   auto changeAtRandom = [&] {
-    const EntryKey key = random() % (2 * room);
+    const EntryKey key = random() % 64 == 0 ? ~EntryKey{0} - random() % 4 : random() % (2 * room);
     if (random() % 3 == 0 || expected.size() == room) {
       map->recordDel(key);
       expected.erase(key);
@@ -117,16 +103,24 @@ TEST_F(EntryConfigMapTest, RecordsChangedAtRandomComeInKeyOrderEvenToAWalkUnderW
       map->recordIs(record);
       expected.insert_or_assign(key, record);
     }
+    return key;
+  };
+  // The rows of the record of `key` in the store and in the model.
+  auto recordRows = [&](EntryKey key) {
+    const std::optional<EntryConfig> stored = map->record(key);
+    auto it = expected.find(key);
+    return std::pair(stored ? rowsOf({*stored}) : std::vector<Row>(),
+                     it != expected.end() ? rowsOf({it->second}) : std::vector<Row>());
   };
   for (int step = 1; step <= 20000; ++step) {
-    changeAtRandom();
+    const auto [stored, modelled] = recordRows(changeAtRandom());
+    ASSERT_EQ(stored, modelled) << "step " << step;
     if (step % 4000 == 0) {  // reopened, its free slots found again
       map.reset();
       map = open(room);
       ASSERT_EQ(walk(*map), rowsExpected());
     }
   }
-  ASSERT_EQ(walk(*map), rowsExpected());
 
   // Each step of the walk finds the record after the last one found in the store as it is now.
   IterHint hint;
@@ -148,19 +142,12 @@ TEST_F(EntryConfigMapTest, RecordsChangedAtRandomComeInKeyOrderEvenToAWalkUnderW
   EXPECT_EQ(walk(*open(room)), rowsExpected());
 }
 
-TEST_F(EntryConfigMapTest, FullStoreRefusesANewKeyButTakesAReplacement) {
+TEST_F(EntryConfigMapTest, AFullStoreRefusesANewKeyTakesAReplacementAndGrowsButNeverShrinks) {
   auto map = open(2);
   map->recordIs(recordOf(1));
   map->recordIs(recordOf(2));
   EXPECT_THROW(map->recordIs(recordOf(3)), std::runtime_error);
   map->recordIs(recordOf(2, 99));
-  EXPECT_EQ(walk(*map), rowsOf({recordOf(1), recordOf(2, 99)}));
-}
-
-TEST_F(EntryConfigMapTest, StoreGrowsToTheRoomAskedKeepingEveryRecordAndNeverShrinks) {
-  auto map = open(2);
-  map->recordIs(recordOf(1));
-  map->recordIs(recordOf(2));
   map.reset();
   map = open(5);
   EXPECT_EQ(std::filesystem::file_size(storePath()), storeBytes(5));
@@ -170,11 +157,11 @@ TEST_F(EntryConfigMapTest, StoreGrowsToTheRoomAskedKeepingEveryRecordAndNeverShr
   map.reset();
   map = open(2);
   EXPECT_EQ(std::filesystem::file_size(storePath()), storeBytes(5));
-  EXPECT_EQ(walk(*map), rowsOf({recordOf(1), recordOf(2), recordOf(3), recordOf(4), recordOf(5)}));
+  EXPECT_EQ(walk(*map),
+            rowsOf({recordOf(1), recordOf(2, 99), recordOf(3), recordOf(4), recordOf(5)}));
 }
 
-// Killed at any point of growing, the store is the old one or the grown one, with every record,
-// and the next start grows it.
+// Killed at any point of growing, the store is the old one or the grown one with every record.
 TEST_F(EntryConfigMapTest, AProcessKilledWhileGrowingTheStoreLeavesTheOldOrTheNewWithEveryRecord) {
   constexpr U32 small = 1000, large = 200000;
   std::vector<EntryConfig> records;
@@ -187,7 +174,6 @@ TEST_F(EntryConfigMapTest, AProcessKilledWhileGrowingTheStoreLeavesTheOldOrTheNe
   }
   const std::vector<char> smallStore = fileBytes(storePath());
   const std::string grownPath = storePath() + ".new";
-  // A child that grows the small store.
   auto grower = [&] {
     std::filesystem::remove(grownPath);
     std::ofstream(storePath(), std::ios::binary | std::ios::trunc)
@@ -211,9 +197,7 @@ TEST_F(EntryConfigMapTest, AProcessKilledWhileGrowingTheStoreLeavesTheOldOrTheNe
     ASSERT_EQ(SimTesting::exitCodeOf(timed), 0);
   }
 
-  // Each kill comes a little later after the grown store is begun, up to the time its making
-  // took above, and again from the start, until some kills have cut the growth short: on a
-  // loaded machine a kill often comes too late.
+  // Kills ever later into the making timed above, round again until some cut it short.
   constexpr int steps = 40, cutsWanted = 5, roundsMax = 400;
   int cutShort = 0;
   for (int round = 0; round < roundsMax && (round < steps || cutShort < cutsWanted); ++round) {
@@ -253,21 +237,13 @@ TEST_F(EntryConfigMapTest, DamagedHeaderIsRefusedWithItsReasonAndItsRemovalStart
       {"damaged key store: capacity 1048578 does not fit the file of 160 bytes",
        written(capacityAt, U32{(1 << 20) + 2})},
       {"damaged key store: reserved header field set", written(reservedAt, U64{1})},
-      {"damaged key store: the file of 137438953504 bytes is larger than any key store "
-       "(33554496 bytes)",
-       [&] {
-         written(capacityAt, ~U32{0})();
-         resizing(path, (std::uintmax_t{128} << 30) + headerBytes)();
-       }},
   };
   for (const auto& [message, damage] : damages) {
     SCOPED_TRACE(message);
     open()->recordIs(recordOf(1));
     damage();
-    auto start = std::chrono::steady_clock::now();
     EXPECT_THAT([this] { open(); }, testing::ThrowsMessage<std::runtime_error>(
                                         testing::StrEq(SimTesting::refusalOf(path, message))));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
     std::filesystem::remove(path);
     EXPECT_EQ(open()->records(), 0u);
   }

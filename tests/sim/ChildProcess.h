@@ -1,5 +1,5 @@
-// Child processes of a test: what a death test's child runs to try something that must not crash
-// the process, and processes that work on the same state at once.
+// Child processes of a test: a death test's attempt that must not crash, and processes that work
+// on the same state at once.
 #pragma once
 
 #include <sys/wait.h>
@@ -12,8 +12,8 @@
 
 namespace SimTesting {
 
-// Runs `attempt`, prints the message of the std::runtime_error that it raises, if any, and
-// exits with 0; a crash is the parent's failure.
+// Runs `attempt`, prints the message of a std::runtime_error that it raises, and exits with 0;
+// a crash is the parent's failure.
 [[noreturn]] inline void attemptAndExit(const std::function<void()>& attempt) {
   try {
     attempt();
@@ -43,14 +43,13 @@ inline int exitCodeOf(pid_t child) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// Whether the child has ended, without waiting; once it has, it is no longer there to wait for.
+// Whether the child has ended, reaping it if so.
 inline bool ended(pid_t child) {
   int status = 0;
   return ::waitpid(child, &status, WNOHANG) == child;
 }
 
-// A signal through a pipe that child processes wait for, so that they start when their parent
-// sends it: at the same moment, when it is sent to all of them at once.
+// A start signal through a pipe, so that children sent it at once start at the same moment.
 class Signal {
  public:
   Signal() {
@@ -63,7 +62,6 @@ class Signal {
   Signal(const Signal&) = delete;
   Signal& operator=(const Signal&) = delete;
 
-  // Sends the signal to `receivers` processes.
   void sent(int receivers = 1) {
     for (int sent = 0; sent < receivers;)
       sent += static_cast<int>(::write(ends_[1], "s", 1) == 1);

@@ -31,8 +31,9 @@ using SimTesting::overwriting;
 using SimTesting::resizing;
 
 // The state file: a 48-byte header, then 40-byte slots, each starting with its state word.
-constexpr std::size_t versionAt = 8, headerBytesAt = 12, capacityAt = 20, deviceAt = 24,
-                      entryScopeAt = 28, sequenceAt = 32, defaultWordAt = 40, slotBytes = 40;
+constexpr std::size_t versionAt = 8, headerBytesAt = 12, slotBytesAt = 16, capacityAt = 20,
+                      deviceAt = 24, entryScopeAt = 28, sequenceAt = 32, defaultWordAt = 40,
+                      slotBytes = 40;
 constexpr std::size_t slotAt(std::size_t index) {
   return 48 + slotBytes * index;
 }
@@ -87,6 +88,8 @@ TEST_F(TernaryTableTest, DamagedStateIsRefusedWithItsReasonAndItsRemovalStartsAf
       {"damaged chip state: the file of 20 bytes is shorter than a header", resizing(path, 20)},
       {"damaged chip state: a header of 49 bytes and slots of 40 bytes",
        written(headerBytesAt, U32{49})},
+      {"damaged chip state: a header of 48 bytes and slots of 41 bytes",
+       written(slotBytesAt, U32{41})},
       {"damaged chip state: capacity 5 does not fit the file of 208 bytes",
        written(capacityAt, U32{5})},
       {"damaged chip state: capacity 0 does not fit the file of 208 bytes",

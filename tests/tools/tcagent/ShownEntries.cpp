@@ -5,8 +5,6 @@
 #include <sstream>
 #include <stdexcept>
 
-#include <nlohmann/json.hpp>
-
 #include "BfIngressTrafficClass/KeyFields.h"
 
 namespace TcAgentTesting {
@@ -43,11 +41,6 @@ ShownEntry rowEntry(const std::string& row) {
   return {cells[0], line + " -> tc=" + cells[cells.size() - 2] + " qid=" + cells.back()};
 }
 
-std::string actionOf(const nlohmann::json& action) {
-  return "tc=" + std::to_string(action.at("tc").get<unsigned>()) +
-         " qid=" + std::to_string(action.at("qid").get<unsigned>());
-}
-
 }  // namespace
 
 ShownTable tableOf(const std::string& output) {
@@ -62,31 +55,6 @@ ShownTable tableOf(const std::string& output) {
   for (std::size_t row = 1; row + 1 < rows.size(); ++row)
     table.entries.push_back(rowEntry(rows[row]));
   return table;
-}
-
-std::vector<ShownEntry> jsonEntriesOf(const std::string& output) {
-  const nlohmann::json document = nlohmann::json::parse(output);
-  std::vector<ShownEntry> entries;
-  for (const nlohmann::json& entry : document.at("entries")) {
-    std::string line = "prio=" + std::to_string(entry.at("priority").get<unsigned>());
-    for (const std::string& name : keyFields) {
-      auto field = entry.at("match").find(name);
-      if (field == entry.at("match").end()) continue;
-      const unsigned mask = field->at("mask");
-      std::ostringstream text;
-      text << field->at("value").get<unsigned>();
-      if (mask != 0xFF) text << "/0x" << std::hex << mask;
-      line += " " + name + "=" + text.str();
-    }
-    entries.push_back({std::to_string(entry.at("handle").get<unsigned>()),
-                       line + " -> " + actionOf(entry.at("action"))});
-  }
-  if (!document.at("default").is_null()) {
-    const nlohmann::json& entry = document.at("default");
-    entries.push_back({std::to_string(entry.at("handle").get<unsigned>()),
-                       "default -> " + actionOf(entry.at("action"))});
-  }
-  return entries;
 }
 
 std::vector<std::string> linesOf(const std::string& text) {

@@ -9,7 +9,7 @@
 namespace TcAgentTesting {
 
 struct ShownEntry {
-  std::string handle;  // as printed: hex in the table, decimal in JSON
+  std::string handle;  // as printed, in hex
   std::string line;
 };
 
@@ -19,14 +19,12 @@ struct ShownTable {
 };
 
 // Raises std::runtime_error for output that is not a table.
-ShownTable tableOf(const std::string& output);                     // show --format table
-std::vector<ShownEntry> jsonEntriesOf(const std::string& output);  // show --format json
+ShownTable tableOf(const std::string& output);
 
 std::vector<std::string> linesOf(const std::string& text);
 std::vector<std::string> sortedLines(const std::vector<ShownEntry>& entries);
 std::vector<std::string> sorted(std::vector<std::string> lines);
-// The entry lines of a policy file written as show prints them, comments and blank lines left
-// out, sorted.
+// The entry lines of a policy file, comments and blank lines left out, sorted.
 std::vector<std::string> policyFileLines(const std::string& path);
 
 }  // namespace TcAgentTesting

@@ -32,9 +32,6 @@ class TcAgentTest : public ::testing::Test {
 
   ShownTable shownTable() const { return tableOf(outputOf({"show"})); }
   std::vector<std::string> shownLines() const { return sortedLines(shownTable().entries); }
-  std::vector<std::string> jsonLines() const {
-    return sortedLines(jsonEntriesOf(outputOf({"show", "--format", "json"})));
-  }
 
   const TestSupport::TemporaryDirectory scratch{"tcagent-clitest"};
   const std::string directory = scratch.path();

@@ -1,16 +1,12 @@
-// Random single driver faults under random commands, on each driver library. Each iteration runs
-// one command with one fault: an apply of a random policy over the table that a random previous
-// one left (so that adds, modifications, removals and default changes all happen), a show or a
-// clear; the fault is an operation that the driver library lists, a status from 1 to 30, and
-// its Nth call (1 to 8) or every call. Whatever the run's end, it exits 0 or 1 and the records
-// name exactly the chip's entries; a run that exits 0 leaves the chip holding what it said; a
-// refused run says the call or the status that refused it and leaves only entries of the old
-// table or of the policy it applied; and a fault-free apply, after every other command,
-// converges (the others run over what the last command left).
+// Random single driver faults under random commands, on each driver library: an apply of a
+// random policy over what a random previous command left, a show or a clear, with a fault of an
+// operation the library lists, a status from 1 to 30, its Nth call (1 to 8) or every call. Every
+// run exits 0 or 1 and leaves records naming exactly the chip's entries; a run that exits 0 left
+// what it said; a refused run says the call or the status and leaves only entries of the old
+// table or the new policy; and a fault-free apply converges.
 //
-// The short run, CI's, stops at its count of iterations or its time, whichever comes first, so
-// that it stays short where every process runs slowly (under valgrind); --steps N runs exactly N
-// iterations per driver, and --seed N with it replays a run.
+// The short run, CI's, stops at its count or its time, whichever comes first (it stays short
+// under valgrind); --steps N runs exactly N iterations per driver, and --seed N replays a run.
 #include <dlfcn.h>
 
 #include <gmock/gmock.h>
@@ -19,19 +15,16 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <map>
 #include <random>
 
 #include <fmt/format.h>
 
 #include "BfIngressTrafficClass/status/DriverStatus.h"
-#include "ShownEntries.h"
 #include "StateFiles.h"
-#include "TcAgentProcess.h"
+#include "TcAgentTest.h"
 #include "sim/drivers/FaultOperations.h"
 #include "tests/soak/RunFlags.h"
-#include "tests/support/TemporaryDirectory.h"
 
 namespace TcAgentTesting {
 namespace {
@@ -101,8 +94,6 @@ struct Tally {
   U32 iterations = 0;
   std::map<std::string, U32> commands;
   std::map<int, U32> exits;
-  // What the refusals' errors name of the fault: its call, or only its status's text.
-  std::map<std::string, U32> refusalsNaming;
 };
 
 struct Fault {
@@ -115,21 +106,9 @@ struct Fault {
   }
 };
 
-class FaultPropertyTest : public ::testing::TestWithParam<Driver> {
+class FaultPropertyTest : public TcAgentTest, public ::testing::WithParamInterface<Driver> {
  protected:
-  Outcome run(const std::vector<std::string>& arguments) const {
-    std::vector<std::string> words = {"--state", state_, "--driver", GetParam().name};
-    words.insert(words.end(), arguments.begin(), arguments.end());
-    return TcAgentProcess(words, scratch_.path()).wait();
-  }
-
-  std::string policyFile(const std::vector<std::string>& lines) const {
-    const std::string path = scratch_.path() + "/policy.txt";
-    std::ofstream file(path);
-    for (const std::string& line : lines)
-      file << line << "\n";
-    return path;
-  }
+  FaultPropertyTest() { driver = GetParam().name; }
 
   // Every line of `lines` is one of `older` or of `newer`.
   static bool withinEither(const std::vector<std::string>& lines,
@@ -145,13 +124,13 @@ class FaultPropertyTest : public ::testing::TestWithParam<Driver> {
   void runFaulted(const std::string& command, const std::vector<std::string>& policy,
                   const Fault& fault, const std::vector<std::string>& held, Tally& tally) {
     std::vector<std::string> arguments = {"--fail", fault.text(), command};
-    if (command == "apply") arguments.push_back(policyFile(policy));
+    if (command == "apply") arguments.push_back(writePolicy(policy));
     SCOPED_TRACE("tcagent " + ::testing::PrintToString(arguments));
-    const Outcome faulted = run(arguments);
+    const Outcome faulted = tcagent(arguments);
     ++tally.exits[faulted.status];
     ++tally.commands[command];
-    const std::vector<std::string> after = chipLines(state_);
-    EXPECT_TRUE(recordsNameExactlyTheChipEntries(state_));
+    const std::vector<std::string> after = chipLines(state);
+    EXPECT_TRUE(recordsNameExactlyTheChipEntries(state));
     if (command == "show") {
       EXPECT_EQ(after, held);
     }
@@ -174,19 +153,15 @@ class FaultPropertyTest : public ::testing::TestWithParam<Driver> {
         faulted.err.find(BfIngressTrafficClass::driverStatusText(fault.status)) !=
         std::string::npos;
     EXPECT_TRUE(namesCall || namesStatus) << faulted.err;
-    ++tally.refusalsNaming[namesCall ? "the call" : "only the status"];
   }
 
   // A fault-free apply of `policy` makes the chip and the records hold it.
   void converge(const std::vector<std::string>& policy) {
-    const Outcome applied = run({"apply", policyFile(policy)});
+    const Outcome applied = tcagent({"apply", writePolicy(policy)});
     EXPECT_EQ(applied.status, 0) << applied.err;
-    EXPECT_EQ(chipLines(state_), policy);
-    EXPECT_TRUE(recordsNameExactlyTheChipEntries(state_));
+    EXPECT_EQ(chipLines(state), policy);
+    EXPECT_TRUE(recordsNameExactlyTheChipEntries(state));
   }
-
-  const TestSupport::TemporaryDirectory scratch_{"tcagent-faults"};
-  const std::string state_ = scratch_.path() + "/state";
 };
 
 TEST_P(FaultPropertyTest, EveryRunLeavesTheRecordsOfTheChipsEntriesAndAFaultFreeApplyConverges) {
@@ -215,7 +190,7 @@ TEST_P(FaultPropertyTest, EveryRunLeavesTheRecordsOfTheChipsEntriesAndAFaultFree
     runFaulted(command, policy, fault, held, tally);
     // Every other time the next command starts from what this one left.
     if (random() % 2) {
-      held = chipLines(state_);
+      held = chipLines(state);
     } else {
       held = command == "apply" ? policy : policies.policy();
       converge(held);
@@ -227,17 +202,14 @@ TEST_P(FaultPropertyTest, EveryRunLeavesTheRecordsOfTheChipsEntriesAndAFaultFree
     ADD_FAILURE() << "seed " << seed << " failed at iteration " << tally.iterations - 1
                   << "; replay: " << replayCommand(seed, tally.iterations);
   }
-  std::string exits, refusals;
+  std::string exits;
   for (const auto& [status, count] : tally.exits)
     exits += fmt::format("{}{} exit {}", exits.empty() ? "" : ", ", count, status);
-  for (const auto& [named, count] : tally.refusalsNaming)
-    refusals += fmt::format("{}{} {}", refusals.empty() ? "" : ", ", count, named);
   std::printf(
-      "%s, seed %u: %u iterations in %.1f s (%u apply, %u show, %u clear) with faults of %zu "
-      "operations: %s; the refusals name %s\n",
+      "%s, seed %u: %u iterations in %.1f s (%u apply, %u show, %u clear) with faults of "
+      "%zu operations: %s\n",
       GetParam().name, seed, tally.iterations, seconds, tally.commands["apply"],
-      tally.commands["show"], tally.commands["clear"], operations.size(), exits.c_str(),
-      refusals.c_str());
+      tally.commands["show"], tally.commands["clear"], operations.size(), exits.c_str());
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, FaultPropertyTest,

@@ -1,8 +1,5 @@
-// A driver call that fails is not a negative answer. With the example policy applied, a refused
-// read-back or a refused call of the chip's handle walk, at start or in the command, ends show,
-// apply and clear with status 1 and one line naming the call: nothing is dropped, adopted or
-// programmed, and the next run finds every entry and every record as they were. A start that
-// has entries to adopt stops the same way instead of skipping the adoption.
+// A driver call that fails is not a negative answer: a refused read-back or walk call ends the
+// run with status 1 and one line naming it, and drops, adopts or programs nothing.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <unistd.h>

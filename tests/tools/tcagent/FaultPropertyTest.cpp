@@ -59,76 +59,53 @@ std::vector<std::string> faultOperations(const char* path) {
   return operations;
 }
 
-// Policies over a small pool of keys, so that one policy after another keeps, modifies, adds and
-// removes entries; as policy lines, sorted, the default action's among them.
-class PolicyMaker {
- public:
-  explicit PolicyMaker(std::mt19937& random) : random_(random) {
+// A random policy over a small pool of keys, so that one policy after another keeps, modifies,
+// adds and removes entries; as policy lines, sorted, the default action's among them.
+std::vector<std::string> randomPolicy(std::mt19937& random) {
+  static const std::vector<std::string> keys = [] {
+    std::vector<std::string> pool;
     for (unsigned priority = 1; priority <= 4; ++priority) {
       for (unsigned dscp = 0; dscp < 4; ++dscp)
-        keys_.push_back(fmt::format("prio={} dscp={}", priority, dscp));
+        pool.push_back(fmt::format("prio={} dscp={}", priority, dscp));
       for (unsigned cos = 0; cos < 2; ++cos)
-        keys_.push_back(fmt::format("prio={} cos={}/0x7", priority, cos));
+        pool.push_back(fmt::format("prio={} cos={}/0x7", priority, cos));
     }
+    return pool;
+  }();
+  auto action = [&] { return fmt::format("tc={} qid={}", random() % 3, random() % 3); };
+  std::vector<std::string> lines;
+  const unsigned share = random() % 4;  // of the keys in use: none to three quarters
+  for (const std::string& key : keys) {
+    if (random() % 4 < share) lines.push_back(key + " -> " + action());
   }
+  if (random() % 3) lines.push_back("default -> " + action());
+  return sorted(lines);
+}
 
-  std::vector<std::string> policy() {
-    std::vector<std::string> lines;
-    const unsigned share = random_() % 4;  // of the keys in use: none to three quarters
-    for (const std::string& key : keys_) {
-      if (random_() % 4 < share) lines.push_back(key + " -> " + action());
-    }
-    if (random_() % 3) lines.push_back("default -> " + action());
-    return sorted(lines);
-  }
-
- private:
-  std::string action() { return fmt::format("tc={} qid={}", random_() % 3, random_() % 3); }
-
-  std::mt19937& random_;
-  std::vector<std::string> keys_;
-};
-
-// What one run of the property saw.
-struct Tally {
-  U32 iterations = 0;
-  std::map<std::string, U32> commands;
-  std::map<int, U32> exits;
-};
-
-struct Fault {
-  std::string operation;
-  int status;
-  unsigned nth;  // 0: every call
-
-  std::string text() const {
-    return operation + ":" + std::to_string(status) + (nth ? ":" + std::to_string(nth) : "");
-  }
-};
+// Every line of `lines` is one of `older` or of `newer`.
+bool withinEither(const std::vector<std::string>& lines, const std::vector<std::string>& older,
+                  const std::vector<std::string>& newer) {
+  return std::all_of(lines.begin(), lines.end(), [&](const std::string& line) {
+    return std::binary_search(older.begin(), older.end(), line) ||
+           std::binary_search(newer.begin(), newer.end(), line);
+  });
+}
 
 class FaultPropertyTest : public TcAgentTest, public ::testing::WithParamInterface<Driver> {
  protected:
   FaultPropertyTest() { driver = GetParam().name; }
 
-  // Every line of `lines` is one of `older` or of `newer`.
-  static bool withinEither(const std::vector<std::string>& lines,
-                           const std::vector<std::string>& older,
-                           const std::vector<std::string>& newer) {
-    return std::all_of(lines.begin(), lines.end(), [&](const std::string& line) {
-      return std::binary_search(older.begin(), older.end(), line) ||
-             std::binary_search(newer.begin(), newer.end(), line);
-    });
-  }
-
-  // Runs `command` with `fault` over a table that holds `held`; checks what it leaves.
-  void runFaulted(const std::string& command, const std::vector<std::string>& policy,
-                  const Fault& fault, const std::vector<std::string>& held, Tally& tally) {
-    std::vector<std::string> arguments = {"--fail", fault.text(), command};
+  // Runs `command` with a fault of `operation` failing with `status` over a table that holds
+  // `held`; checks what it leaves, and gives its exit status.
+  int runFaulted(const std::string& command, const std::vector<std::string>& policy,
+                 const std::string& operation, int status, unsigned nth,
+                 const std::vector<std::string>& held) {
+    std::vector<std::string> arguments = {
+        "--fail", fmt::format("{}:{}{}", operation, status, nth ? fmt::format(":{}", nth) : ""),
+        command};
     if (command == "apply") arguments.push_back(writePolicy(policy));
     SCOPED_TRACE("tcagent " + ::testing::PrintToString(arguments));
     const Outcome faulted = tcagent(arguments);
-    ++tally.exits[faulted.status];
-    ++tally.commands[command];
     const std::vector<std::string> after = chipLines(state);
     EXPECT_TRUE(recordsNameExactlyTheChipEntries(state));
     if (command == "show") {
@@ -142,17 +119,16 @@ class FaultPropertyTest : public TcAgentTest, public ::testing::WithParamInterfa
       if (command == "show") {
         EXPECT_EQ(sortedLines(tableOf(faulted.out).entries), after);
       }
-      return;
+      return 0;
     }
     EXPECT_EQ(faulted.status, 1) << faulted.err;
-    EXPECT_THAT(linesOf(faulted.err), ::testing::Contains(::testing::StartsWith("tcagent: ")))
-        << faulted.err;
+    EXPECT_THAT(linesOf(faulted.err), ::testing::Contains(::testing::StartsWith("tcagent: ")));
     EXPECT_TRUE(withinEither(after, held, said)) << faulted.err;
-    const bool namesCall = faulted.err.find(fault.operation) != std::string::npos;
-    const bool namesStatus =
-        faulted.err.find(BfIngressTrafficClass::driverStatusText(fault.status)) !=
-        std::string::npos;
-    EXPECT_TRUE(namesCall || namesStatus) << faulted.err;
+    EXPECT_TRUE(faulted.err.find(operation) != std::string::npos ||
+                faulted.err.find(BfIngressTrafficClass::driverStatusText(status)) !=
+                    std::string::npos)
+        << faulted.err;
+    return faulted.status;
   }
 
   // A fault-free apply of `policy` makes the chip and the records hold it.
@@ -169,47 +145,44 @@ TEST_P(FaultPropertyTest, EveryRunLeavesTheRecordsOfTheChipsEntriesAndAFaultFree
   std::mt19937 random(seed);
   const std::vector<std::string> operations = faultOperations(GetParam().library);
   ASSERT_FALSE(operations.empty());
-  PolicyMaker policies(random);
   const char* const commands[] = {"apply", "apply", "apply", "show", "clear"};
 
   const auto start = std::chrono::steady_clock::now();
-  Tally tally;
+  std::map<std::string, U32> tally;  // runs by command and by exit status
   std::vector<std::string> held;
   converge(held);
   ASSERT_FALSE(HasFailure());
-  auto goOn = [&] {
-    return tally.iterations < iterations && !HasFailure() &&
-           (runFlags.steps || std::chrono::steady_clock::now() - start < shortRunTime);
-  };
-  for (; goOn(); ++tally.iterations) {
+  U32 iteration = 0;
+  for (; iteration < iterations && !HasFailure() &&
+         (runFlags.steps || std::chrono::steady_clock::now() - start < shortRunTime);
+       ++iteration) {
     const std::string command = commands[random() % std::size(commands)];
-    const std::vector<std::string> policy = policies.policy();
-    const Fault fault{operations[random() % operations.size()],
-                      static_cast<int>(1 + random() % largestStatus),
-                      static_cast<unsigned>(random() % (latestCall + 1))};
-    runFaulted(command, policy, fault, held, tally);
+    const std::vector<std::string> policy = randomPolicy(random);
+    const std::string& operation = operations[random() % operations.size()];
+    const int status = static_cast<int>(1 + random() % largestStatus);
+    const int exit = runFaulted(command, policy, operation, status,
+                                static_cast<unsigned>(random() % (latestCall + 1)), held);
+    ++tally[command];
+    ++tally[fmt::format("exit {}", exit)];
     // Every other time the next command starts from what this one left.
     if (random() % 2) {
       held = chipLines(state);
     } else {
-      held = command == "apply" ? policy : policies.policy();
+      held = command == "apply" ? policy : randomPolicy(random);
       converge(held);
     }
   }
-  const auto seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   if (HasFailure()) {
-    ADD_FAILURE() << "seed " << seed << " failed at iteration " << tally.iterations - 1
-                  << "; replay: " << replayCommand(seed, tally.iterations);
+    ADD_FAILURE() << "seed " << seed << " failed at iteration " << iteration - 1
+                  << "; replay: " << replayCommand(seed, iteration);
   }
-  std::string exits;
-  for (const auto& [status, count] : tally.exits)
-    exits += fmt::format("{}{} exit {}", exits.empty() ? "" : ", ", count, status);
-  std::printf(
-      "%s, seed %u: %u iterations in %.1f s (%u apply, %u show, %u clear) with faults of "
-      "%zu operations: %s\n",
-      GetParam().name, seed, tally.iterations, seconds, tally.commands["apply"],
-      tally.commands["show"], tally.commands["clear"], operations.size(), exits.c_str());
+  std::string counts;
+  for (const auto& [what, count] : tally)
+    counts += fmt::format(", {} {}", count, what);
+  std::printf("%s, seed %u: %u iterations in %.1f s with faults of %zu operations%s\n",
+              GetParam().name, seed, iteration,
+              std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
+              operations.size(), counts.c_str());
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, FaultPropertyTest,

@@ -1,8 +1,5 @@
-// An apply changes the table hitlessly: after every change that it makes on the chip, each packet
-// gets the class that the old policy gives it or the one that the new policy gives it. Checked
-// over random pairs of overlapping ternary policies with no two overlapping entries at one
-// priority, on both driver libraries, with probe packets at every entry's value with its
-// masked-out bits all 0 and all 1, and random ones; and again when the driver refuses a change
+// An apply changes the table hitlessly: after every change it makes on the chip, each packet gets
+// the class that the old policy or the new one gives it; also when the driver refuses a change
 // part-way and the next apply completes it.
 #include <gtest/gtest.h>
 

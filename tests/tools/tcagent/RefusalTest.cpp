@@ -33,12 +33,14 @@ std::string fourthLine(const std::string& line) {
          "\n";
 }
 
-Refusal badLine(const char* name, const std::string& line, const char* reason) {
-  return {name, {"apply", "FILE"}, {"FILE:4: ", reason}, fourthLine(line)};
+// Applying a file of `bytes`, refused at `where` in it.
+Refusal badFile(const char* name, const std::string& bytes, const char* where, const char* reason) {
+  return {name, {"apply", "FILE"}, {"FILE" + std::string(where), reason}, bytes};
 }
 
-const std::string voiceEntry =
-    R"({"priority": 1, "match": {"dscp": 46}, "action": {"tc": 1, "qid": 1}})";
+Refusal badLine(const char* name, const std::string& line, const char* reason) {
+  return badFile(name, fourthLine(line), ":4: ", reason);
+}
 
 const Refusal refusals[] = {
     {"NoCommand", {}, {"no command given; the commands are apply, show, classify, clear, check"}},
@@ -64,14 +66,11 @@ const Refusal refusals[] = {
     {"DeviceAsPolicy", {"apply", "/dev/zero"}, {"/dev/zero: cannot be read: a device"}},
     {"LinkAsPolicy", {"apply", "LINK"}, {"link.txt: is a symbolic link; name the file it points"}},
     {"LineWithoutEnd", {"apply", "-"}, {"<stdin>:1: line too long"}, "", "/dev/zero"},
-    {"LongLine",
-     {"apply", "FILE"},
-     {"FILE:1: line too long"},
-     "# " + std::string(70000, 'x') + "\n"},
-    {"NumberOf60000Digits",
-     {"apply", "FILE"},
-     {"dscp value 7777777777777777777777777777777777777777777777777777777777777777... is over 255"},
-     "prio=1 dscp=" + std::string(60'000, '7') + " -> tc=1 qid=1\n"},
+    badFile("LongLine", "# " + std::string(70000, 'x') + "\n", ":1: ", "line too long"),
+    badFile("NumberOf60000Digits", "prio=1 dscp=" + std::string(60'000, '7') + " -> tc=1 qid=1\n",
+            ":1: ",
+            "dscp value 7777777777777777777777777777777777777777777777777777777777777777... is "
+            "over 255"),
     badLine("UnknownField", "prio=3 colour=3 -> tc=1 qid=1", "unknown field 'colour'"),
     badLine("ValueOver255", "prio=3 dscp=256 -> tc=1 qid=1", "dscp value 256 is over 255"),
     badLine("HexMaskOver255", "prio=3 dscp=1/0x100 -> tc=1 qid=1", "dscp mask 0x100 is over 255"),
@@ -93,23 +92,16 @@ const Refusal refusals[] = {
     badLine("NonAsciiName", "prio=3 d\xc3\xa9scp=3 -> tc=1 qid=1",
             "unknown field 'd\\xc3\\xa9scp'"),
     // The JSON parser would stop at the NUL and take the document before it.
-    {"DocumentWithNul",
-     {"apply", "FILE"},
-     {"FILE:2: ", "control character \\x00"},
-     "{\"version\": 1, \"entries\": []}\n\0{\"tail"s},
-    {"DocumentWithAKeyTwice",
-     {"apply", "FILE"},
-     {"FILE: ", "key 'version' given twice"},
-     R"({"version": 1, "version": 1, "entries": []})"},
-    {"DocumentOfAnUnknownVersion",
-     {"apply", "FILE"},
-     {"FILE: ", "document version 2 is not one"},
-     R"({"version": 2, "entries": []})"},
-    {"DocumentValueOutsideItsMask",
-     {"apply", "FILE"},
-     {"FILE:3: ", "dscp value 0x3 has bits outside its mask 0x1"},
-     "{\"version\": 1, \"entries\": [\n  " + voiceEntry + ",\n  " +
-         R"({"match": {"dscp": {"value": 3, "mask": 1}}, "action": {"tc": 1, "qid": 1}}]})"},
+    badFile("DocumentWithNul", "{\"version\": 1, \"entries\": []}\n\0{\"tail"s,
+            ":2: ", "control character \\x00"),
+    badFile("DocumentWithAKeyTwice", R"({"version": 1, "version": 1, "entries": []})", ": ",
+            "key 'version' given twice"),
+    badFile("DocumentOfAnUnknownVersion", R"({"version": 2, "entries": []})", ": ",
+            "document version 2 is not one"),
+    badFile("DocumentValueOutsideItsMask", R"({"version": 1, "entries": [
+      {"priority": 1, "match": {"dscp": 46}, "action": {"tc": 1, "qid": 1}},
+      {"match": {"dscp": {"value": 3, "mask": 1}}, "action": {"tc": 1, "qid": 1}}]})",
+            ":3: ", "dscp value 0x3 has bits outside its mask 0x1"),
 };
 
 class RefusalTest : public TcAgentTest, public ::testing::WithParamInterface<Refusal> {};

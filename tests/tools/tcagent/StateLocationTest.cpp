@@ -1,8 +1,5 @@
-// Where tcagent keeps its state is hostile ground. The default state directory,
-// $XDG_RUNTIME_DIR/tcagent, is made private when absent and otherwise taken only as a real
-// directory of the user's own that no one else may write; anything else stops the run with
-// status 2 and one line naming the path and the problem, with nothing written. A state file
-// that is a symbolic link, or another user's, is refused and what it points to stays as it was.
+// Where tcagent keeps its state is hostile ground: only a private directory of the user's own
+// and regular state files of the user's are taken, and nothing is written through a link.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -30,11 +30,10 @@ std::vector<std::string> environmentWith(const std::vector<std::string>& changes
   for (char** variable = environ; *variable; ++variable)
     variables.emplace_back(*variable);
   for (const std::string& change : changes) {
-    std::string name = change.substr(0, change.find('='));
-    std::erase_if(variables, [&name](const std::string& variable) {
-      return variable.starts_with(name + "=");
-    });
-    if (change.find('=') != std::string::npos) variables.push_back(change);
+    const std::string name = change.substr(0, change.find('=') + 1);
+    std::erase_if(variables,
+                  [&name](const std::string& variable) { return variable.starts_with(name); });
+    variables.push_back(change);
   }
   return variables;
 }

@@ -19,7 +19,7 @@ struct Outcome {
 // What a run starts with besides its arguments.
 struct Launch {
   std::string input = "/dev/null";       // the file of its standard input
-  std::vector<std::string> environment;  // NAME=VALUE set, or NAME alone taken away
+  std::vector<std::string> environment;  // NAME=VALUE set
 };
 
 // Starts tcagent with `arguments`, its standard output and error going to files in `directory`;

@@ -20,19 +20,12 @@ struct FailedCall {
   std::string call;   // as the error names it
 };
 
-std::string readBackOperation(const std::string& driver) {
-  return driver == "pd" ? "get_entry" : "tableEntryGet";
-}
-
-std::string readBackRefusal(const std::string& driver) {
-  return "but the driver refused to read it back (" + (driver == "pd" ? pdPrefix : "") +
-         readBackOperation(driver) + "); nothing was changed";
-}
-
-// The calls of a start that a driver library can refuse: every read-back, and each call of the
-// walk.
+// The calls of a start that a driver library can refuse: a read-back, and each call of the walk.
 std::vector<FailedCall> startCalls(const std::string& driver) {
-  std::vector<FailedCall> calls = {{readBackOperation(driver) + ":1", readBackRefusal(driver)}};
+  const std::string readBack = driver == "pd" ? "get_entry" : "tableEntryGet";
+  std::vector<FailedCall> calls = {{readBack + ":1", "but the driver refused to read it back (" +
+                                                         (driver == "pd" ? pdPrefix : "") +
+                                                         readBack + "); nothing was changed"}};
   for (const char* walk : {"get_entry_count", "get_first_entry_handle", "get_next_entry_handles",
                            "table_get_default_entry_handle"}) {
     calls.push_back({walk + std::string(":not-ready"), pdPrefix + walk + "() failed: Not ready"});

@@ -163,7 +163,7 @@ TEST_P(FaultPropertyTest, EveryRunLeavesTheRecordsOfTheChipsEntriesAndAFaultFree
     const int exit = runFaulted(command, policy, operation, status,
                                 static_cast<unsigned>(random() % (latestCall + 1)), held);
     ++tally[command];
-    ++tally[fmt::format("exit {}", exit)];
+    ++tally[fmt::format("with exit {}", exit)];
     // Every other time the next command starts from what this one left.
     if (random() % 2) {
       held = chipLines(state);

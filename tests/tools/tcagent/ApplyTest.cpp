@@ -218,20 +218,5 @@ default changed -> tc=1 qid=1   (was tc=0 qid=0; {0}:5)
 INSTANTIATE_TEST_SUITE_P(Drivers, ApplyTest, ::testing::Values("pd", "bfrt"),
                          [](const auto& info) { return std::string(info.param); });
 
-// A --capacity that the existing chip does not have is a note, and the chip keeps its own.
-TEST_F(TcAgentTest, ACapacityThatTheChipDoesNotHaveIsANoteAndTheChipKeepsItsOwn) {
-  const std::string policy = writePolicy({"prio=10 dscp=46 -> tc=5 qid=5"});
-  outputOf({"apply", policy});
-  const Outcome run = tcagent({"--capacity", "2048", "show", "--format", "json"});
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.err,
-            "tcagent: note: the chip's table has 512 entries; --capacity 2048 applies only to a "
-            "chip made afresh\n");
-  EXPECT_EQ(nlohmann::json::parse(run.out).at("capacity"), 512);
-  EXPECT_EQ(outputOf({"--capacity", "512", "apply", policy}),
-            "0 added, 0 modified, 0 removed, default unchanged (the table already holds the "
-            "policy)\n");
-}
-
 }  // namespace
 }  // namespace TcAgentTesting

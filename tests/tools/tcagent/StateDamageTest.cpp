@@ -65,9 +65,15 @@ class ExampleStateTest : public TcAgentTest, public ::testing::WithParamInterfac
 
 using EachDriverStateTest = ExampleStateTest<const char*>;
 
-// The tool's own advice for a damaged chip state is to remove it; the key store, made for the
-// old chip, then grows to the new one's room.
+// A --capacity applies only to a chip made afresh, as after the chip state is removed (the
+// tool's advice when it is damaged); the key store, made for the old chip, then grows.
 TEST_P(EachDriverStateTest, AfterTheChipStateIsRemovedALargerChipIsMadeAndUsed) {
+  const Outcome kept = tcagent({"--capacity", "2048", "show", "--format", "json"});
+  EXPECT_EQ(kept.err,
+            "tcagent: note: the chip's table has 512 entries; --capacity 2048 applies only to a "
+            "chip made afresh\n");
+  EXPECT_EQ(nlohmann::json::parse(kept.out).at("capacity"), 512);
+  EXPECT_EQ(tcagent({"--capacity", "512", "show"}).err, "");
   ASSERT_EQ(::unlink(chipStatePath(state).c_str()), 0);
   expectApplied(entriesAtPriorities(1000), {"--capacity", "2048"});
   EXPECT_EQ(nlohmann::json::parse(outputOf({"show", "--format", "json"})).at("capacity"), 2048);

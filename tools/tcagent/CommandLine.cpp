@@ -184,6 +184,14 @@ CommandLine commandLineOf(int argc, const char* const* argv) {
     throw CommandLineExit{2, "", message, jsonAsked(argc, argv)};
   };
   if (!extras.empty() && extras.front().starts_with("-")) {
+    // A command's own option given before the command: say where it goes.
+    const std::string name = extras.front().substr(0, extras.front().find('='));
+    for (const CLI::App* command : app.get_subcommands()) {
+      if (command->get_option_no_throw(name)) {
+        refuse(fmt::format("{} is an option of {}: give it after the command", quotedText(name),
+                           command->get_name()));
+      }
+    }
     refuse("unknown option " + quotedText(extras.front()));
   }
   if (app.get_subcommands().empty()) {

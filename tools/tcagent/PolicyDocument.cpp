@@ -70,12 +70,21 @@ std::vector<std::size_t> entryOffsets(std::string_view text) {
   return offsets;
 }
 
+// Objects and arrays within one another: a policy document nests five deep (the document, its
+// entries, an entry, its match, a field). A deeper value is refused while it is parsed, since
+// what later walks or prints a value recurses once per level.
+constexpr int documentDepthMax = 8;
+
 // A parse that refuses a key given twice in one object, which the parser would otherwise take
-// the last of.
+// the last of, and values nested deeper than a document needs.
 json documentParsed(const std::string& text) {
   std::vector<std::set<std::string>> keys;
-  std::optional<std::string> repeated;
-  return json::parse(text, [&](int, json::parse_event_t event, json& parsed) {
+  return json::parse(text, [&](int depth, json::parse_event_t event, json& parsed) {
+    const bool opens =
+        event == json::parse_event_t::object_start || event == json::parse_event_t::array_start;
+    if (opens && depth >= documentDepthMax) {
+      throw DocumentError{fmt::format("nested more than {} levels deep", documentDepthMax), 0};
+    }
     if (event == json::parse_event_t::object_start) keys.emplace_back();
     if (event == json::parse_event_t::object_end) keys.pop_back();
     if (event == json::parse_event_t::key &&

@@ -99,6 +99,11 @@ const Refusal refusals[] = {
             ":2: ", "control character \\x00"),
     badFile("DocumentWithAKeyTwice", R"({"version": 1, "version": 1, "entries": []})", ": ",
             "key 'version' given twice"),
+    // Printing a value nested this deep for the message overflowed the stack.
+    badFile("DocumentNestedTooDeep",
+            R"({"version": 1, "entries": )" + std::string(100'000, '[') +
+                std::string(100'000, ']') + "}",
+            ": ", "nested more than 8 levels deep"),
     badFile("DocumentOfAnUnknownVersion", R"({"version": 2, "entries": []})", ": ",
             "document version 2 is not one"),
     badFile("DocumentValueOutsideItsMask", R"({"version": 1, "entries": [

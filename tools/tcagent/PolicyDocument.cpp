@@ -96,7 +96,7 @@ json documentParsed(const std::string& text) {
 }
 
 // The parser's message without its code, the text it quotes kept short.
-std::string parseErrorReason(const json::parse_error& error) {
+std::string parseErrorReason(const json::exception& error) {
   std::string reason = error.what();
   reason = reason.substr(reason.find("] ") + 2);
   std::size_t lastRead = reason.find("; last read: ");
@@ -223,6 +223,9 @@ Policy policyOfDocument(const std::string& text, const std::string& name) {
     return policyOf(document, entryOffsets(text), lines, name);
   } catch (const json::parse_error& error) {
     throw PolicyError(name, lines.lineOf(error.byte ? error.byte - 1 : 0), parseErrorReason(error));
+  } catch (const json::exception& error) {
+    // A number too large for any type, which the parser reports without its place.
+    throw PolicyError(name, parseErrorReason(error));
   } catch (const DocumentError& error) {
     if (error.line) throw PolicyError(name, error.line, error.reason);
     throw PolicyError(name, error.reason);

@@ -104,6 +104,8 @@ const Refusal refusals[] = {
             R"({"version": 1, "entries": )" + std::string(100'000, '[') +
                 std::string(100'000, ']') + "}",
             ": ", "nested more than 8 levels deep"),
+    badFile("DocumentNumberTooLarge", R"({"version": 1, "entries": [{"priority": 1e400}]})", ": ",
+            "not a JSON document: number overflow parsing '1e400'"),
     badFile("DocumentOfAnUnknownVersion", R"({"version": 2, "entries": []})", ": ",
             "document version 2 is not one"),
     badFile("DocumentValueOutsideItsMask", R"({"version": 1, "entries": [

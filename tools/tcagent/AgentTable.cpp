@@ -5,6 +5,7 @@
 #include <fmt/format.h>
 
 #include "sim/chip/Devices.h"
+#include "tools/tcagent/Quoted.h"
 #include "tools/tcagent/StartCheck.h"
 #include "tools/tcagent/UsageError.h"
 
@@ -17,7 +18,7 @@ using namespace BfPdIngressTrafficClass;
 
 void* loadDriver(const std::string& path) {
   void* driver = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!driver) throw UsageError("cannot load the driver library: " + std::string(::dlerror()));
+  if (!driver) throw UsageError("cannot load the driver library: " + escapedPath(::dlerror()));
   return driver;
 }
 

@@ -9,6 +9,8 @@
 
 #include <fmt/format.h>
 
+#include "tools/tcagent/Quoted.h"
+
 namespace TcAgent {
 
 namespace {
@@ -24,17 +26,18 @@ std::string fileKind(mode_t mode) {
   return "not a regular file";
 }
 
-int openPolicyFile(const std::string& path) {
+// Opens the policy file at `path`, which messages call `name`.
+int openPolicyFile(const std::string& path, const std::string& name) {
   int descriptor = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (descriptor < 0) {
-    if (errno == ELOOP) throw PolicyError(path, "is a symbolic link; name the file it points to");
-    throw PolicyError(path, std::string("cannot be read: ") + std::strerror(errno));
+    if (errno == ELOOP) throw PolicyError(name, "is a symbolic link; name the file it points to");
+    throw PolicyError(name, std::string("cannot be read: ") + std::strerror(errno));
   }
   struct stat status {};
   if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
     std::string kind = fileKind(status.st_mode);
     ::close(descriptor);
-    throw PolicyError(path, "cannot be read: " + kind + ", not a policy file");
+    throw PolicyError(name, "cannot be read: " + kind + ", not a policy file");
   }
   // Reads of a regular file do not block; the flag only kept the open from waiting on a pipe.
   ::fcntl(descriptor, F_SETFL, 0);
@@ -44,12 +47,12 @@ int openPolicyFile(const std::string& path) {
 }  // namespace
 
 PolicySource::PolicySource(const std::string& path)
-    : name_(path == "-" ? "<stdin>" : path), buffer_(readBytes + lineBytesMax) {
+    : name_(path == "-" ? "<stdin>" : escapedPath(path)), buffer_(readBytes + lineBytesMax) {
   if (path.empty()) throw PolicyError("''", "cannot be read: no file named");
   if (path == "-") {
     descriptor_ = STDIN_FILENO;
   } else {
-    descriptor_ = openPolicyFile(path);
+    descriptor_ = openPolicyFile(path, name_);
     ownsDescriptor_ = true;
   }
 }

@@ -2,6 +2,8 @@
 
 #include <fmt/format.h>
 
+#include <climits>
+
 namespace TcAgent {
 
 std::string escapedText(std::string_view text, std::size_t lengthMax) {
@@ -16,6 +18,10 @@ std::string escapedText(std::string_view text, std::size_t lengthMax) {
   }
   if (text.size() > lengthMax) written += "...";
   return written;
+}
+
+std::string escapedPath(std::string_view path) {
+  return escapedText(path, PATH_MAX);
 }
 
 std::string quotedText(std::string_view text) {

@@ -13,5 +13,8 @@ inline constexpr std::size_t quotedLengthMax = 64;
 std::string quotedText(std::string_view text);
 // The bytes alone, escaped and cut past `lengthMax`, without quotes.
 std::string escapedText(std::string_view text, std::size_t lengthMax = quotedLengthMax);
+// A path or a system message that holds one, as messages and JSON output carry it: escaped,
+// and cut only past the longest path the system takes.
+std::string escapedPath(std::string_view path);
 
 }  // namespace TcAgent

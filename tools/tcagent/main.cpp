@@ -21,7 +21,8 @@ int failed(int status, const std::string& message, bool json, const std::string&
     Json error = {{"error", {{"message", message}, {"status", status}}}};
     if (!file.empty()) error["error"]["file"] = file;
     if (line) error["error"]["line"] = *line;
-    std::cout << error.dump() << "\n";
+    // A message may quote bytes that are not UTF-8; JSON carries them replaced.
+    std::cout << error.dump(-1, ' ', false, Json::error_handler_t::replace) << "\n";
   } else {
     std::cerr << "tcagent: " << message << "\n";
   }

@@ -1,5 +1,5 @@
 // A policy as people write it is read: the README's JSON document, an editor's Windows line ends
-// and byte-order mark, and standard input for '-'.
+// and byte-order mark, standard input for '-', and a file of any name.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -51,6 +51,21 @@ TEST_F(PolicyInputTest, WindowsLineEndsAByteOrderMarkAndStandardInputAreRead) {
       TcAgentProcess(withOptions(state, {"apply", "-"}), directory, {changed, {}}).wait();
   EXPECT_EQ(fromInput.status, 0) << fromInput.err;
   EXPECT_EQ(fromInput.out, "0 added, 1 modified, 1 removed, default reset\n");
+}
+
+// A file name is any bytes but '/' and NUL: messages and JSON carry it escaped, on one line.
+TEST_F(PolicyInputTest, AFileNamedWithBytesThatAreNotTextIsNamedEscaped) {
+  const std::string overlapping =
+      writePolicy({"prio=1 dscp=2 -> tc=1 qid=1", "prio=1 cos=1 -> tc=1 qid=1"}, "p\xff\n.txt");
+  const Outcome applied = tcagent({"apply", overlapping, "--format", "json"});
+  EXPECT_EQ(applied.status, 0) << applied.out;
+  EXPECT_EQ(nlohmann::json::parse(applied.out).at("warnings").at(0).at("file"),
+            directory + "/p\\xff\\x0a.txt");
+  const Outcome refused =
+      tcagent({"apply", writePolicy({"prio=1 dscp=300 -> tc=1 qid=1"}, "\x1b[31m\n.txt")});
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_EQ(refused.err,
+            "tcagent: " + directory + "/\\x1b[31m\\x0a.txt:1: dscp value 300 is over 255\n");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "tools/tcagent/PolicyDocument.h"
 
+#include <array>
 #include <cstring>
 #include <set>
 
@@ -95,17 +96,11 @@ json documentParsed(const std::string& text) {
   });
 }
 
-// The parser's message without its code, the text it quotes kept short.
+// The parser's message without its code, escaped and kept short: the text it quotes may be a
+// whole line of the file.
 std::string parseErrorReason(const json::exception& error) {
-  std::string reason = error.what();
-  reason = reason.substr(reason.find("] ") + 2);
-  std::size_t lastRead = reason.find("; last read: ");
-  if (lastRead != std::string::npos) {
-    reason =
-        reason.substr(0, lastRead) + "; last read: " +
-        quotedText(std::string_view(reason).substr(lastRead + 14, reason.size() - lastRead - 15));
-  }
-  return "not a JSON document: " + escapedText(reason.substr(0, 512));
+  std::string_view reason = error.what();
+  return "not a JSON document: " + escapedText(reason.substr(reason.find("] ") + 2), 512);
 }
 
 const json& member(const json& object, const char* name, const std::string& where) {
@@ -152,9 +147,13 @@ EntryKey keyOf(const json& entry, const std::string& where) {
   auto match = entry.find("match");
   if (match == entry.end()) return key;
   if (!match->is_object()) throw DocumentError{where + " match must be an object", 0};
+  std::array<bool, keyFieldCount> fieldGiven{};
   for (const auto& [name, given] : match->items()) {
     std::optional<std::size_t> field = keyFieldNamed(name);
     if (!field) throw DocumentError{"unknown field " + quotedText(name), 0};
+    // A field has two names; the parser refuses only the same one twice.
+    if (fieldGiven[*field]) throw DocumentError{escapedText(name) + " given twice", 0};
+    fieldGiven[*field] = true;
     std::string shortName = keyFields[*field].shortName;
     if (given.is_object()) {
       checkKeys(given, {"value", "mask"}, shortName);

@@ -106,6 +106,9 @@ const Refusal refusals[] = {
             ": ", "nested more than 8 levels deep"),
     badFile("DocumentNumberTooLarge", R"({"version": 1, "entries": [{"priority": 1e400}]})", ": ",
             "not a JSON document: number overflow parsing '1e400'"),
+    badFile("DocumentFieldUnderBothItsNames",
+            R"({"version": 1, "entries": [{"match": {"dscp": 46, "qosMdDscp": 10}}]})",
+            ":1: ", "qosMdDscp given twice"),
     badFile("DocumentOfAnUnknownVersion", R"({"version": 2, "entries": []})", ": ",
             "document version 2 is not one"),
     badFile("DocumentValueOutsideItsMask", R"({"version": 1, "entries": [

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstring>
+#include <functional>
 #include <set>
 
 #include <fmt/compile.h>
@@ -71,37 +72,71 @@ std::vector<std::size_t> entryOffsets(std::string_view text) {
   return offsets;
 }
 
-// Objects and arrays within one another: a policy document nests five deep (the document, its
-// entries, an entry, its match, a field). A deeper value is refused while it is parsed, since
-// what later walks or prints a value recurses once per level.
-constexpr int documentDepthMax = 8;
-
-// A parse that refuses a key given twice in one object, which the parser would otherwise take
-// the last of, and values nested deeper than a document needs.
-json documentParsed(const std::string& text) {
-  std::vector<std::set<std::string>> keys;
-  return json::parse(text, [&](int depth, json::parse_event_t event, json& parsed) {
-    const bool opens =
-        event == json::parse_event_t::object_start || event == json::parse_event_t::array_start;
-    if (opens && depth >= documentDepthMax) {
-      throw DocumentError{fmt::format("nested more than {} levels deep", documentDepthMax), 0};
-    }
-    if (event == json::parse_event_t::object_start) keys.emplace_back();
-    if (event == json::parse_event_t::object_end) keys.pop_back();
-    if (event == json::parse_event_t::key &&
-        !keys.back().insert(parsed.get<std::string>()).second) {
-      throw DocumentError{"key " + quotedText(parsed.get<std::string>()) + " given twice", 0};
-    }
-    return true;
-  });
-}
-
 // The parser's message without its code, escaped and kept short: the text it quotes may be a
 // whole line of the file.
 std::string parseErrorReason(const json::exception& error) {
   std::string_view reason = error.what();
   return "not a JSON document: " + escapedText(reason.substr(reason.find("] ") + 2), 512);
 }
+
+// Objects and arrays within one another: a policy document nests five deep (the document, its
+// entries, an entry, its match, a field). Deeper values are refused, since what later walks or
+// prints a value recurses once per level.
+constexpr std::size_t documentDepthMax = 8;
+
+// A pass over the text's parse events, before the document is read, that refuses what the
+// parser itself takes: a key given twice in one object (the parser keeps the last), and values
+// nested deeper than a document needs. It reports the parser's own refusals at their line, where
+// a parse into values gives none for a number too large.
+class DocumentCheck : public nlohmann::json_sax<json> {
+ public:
+  explicit DocumentCheck(const LineIndex& lines) : lines_(lines) {}
+
+  bool null() override { return true; }
+  bool boolean(bool) override { return true; }
+  bool number_integer(number_integer_t) override { return true; }
+  bool number_unsigned(number_unsigned_t) override { return true; }
+  bool number_float(number_float_t, const string_t&) override { return true; }
+  bool string(string_t&) override { return true; }
+  bool binary(binary_t&) override { return true; }
+  bool start_object(std::size_t) override {
+    opened();
+    keys_.emplace_back();
+    return true;
+  }
+  bool key(string_t& key) override {
+    if (!keys_.back().insert(key).second)
+      throw DocumentError{"key " + quotedText(key) + " given twice", 0};
+    return true;
+  }
+  bool end_object() override {
+    keys_.pop_back();
+    --depth_;
+    return true;
+  }
+  bool start_array(std::size_t) override {
+    opened();
+    return true;
+  }
+  bool end_array() override {
+    --depth_;
+    return true;
+  }
+  bool parse_error(std::size_t position, const std::string&,
+                   const json::exception& error) override {
+    throw DocumentError{parseErrorReason(error), lines_.lineOf(position ? position - 1 : 0)};
+  }
+
+ private:
+  void opened() {
+    if (++depth_ > documentDepthMax)
+      throw DocumentError{fmt::format("nested more than {} levels deep", documentDepthMax), 0};
+  }
+
+  const LineIndex& lines_;
+  std::size_t depth_ = 0;
+  std::vector<std::set<std::string>> keys_;  // of each object open around the parse
+};
 
 const json& member(const json& object, const char* name, const std::string& where) {
   auto it = object.find(name);
@@ -170,8 +205,53 @@ EntryKey keyOf(const json& entry, const std::string& where) {
   return key;
 }
 
-Policy policyOf(const json& document, const std::vector<std::size_t>& offsets,
-                const LineIndex& lines, const std::string& name) {
+// The parser's callback that reads each element of the top-level "entries" array as soon as it
+// is parsed, then drops it from the document: a policy is never held whole as JSON values, which
+// take over a kilobyte an entry. Dropping also keeps the parse linear: at the end of each object
+// the parser rescans the array around it for a dropped value.
+class EntriesReader {
+ public:
+  EntriesReader(Policy& policy, const std::string& text, const LineIndex& lines)
+      : policy_(policy), offsets_(entryOffsets(text)), lines_(lines) {}
+
+  // False drops the value just parsed.
+  bool operator()(int depth, json::parse_event_t event, json& parsed) {
+    using Event = json::parse_event_t;
+    if (depth == 1) {
+      if (event == Event::key) entriesNext_ = parsed == "entries";
+      if (event == Event::array_start) inEntries_ = entriesNext_;
+      if (event == Event::array_end) inEntries_ = false;
+      return true;
+    }
+    const bool elementParsed =
+        event == Event::object_end || event == Event::array_end || event == Event::value;
+    if (depth != 2 || !inEntries_ || !elementParsed) return true;
+    entryRead(parsed);
+    return false;
+  }
+
+ private:
+  void entryRead(const json& entry) {
+    if (policy_.entries.size() == policyEntriesMax) throw DocumentError{tooManyEntriesText(), 0};
+    const unsigned line = lines_.lineOf(offsets_.at(policy_.entries.size()));
+    try {
+      checkKeys(entry, {"handle", "priority", "match", "action"}, "the entry");
+      policy_.entries.push_back({keyOf(entry, "the entry"), actionOf(entry, "the entry"), line});
+    } catch (DocumentError& error) {
+      error.line = line;
+      throw;
+    }
+  }
+
+  Policy& policy_;
+  const std::vector<std::size_t> offsets_;
+  const LineIndex& lines_;
+  bool entriesNext_ = false;  // the last key of the top object is "entries"
+  bool inEntries_ = false;
+};
+
+// The document's members other than the entries, which the parse has read into `policy`.
+void documentRead(const json& document, Policy& policy) {
   checkKeys(document, {"version", "table", "capacity", "used", "entries", "default", "start"},
             "the document");
   const json& version = member(document, "version", "the document");
@@ -181,31 +261,13 @@ Policy policyOf(const json& document, const std::vector<std::size_t>& offsets,
                                     escapedText(version.dump()), documentVersion),
                         0};
   }
-  Policy policy;
-  policy.source = name;
-  const json& entries = member(document, "entries", "the document");
-  if (!entries.is_array()) throw DocumentError{"\"entries\" must be an array", 0};
-  if (entries.size() > policyEntriesMax) {
-    throw DocumentError{tooManyEntriesText(), 0};
-  }
-  policy.entries.reserve(entries.size());
-  for (std::size_t index = 0; index < entries.size(); ++index) {
-    unsigned line = lines.lineOf(offsets.at(index));
-    try {
-      const json& entry = entries[index];
-      checkKeys(entry, {"handle", "priority", "match", "action"}, "the entry");
-      policy.entries.push_back({keyOf(entry, "the entry"), actionOf(entry, "the entry"), line});
-    } catch (DocumentError& error) {
-      error.line = line;
-      throw;
-    }
-  }
+  if (!member(document, "entries", "the document").is_array())
+    throw DocumentError{"\"entries\" must be an array", 0};
   auto defaultEntry = document.find("default");
   if (defaultEntry != document.end() && !defaultEntry->is_null()) {
     checkKeys(*defaultEntry, {"handle", "action"}, "the default");
     policy.defaultAction = actionOf(*defaultEntry, "the default");
   }
-  return policy;
 }
 
 }  // namespace
@@ -218,13 +280,13 @@ Policy policyOfDocument(const std::string& text, const std::string& name) {
                       "control character " + escapedText(std::string_view(&text[nul], 1)));
   }
   try {
-    json document = documentParsed(text);
-    return policyOf(document, entryOffsets(text), lines, name);
-  } catch (const json::parse_error& error) {
-    throw PolicyError(name, lines.lineOf(error.byte ? error.byte - 1 : 0), parseErrorReason(error));
-  } catch (const json::exception& error) {
-    // A number too large for any type, which the parser reports without its place.
-    throw PolicyError(name, parseErrorReason(error));
+    DocumentCheck check(lines);
+    json::sax_parse(text, &check);
+    Policy policy;
+    policy.source = name;
+    EntriesReader entries(policy, text, lines);
+    documentRead(json::parse(text, std::ref(entries)), policy);
+    return policy;
   } catch (const DocumentError& error) {
     if (error.line) throw PolicyError(name, error.line, error.reason);
     throw PolicyError(name, error.reason);

@@ -80,7 +80,7 @@ bool PolicySource::readMore() {
   }
   sourceBytes_ += static_cast<std::size_t>(got);
   if (sourceBytes_ > sourceBytesMax) {
-    throw PolicyError(name_, fmt::format("larger than {} MiB", sourceBytesMax >> 20));
+    throw PolicyError(name_, fmt::format("larger than {} GiB", sourceBytesMax >> 30));
   }
   end_ += static_cast<std::size_t>(got);
   return true;

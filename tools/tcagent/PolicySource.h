@@ -14,7 +14,9 @@ namespace TcAgent {
 class PolicySource {
  public:
   static constexpr std::size_t lineBytesMax = 64 * 1024;
-  static constexpr std::size_t sourceBytesMax = std::size_t{256} << 20;
+  // Room for any document that show writes of a full table: its entry form takes about 700
+  // bytes an entry.
+  static constexpr std::size_t sourceBytesMax = std::size_t{1} << 30;
 
   // Opens `path`, or standard input for "-". Raises PolicyError when it is not a regular
   // readable file.

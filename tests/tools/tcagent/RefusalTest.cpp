@@ -10,6 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "StateFiles.h"
 #include "TcAgentTest.h"
 
 namespace TcAgentTesting {
@@ -104,8 +105,8 @@ const Refusal refusals[] = {
             R"({"version": 1, "entries": )" + std::string(100'000, '[') +
                 std::string(100'000, ']') + "}",
             ": ", "nested more than 8 levels deep"),
-    badFile("DocumentNumberTooLarge", R"({"version": 1, "entries": [{"priority": 1e400}]})", ": ",
-            "not a JSON document: number overflow parsing '1e400'"),
+    badFile("DocumentNumberTooLarge", R"({"version": 1, "entries": [{"priority": 1e400}]})",
+            ":1: ", "not a JSON document: number overflow parsing '1e400'"),
     badFile("DocumentFieldUnderBothItsNames",
             R"({"version": 1, "entries": [{"match": {"dscp": 46, "qosMdDscp": 10}}]})",
             ":1: ", "qosMdDscp given twice"),
@@ -121,7 +122,7 @@ class RefusalTest : public TcAgentTest, public ::testing::WithParamInterface<Ref
 
 TEST_P(RefusalTest, ExitsTwoWithOneLineSayingWhyAndChangesNothing) {
   outputOf({"apply", writePolicy({"prio=1 dscp=1 -> tc=1 qid=1", "default -> tc=0 qid=0"})});
-  const std::string before = outputOf({"show"});
+  const std::vector<std::string> before = chipLines(state);
   const std::string file = directory + "/refused.txt", link = directory + "/link.txt";
   std::ofstream(file, std::ios::binary) << GetParam().bytes;
   ASSERT_EQ(::symlink((directory + "/policy.txt").c_str(), link.c_str()), 0);
@@ -145,7 +146,8 @@ TEST_P(RefusalTest, ExitsTwoWithOneLineSayingWhyAndChangesNothing) {
   EXPECT_LT(run.err.size(), 1000u);
   for (const std::string& reason : GetParam().reasons)
     EXPECT_THAT(run.err, HasSubstr(placed(reason)));
-  EXPECT_EQ(outputOf({"show"}), before);
+  EXPECT_EQ(chipLines(state), before);
+  EXPECT_TRUE(recordsNameExactlyTheChipEntries(state));
 }
 
 INSTANTIATE_TEST_SUITE_P(Refusals, RefusalTest, ::testing::ValuesIn(refusals),

@@ -1,7 +1,8 @@
 // tcagent's main job at ten thousand, a hundred thousand and a million entries, each command a
-// whole run as a user starts it: reading and checking a policy (check), a fresh apply, a no-op
-// apply (a restart that finds the table already holds the policy), and show as JSON and as a
-// table. Each reports the wall time and the peak memory per entry of the run.
+// whole run as a user starts it: reading and checking a policy (check), and the JSON document
+// that show writes of it; a fresh apply, a no-op apply (a restart that finds the table already
+// holds the policy), and show as JSON and as a table. Each reports the wall time and the peak
+// memory per entry of the run.
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
@@ -19,30 +20,38 @@ std::string capacityFor(unsigned entries) {
   return std::to_string(entries);
 }
 
-// A scratch folder with a policy of each size, written once.
-const std::string& policyOf(unsigned entries) {
-  static const TestSupport::TemporaryDirectory scratch("tcagent-scale");
-  static std::map<unsigned, std::string> policies;
-  std::string& path = policies[entries];
+// A file or directory of each size in a scratch folder of its own, made by `make` once. Each
+// caller's `make` is a type of its own, and so has its own folder.
+template <class Make>
+const std::string& madeOnce(const char* name, unsigned entries, Make make) {
+  static const TestSupport::TemporaryDirectory scratch(std::string("tcagent-scale-") + name);
+  static std::map<unsigned, std::string> made;
+  std::string& path = made[entries];
   if (path.empty()) {
-    path = scratch.path() + "/policy-" + std::to_string(entries) + ".txt";
-    AgentBench::writePolicy(path, entries);
+    path = scratch.path() + "/" + name + "-" + std::to_string(entries);
+    make(path, entries);
   }
   return path;
 }
 
+const std::string& policyOf(unsigned entries) {
+  return madeOnce("policy", entries, AgentBench::writePolicy);
+}
+
 // A state directory holding the applied policy of `entries` entries.
 const std::string& appliedState(unsigned entries) {
-  static const TestSupport::TemporaryDirectory scratch("tcagent-scale-state");
-  static std::map<unsigned, std::string> states;
-  std::string& path = states[entries];
-  if (path.empty()) {
-    path = scratch.path() + "/state-" + std::to_string(entries);
+  return madeOnce("state", entries, [](const std::string& path, unsigned entries) {
     AgentBench::runAgent(
         {"--state", path, "--capacity", capacityFor(entries), "apply", policyOf(entries)},
         "/dev/null");
-  }
-  return path;
+  });
+}
+
+// The JSON document that show writes of the applied policy, which is a policy file too.
+const std::string& documentOf(unsigned entries) {
+  return madeOnce("document", entries, [](const std::string& path, unsigned entries) {
+    AgentBench::runAgent({"--state", appliedState(entries), "show", "--format", "json"}, path);
+  });
 }
 
 void report(benchmark::State& state, const AgentRun& run, unsigned entries) {
@@ -51,10 +60,19 @@ void report(benchmark::State& state, const AgentRun& run, unsigned entries) {
   state.counters["bytesPerEntry"] = static_cast<double>(run.peakBytes) / entries;
 }
 
-void Check(benchmark::State& state) {
+// Reads and checks the policy file that `file` gives for the size.
+void checkFile(benchmark::State& state, const std::string& (*file)(unsigned)) {
   const auto entries = static_cast<unsigned>(state.range(0));
   for (auto _ : state)
-    report(state, AgentBench::runAgent({"check", policyOf(entries)}, "/dev/null"), entries);
+    report(state, AgentBench::runAgent({"check", file(entries)}, "/dev/null"), entries);
+}
+
+void Check(benchmark::State& state) {
+  checkFile(state, policyOf);
+}
+
+void CheckJsonDocument(benchmark::State& state) {
+  checkFile(state, documentOf);
 }
 
 void FreshApply(benchmark::State& state) {
@@ -102,6 +120,7 @@ void sizes(benchmark::internal::Benchmark* benchmark) {
 }
 
 BENCHMARK(Check)->Apply(sizes);
+BENCHMARK(CheckJsonDocument)->Apply(sizes);
 BENCHMARK(FreshApply)->Apply(sizes);
 BENCHMARK(NoOpApply)->Apply(sizes);
 BENCHMARK(ShowJson)->Apply(sizes);

@@ -177,13 +177,17 @@ void MappedFile::adopt(int descriptor, void* data, std::size_t size) noexcept {
   size_ = size;
 }
 
+std::string MappedFile::refusal(std::string_view problem) const {
+  return path_ + ": " + std::string(problem) + "; remove " + path_ + " to start afresh";
+}
+
 void MappedFile::refuse(std::string_view problem) const {
-  throw std::runtime_error(path_ + ": " + std::string(problem) + "; remove " + path_ +
-                           " to start afresh");
+  throw std::runtime_error(refusal(problem));
 }
 
 void MappedFile::refuseAsDamaged(std::string_view reason) const {
-  refuse("damaged " + std::string(kind_.name) + ": " + std::string(reason));
+  const std::string problem = "damaged " + std::string(kind_.name) + ": " + std::string(reason);
+  throw DamagedFile(refusal(problem), path_, problem);
 }
 
 }  // namespace SimSupport

@@ -10,10 +10,27 @@
 
 #include <cstddef>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace SimSupport {
+
+// What opening a state file raises when the file is of its kind and version but what it holds
+// cannot be right: a program that makes the file afresh may set this one aside.
+class DamagedFile : public std::runtime_error {
+ public:
+  DamagedFile(const std::string& message, std::string path, std::string problem)
+      : std::runtime_error(message), path_(std::move(path)), problem_(std::move(problem)) {}
+  const std::string& path() const noexcept { return path_; }
+  // "damaged KIND: REASON"
+  const std::string& problem() const noexcept { return problem_; }
+
+ private:
+  std::string path_;
+  std::string problem_;
+};
 
 class MappedFile {
  public:
@@ -44,8 +61,8 @@ class MappedFile {
   // still mapped; data() then maps the new one.
   void replace(std::size_t size, const Writer& write);
 
-  // Raise std::runtime_error "PATH: PROBLEM; remove PATH to start afresh", the second with
-  // "damaged KIND: REASON" as the problem.
+  // Raise std::runtime_error "PATH: PROBLEM; remove PATH to start afresh", the second a
+  // DamagedFile with "damaged KIND: REASON" as the problem.
   [[noreturn]] void refuse(std::string_view problem) const;
   [[noreturn]] void refuseAsDamaged(std::string_view reason) const;
 
@@ -56,6 +73,7 @@ class MappedFile {
   // what is there; false when the temporary name or the path changed hands meanwhile.
   bool made(std::size_t size, const Writer& write, Placing placing);
   void adopt(int descriptor, void* data, std::size_t size) noexcept;
+  std::string refusal(std::string_view problem) const;
 
   std::string path_;
   Kind kind_;

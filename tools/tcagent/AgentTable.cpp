@@ -2,9 +2,14 @@
 
 #include <dlfcn.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
 #include <fmt/format.h>
 
 #include "sim/chip/Devices.h"
+#include "sim/support/MappedFile.h"
 #include "tools/tcagent/Quoted.h"
 #include "tools/tcagent/StartCheck.h"
 #include "tools/tcagent/UsageError.h"
@@ -51,11 +56,38 @@ std::string entryScopeRefused(U16 pipe, const std::string& refusal) {
       pipe == pdAllPipes ? "the --pipe they were programmed with" : "no --pipe", refusal);
 }
 
+// Opens a state file through `open`. A damaged one is set aside, when the options allow, and
+// made afresh by opening it again; otherwise the refusal says which commands set it aside.
+template <class Open>
+auto openedSettingDamageAside(const AgentOptions& options, StartReport& start, Open open) {
+  try {
+    return open();
+  } catch (const SimSupport::DamagedFile& damage) {
+    if (!options.damagedStateSetAside) {
+      throw std::runtime_error(std::string(damage.what()) +
+                               ", or run apply or clear, which set it aside");
+    }
+    const std::string aside = damage.path() + ".damaged";
+    if (::rename(damage.path().c_str(), aside.c_str()) != 0) {
+      throw std::runtime_error(fmt::format("{}: {}; setting it aside as {} failed: {}",
+                                           damage.path(), damage.problem(), aside,
+                                           std::strerror(errno)));
+    }
+    start.notes.push_back(
+        fmt::format("{}: {}; set aside as {}", damage.path(), damage.problem(), aside));
+    return open();
+  }
+}
+
 }  // namespace
 
 AgentTable::AgentTable(const AgentOptions& options)
     : options_(options),
-      chip_(&SimChip::deviceAttach(options.device, options.stateDirectory, options.capacity)),
+      chip_(openedSettingDamageAside(
+          options, start_,
+          [&options] {
+            return &SimChip::deviceAttach(options.device, options.stateDirectory, options.capacity);
+          })),
       driver_(nullptr),
       queries_(nullptr, 0, options.device, options.pipe) {
   try {
@@ -65,8 +97,10 @@ AgentTable::AgentTable(const AgentOptions& options)
     queries_ = DriverQueries(driver_, session_, options.device, options.pipe);
     checkPipe(queries_, options);
     // One record for each entry the chip can hold, and one for the default entry.
-    keys_ = MbbVrellKey::VrellKeyManager::VrellKeyManagerIs(options.stateDirectory, options.device,
-                                                            tableName, chip_->capacity() + 1);
+    keys_ = openedSettingDamageAside(options, start_, [&] {
+      return MbbVrellKey::VrellKeyManager::VrellKeyManagerIs(options.stateDirectory, options.device,
+                                                             tableName, chip_->capacity() + 1);
+    });
     statuses_ = BfnTableStatusManager::StatusManager::StatusManagerIs();
     statuses_->statusesReserve(records().records());  // the entry point starts one per record
     U64 changesBefore = chip_->changes();

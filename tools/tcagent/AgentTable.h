@@ -35,6 +35,9 @@ struct AgentOptions {
   // the entry point left unlearnt after a damaged record.
   bool adoptUntracked = false;
   std::vector<FaultRequest> faults;  // injected once the driver library is loaded
+  // Set a damaged chip state or key store aside (as PATH.damaged) and start with a fresh one,
+  // as a command that sets the whole table may: the entries or the records are learnt again.
+  bool damagedStateSetAside = false;
 };
 
 // What the start of an agent lifetime found.
@@ -51,7 +54,7 @@ class AgentTable {
  public:
   // Raises std::runtime_error when the chip, the driver or the key store cannot be used,
   // DriverRefusal when a driver call that the start makes is refused, and whatever the entry
-  // point raises. Nothing persisted is changed then.
+  // point raises. Nothing persisted is changed then, but for a damaged file set aside.
   explicit AgentTable(const AgentOptions& options);
   ~AgentTable();
   AgentTable(const AgentTable&) = delete;
@@ -90,6 +93,7 @@ class AgentTable {
   void release() noexcept;
 
   AgentOptions options_;
+  StartReport start_;  // before the chip: attaching it may add a note
   SimChip::TernaryTable* chip_;
   void* driver_;
   U32 session_ = 0;
@@ -97,7 +101,6 @@ class AgentTable {
   MbbVrellKey::VrellKeyManager::Ptr keys_;
   BfnTableStatusManager::StatusManager::Ptr statuses_;
   BfIngressTrafficClass::IngressTrafficClassTable::Ptr table_;
-  StartReport start_;
 };
 
 }  // namespace TcAgent

@@ -29,6 +29,9 @@ AgentOptions agentOptionsOf(const CommandLine& line) {
   options.factory = loadPluginEntryPoint();
   options.adoptUntracked = true;
   options.faults = line.faults;
+  // A command that sets the whole table does not need what a damaged state file held.
+  options.damagedStateSetAside =
+      (line.command == "apply" || line.command == "clear") && !line.dryRun;
   return options;
 }
 

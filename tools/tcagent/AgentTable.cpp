@@ -1,15 +1,20 @@
 #include "tools/tcagent/AgentTable.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
+#include <string_view>
 
 #include <fmt/format.h>
 
 #include "sim/chip/Devices.h"
 #include "sim/support/MappedFile.h"
+#include "sim/support/StateFileHeader.h"
 #include "tools/tcagent/Quoted.h"
 #include "tools/tcagent/StartCheck.h"
 #include "tools/tcagent/UsageError.h"
@@ -56,12 +61,13 @@ std::string entryScopeRefused(U16 pipe, const std::string& refusal) {
       pipe == pdAllPipes ? "the --pipe they were programmed with" : "no --pipe", refusal);
 }
 
-// Opens a state file through `open`. A damaged one is set aside, when the options allow, and
-// made afresh by opening it again; otherwise the refusal says which commands set it aside.
+// Opens a state file through `open`, given null. A damaged one is set aside, when the options
+// allow, and made afresh by `open` given the path it was set aside at; otherwise the refusal
+// says which commands set it aside.
 template <class Open>
 auto openedSettingDamageAside(const AgentOptions& options, StartReport& start, Open open) {
   try {
-    return open();
+    return open(nullptr);
   } catch (const SimSupport::DamagedFile& damage) {
     if (!options.damagedStateSetAside) {
       throw std::runtime_error(std::string(damage.what()) +
@@ -75,8 +81,32 @@ auto openedSettingDamageAside(const AgentOptions& options, StartReport& start, O
     }
     start.notes.push_back(
         fmt::format("{}: {}; set aside as {}", damage.path(), damage.problem(), aside));
-    return open();
+    return open(&aside);
   }
+}
+
+// The capacity that the header of the chip state at `path` gives, if a chip may have it.
+std::optional<U32> chipCapacityRecorded(const std::string& path) {
+  const int file = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (file < 0) return std::nullopt;
+  SimSupport::StateFileHeader header{};
+  const bool whole = ::pread(file, &header, sizeof header, 0) == sizeof header;
+  ::close(file);
+  const SimSupport::StateFileFormat& format = SimChip::StateLayout::format;
+  if (!whole || std::string_view(header.magic, sizeof header.magic) != format.magic ||
+      header.capacity == 0 || header.capacity > format.maxCapacity) {
+    return std::nullopt;
+  }
+  return header.capacity;
+}
+
+// Attaches the device's chip. One made afresh in place of a damaged one set aside at
+// `damaged` keeps its size, unless another was asked for.
+SimChip::TernaryTable& chipAttached(const AgentOptions& options, const std::string* damaged) {
+  U32 capacity = options.capacity;
+  if (damaged && !options.capacityGiven)
+    capacity = chipCapacityRecorded(*damaged).value_or(capacity);
+  return SimChip::deviceAttach(options.device, options.stateDirectory, capacity);
 }
 
 }  // namespace
@@ -85,9 +115,7 @@ AgentTable::AgentTable(const AgentOptions& options)
     : options_(options),
       chip_(openedSettingDamageAside(
           options, start_,
-          [&options] {
-            return &SimChip::deviceAttach(options.device, options.stateDirectory, options.capacity);
-          })),
+          [&options](const std::string* damaged) { return &chipAttached(options, damaged); })),
       driver_(nullptr),
       queries_(nullptr, 0, options.device, options.pipe) {
   try {
@@ -97,7 +125,7 @@ AgentTable::AgentTable(const AgentOptions& options)
     queries_ = DriverQueries(driver_, session_, options.device, options.pipe);
     checkPipe(queries_, options);
     // One record for each entry the chip can hold, and one for the default entry.
-    keys_ = openedSettingDamageAside(options, start_, [&] {
+    keys_ = openedSettingDamageAside(options, start_, [&](const std::string*) {
       return MbbVrellKey::VrellKeyManager::VrellKeyManagerIs(options.stateDirectory, options.device,
                                                              tableName, chip_->capacity() + 1);
     });

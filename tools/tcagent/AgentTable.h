@@ -29,6 +29,9 @@ struct AgentOptions {
   U8 device = 0;
   U16 pipe = 0xFFFF;
   U32 capacity = SimChip::TernaryTable::defaultCapacity;  // of a chip made afresh
+  // The capacity was asked for: a chip made afresh in place of a damaged one takes it, not the
+  // damaged one's.
+  bool capacityGiven = false;
   TableFactory factory = &ingressTrafficClassTableFactory;
   // Take into keeping the entries that the chip holds and no record names (an agent killed
   // between the driver's answer and the record write leaves such an entry), and complete what

@@ -26,6 +26,7 @@ AgentOptions agentOptionsOf(const CommandLine& line) {
   options.device = line.device;
   options.pipe = line.pipe;
   options.capacity = line.capacity;
+  options.capacityGiven = line.capacityGiven;
   options.factory = loadPluginEntryPoint();
   options.adoptUntracked = true;
   options.faults = line.faults;

@@ -1,6 +1,6 @@
-// No state wedges tcagent: whatever a removed state file, two agents making the same state, or
-// records that contradict each other or the chip left, every later command works, and what the
-// run cannot use it refuses at once, naming the one file to remove.
+// No state wedges tcagent: whatever a removed or damaged state file, two agents making the same
+// state, or records that contradict each other or the chip left, an apply works, and what a run
+// that reads the table cannot use it refuses at once, naming the file.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -65,9 +65,10 @@ class ExampleStateTest : public TcAgentTest, public ::testing::WithParamInterfac
 
 using EachDriverStateTest = ExampleStateTest<const char*>;
 
-// A --capacity applies only to a chip made afresh, as after the chip state is removed (the
-// tool's advice when it is damaged); the key store, made for the old chip, then grows.
-TEST_P(EachDriverStateTest, AfterTheChipStateIsRemovedALargerChipIsMadeAndUsed) {
+// A --capacity applies only to a chip made afresh, as after the chip state is removed; the key
+// store, made for the old chip, then grows. A chip made afresh in place of a damaged one keeps
+// the damaged one's size, unless another is asked for.
+TEST_P(EachDriverStateTest, AChipMadeAfreshHasTheSizeAskedForOrTheDamagedOnes) {
   const Outcome kept = tcagent({"--capacity", "2048", "show", "--format", "json"});
   EXPECT_EQ(kept.err,
             "tcagent: note: the chip's table has 512 entries; --capacity 2048 applies only to a "
@@ -76,8 +77,17 @@ TEST_P(EachDriverStateTest, AfterTheChipStateIsRemovedALargerChipIsMadeAndUsed) 
   EXPECT_EQ(tcagent({"--capacity", "512", "show"}).err, "");
   ASSERT_EQ(::unlink(chipStatePath(state).c_str()), 0);
   expectApplied(entriesAtPriorities(1000), {"--capacity", "2048"});
-  EXPECT_EQ(nlohmann::json::parse(outputOf({"show", "--format", "json"})).at("capacity"), 2048);
+  auto capacity = [this] {
+    return nlohmann::json::parse(outputOf({"show", "--format", "json"})).at("capacity");
+  };
+  EXPECT_EQ(capacity(), 2048);
+  const std::string chip = chipStatePath(state);
+  std::filesystem::resize_file(chip, std::filesystem::file_size(chip) + 1);
   expectApplied(example);
+  EXPECT_EQ(capacity(), 2048);
+  std::filesystem::resize_file(chip, std::filesystem::file_size(chip) + 1);
+  expectApplied(example, {"--capacity", "1024"});
+  EXPECT_EQ(capacity(), 1024);
 }
 
 // Records of keys up to the largest there is are kept, and new keys start again from 1.

@@ -6,11 +6,15 @@
 
 namespace TcAgent {
 
-std::string escapedText(std::string_view text, std::size_t lengthMax) {
+namespace {
+
+// `text` up to `lengthMax` bytes, with every byte that is not printable ASCII, or is `escaped`,
+// written as \xNN.
+std::string escapedBytes(std::string_view text, std::size_t lengthMax, char escaped) {
   std::string written;
   for (std::size_t at = 0; at < text.size() && at < lengthMax; ++at) {
     unsigned char byte = static_cast<unsigned char>(text[at]);
-    if (byte >= 0x20 && byte < 0x7F && byte != '\\') {
+    if (byte >= 0x20 && byte < 0x7F && byte != escaped) {
       written += static_cast<char>(byte);
     } else {
       written += fmt::format("\\x{:02x}", byte);
@@ -18,6 +22,16 @@ std::string escapedText(std::string_view text, std::size_t lengthMax) {
   }
   if (text.size() > lengthMax) written += "...";
   return written;
+}
+
+}  // namespace
+
+std::string escapedText(std::string_view text, std::size_t lengthMax) {
+  return escapedBytes(text, lengthMax, '\\');
+}
+
+std::string lineText(std::string_view text) {
+  return escapedBytes(text, text.size(), '\0');
 }
 
 std::string escapedPath(std::string_view path) {

@@ -16,5 +16,8 @@ std::string escapedText(std::string_view text, std::size_t lengthMax = quotedLen
 // A path or a system message that holds one, as messages and JSON output carry it: escaped,
 // and cut only past the longest path the system takes.
 std::string escapedPath(std::string_view path);
+// A message as one line of text, whatever the paths and names in it: bytes that are not
+// printable ASCII written \xNN; backslashes are kept, as the message may hold escapes already.
+std::string lineText(std::string_view text);
 
 }  // namespace TcAgent

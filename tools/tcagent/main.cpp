@@ -18,13 +18,12 @@ namespace {
 int failed(int status, const std::string& message, bool json, const std::string& file = "",
            std::optional<unsigned> line = std::nullopt) {
   if (json) {
-    Json error = {{"error", {{"message", message}, {"status", status}}}};
+    Json error = {{"error", {{"message", lineText(message)}, {"status", status}}}};
     if (!file.empty()) error["error"]["file"] = file;
     if (line) error["error"]["line"] = *line;
-    // A message may quote bytes that are not UTF-8; JSON carries them replaced.
-    std::cout << error.dump(-1, ' ', false, Json::error_handler_t::replace) << "\n";
+    std::cout << error.dump() << "\n";
   } else {
-    std::cerr << "tcagent: " << message << "\n";
+    std::cerr << "tcagent: " << lineText(message) << "\n";
   }
   return status;
 }

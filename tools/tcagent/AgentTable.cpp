@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -65,7 +66,7 @@ std::string entryScopeRefused(U16 pipe, const std::string& refusal) {
 // allow, and made afresh by `open` given the path it was set aside at; otherwise the refusal
 // says which commands set it aside.
 template <class Open>
-auto openedSettingDamageAside(const AgentOptions& options, StartReport& start, Open open) {
+auto openedSettingDamageAside(const AgentOptions& options, Open open) {
   try {
     return open(nullptr);
   } catch (const SimSupport::DamagedFile& damage) {
@@ -79,25 +80,36 @@ auto openedSettingDamageAside(const AgentOptions& options, StartReport& start, O
                                            damage.path(), damage.problem(), aside,
                                            std::strerror(errno)));
     }
-    start.notes.push_back(
-        fmt::format("{}: {}; set aside as {}", damage.path(), damage.problem(), aside));
+    options.noted(fmt::format("{}: {}; set aside as {}", damage.path(), damage.problem(), aside));
     return open(&aside);
   }
 }
 
-// The capacity that the header of the chip state at `path` gives, if a chip may have it.
+// The capacity of the damaged chip state at `path`, if a chip may have it: the one that makes
+// its size whole, else its header's (a file a byte short or long).
 std::optional<U32> chipCapacityRecorded(const std::string& path) {
   const int file = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
   if (file < 0) return std::nullopt;
+  struct stat status {};
   SimSupport::StateFileHeader header{};
-  const bool whole = ::pread(file, &header, sizeof header, 0) == sizeof header;
+  const bool read =
+      ::fstat(file, &status) == 0 && ::pread(file, &header, sizeof header, 0) == sizeof header;
   ::close(file);
+  if (!read) return std::nullopt;
   const SimSupport::StateFileFormat& format = SimChip::StateLayout::format;
-  if (!whole || std::string_view(header.magic, sizeof header.magic) != format.magic ||
-      header.capacity == 0 || header.capacity > format.maxCapacity) {
-    return std::nullopt;
+  auto possible = [&format](U64 capacity) {
+    return capacity >= 1 && capacity <= format.maxCapacity;
+  };
+  const auto size = static_cast<U64>(status.st_size);
+  if (size > format.headerBytes && (size - format.headerBytes) % format.itemBytes == 0) {
+    const U64 whole = (size - format.headerBytes) / format.itemBytes;
+    if (possible(whole)) return static_cast<U32>(whole);
   }
-  return header.capacity;
+  if (std::string_view(header.magic, sizeof header.magic) == format.magic &&
+      possible(header.capacity)) {
+    return header.capacity;
+  }
+  return std::nullopt;
 }
 
 // Attaches the device's chip. One made afresh in place of a damaged one set aside at
@@ -114,7 +126,7 @@ SimChip::TernaryTable& chipAttached(const AgentOptions& options, const std::stri
 AgentTable::AgentTable(const AgentOptions& options)
     : options_(options),
       chip_(openedSettingDamageAside(
-          options, start_,
+          options,
           [&options](const std::string* damaged) { return &chipAttached(options, damaged); })),
       driver_(nullptr),
       queries_(nullptr, 0, options.device, options.pipe) {
@@ -125,7 +137,7 @@ AgentTable::AgentTable(const AgentOptions& options)
     queries_ = DriverQueries(driver_, session_, options.device, options.pipe);
     checkPipe(queries_, options);
     // One record for each entry the chip can hold, and one for the default entry.
-    keys_ = openedSettingDamageAside(options, start_, [&](const std::string*) {
+    keys_ = openedSettingDamageAside(options, [&](const std::string*) {
       return MbbVrellKey::VrellKeyManager::VrellKeyManagerIs(options.stateDirectory, options.device,
                                                              tableName, chip_->capacity() + 1);
     });

@@ -7,6 +7,7 @@
 // killed agent or a damaged store left (see StartCheck.h).
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,9 @@ struct AgentOptions {
   // Set a damaged chip state or key store aside (as PATH.damaged) and start with a fresh one,
   // as a command that sets the whole table may: the entries or the records are learnt again.
   bool damagedStateSetAside = false;
+  // Told what the user should know as the start finds it (damage found and set right), so that
+  // a start that then fails has still said what it changed.
+  std::function<void(const std::string& note)> noted = [](const std::string&) {};
 };
 
 // What the start of an agent lifetime found.
@@ -50,7 +54,6 @@ struct StartReport {
   U32 damaged = 0;     // records that contradicted the chip or each other, erased
   U32 adopted = 0;     // entries taken into keeping that no record named
   U64 programmed = 0;  // changes to the chip while starting: none, unless something is wrong
-  std::vector<std::string> notes;  // what the user should know: damage found and set right
 };
 
 class AgentTable {
@@ -96,7 +99,6 @@ class AgentTable {
   void release() noexcept;
 
   AgentOptions options_;
-  StartReport start_;  // before the chip: attaching it may add a note
   SimChip::TernaryTable* chip_;
   void* driver_;
   U32 session_ = 0;
@@ -104,6 +106,7 @@ class AgentTable {
   MbbVrellKey::VrellKeyManager::Ptr keys_;
   BfnTableStatusManager::StatusManager::Ptr statuses_;
   BfIngressTrafficClass::IngressTrafficClassTable::Ptr table_;
+  StartReport start_;
 };
 
 }  // namespace TcAgent

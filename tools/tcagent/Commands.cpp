@@ -12,6 +12,7 @@
 #include "tools/tcagent/PolicyCheck.h"
 #include "tools/tcagent/PolicyDocument.h"
 #include "tools/tcagent/Progress.h"
+#include "tools/tcagent/Quoted.h"
 #include "tools/tcagent/Show.h"
 #include "tools/tcagent/StateLocation.h"
 
@@ -19,7 +20,7 @@ namespace TcAgent {
 
 namespace {
 
-AgentOptions agentOptionsOf(const CommandLine& line) {
+AgentOptions agentOptionsOf(const CommandLine& line, std::ostream& err) {
   AgentOptions options;
   options.stateDirectory = prepareStateDirectory(line.stateDirectory, line.stateDirectoryGiven);
   options.driverPath = driverPath(line.driver);
@@ -33,15 +34,16 @@ AgentOptions agentOptionsOf(const CommandLine& line) {
   // A command that sets the whole table does not need what a damaged state file held.
   options.damagedStateSetAside =
       (line.command == "apply" || line.command == "clear") && !line.dryRun;
+  options.noted = [&err](const std::string& note) {
+    err << "tcagent: note: " << lineText(note) << "\n";
+  };
   return options;
 }
 
 // Tells what the start set right, and a --capacity that the existing chip does not have.
 void reportStart(const AgentTable& agent, const CommandLine& line, std::ostream& err) {
   for (const std::string& note : agent.records().corruptionMessages())
-    err << "tcagent: note: " << note << "; the record was dropped\n";
-  for (const std::string& note : agent.start().notes)
-    err << "tcagent: note: " << note << "\n";
+    err << "tcagent: note: " << lineText(note) << "; the record was dropped\n";
   if (line.capacityGiven && agent.chip().capacity() != line.capacity) {
     err << fmt::format(
         "tcagent: note: the chip's table has {} entries; --capacity {} applies only to a chip "
@@ -75,7 +77,7 @@ int runApply(const CommandLine& line, const Policy& policy, const char* unchange
     for (const Finding& finding : found.findings)
       err << "tcagent: warning: " << findingLine(policy, finding) << "\n";
   }
-  AgentTable agent(agentOptionsOf(line));
+  AgentTable agent(agentOptionsOf(line, err));
   reportStart(agent, line, err);
   TableRows rows = tableRows(agent);
   Plan plan =
@@ -146,7 +148,7 @@ int runCommand(const CommandLine& line, std::ostream& out, std::ostream& err) {
   if (line.command == "clear") {
     return runApply(line, Policy{"clear", {}, std::nullopt, 0}, "the table was empty", out, err);
   }
-  AgentTable agent(agentOptionsOf(line));
+  AgentTable agent(agentOptionsOf(line, err));
   reportStart(agent, line, err);
   if (line.command == "show") {
     showTable(agent, line.fields, line.format, out);

@@ -205,7 +205,7 @@ class Check {
           break;
         case Verdict::contradicts:
           ++report_.damaged;
-          report_.notes.push_back(
+          agent_.options().noted(
               fmt::format("dropped the record of key {}: {}; the chip's entry "
                           "is adopted",
                           check.key, reasons_.at(check.key)));

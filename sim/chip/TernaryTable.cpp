@@ -86,7 +86,7 @@ void TernaryTable::validateHeader(U32 device) const {
   const Header& header = *header_;
   const U32 capacity = header.file.capacity;
   if (header.device != device) {
-    file_.refuse("holds the state of device " + std::to_string(header.device));
+    file_.refuseAsDamaged("holds the state of device " + std::to_string(header.device));
   }
   if (header.entryScope > 2) {
     file_.refuseAsDamaged("entry scope " + std::to_string(header.entryScope));

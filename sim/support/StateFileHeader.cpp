@@ -22,8 +22,10 @@ const StateFileHeader& StateFileFormat::validHeader(const MappedFile& file) cons
     file.refuseAsDamaged("the file of " + std::to_string(size) + " bytes is shorter than a header");
   }
   const auto& header = *static_cast<const StateFileHeader*>(file.data());
+  // At its own path, a file that does not begin as one of its kind is damaged (zeroed, say);
+  // one of a version this program does not know may be a newer program's, and is refused.
   if (std::string_view(header.magic, sizeof header.magic) != magic) {
-    file.refuse("not a " + std::string(name) + " file");
+    file.refuseAsDamaged("the header does not begin with " + std::string(magic));
   }
   if (header.version != version) {
     file.refuse(std::string(name) + " of unknown version " + std::to_string(header.version));

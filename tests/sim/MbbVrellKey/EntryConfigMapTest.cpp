@@ -224,7 +224,7 @@ TEST_F(EntryConfigMapTest, DamagedHeaderIsRefusedWithItsReasonAndItsRemovalStart
   // What the refusal says, and the damage to a store of capacity 4. The checks that every state
   // file's header shares are tested in full on the chip's state.
   const std::pair<const char*, std::function<void()>> damages[] = {
-      {"not a key store file", written(0, 'X')},
+      {"damaged key store: the header does not begin with TCKEYS01", written(0, 'X')},
       {"damaged key store: capacity 5 does not fit the file of 160 bytes",
        written(capacityAt, U32{5})},
       {"damaged key store: capacity 1048578 does not fit the file of 160 bytes",

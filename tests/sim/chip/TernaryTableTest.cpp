@@ -83,7 +83,7 @@ TEST_F(TernaryTableTest, DamagedStateIsRefusedWithItsReasonAndItsRemovalStartsAf
   };
   // What the refusal says, and the damage to a state of capacity 4 that holds two entries.
   const std::pair<const char*, std::function<void()>> damages[] = {
-      {"not a chip state file", written(0, 'X')},
+      {"damaged chip state: the header does not begin with TCCHIP01", written(0, 'X')},
       {"chip state of unknown version 2", written(versionAt, U32{2})},
       {"damaged chip state: the file of 20 bytes is shorter than a header", resizing(path, 20)},
       {"damaged chip state: a header of 49 bytes and slots of 40 bytes",
@@ -102,7 +102,7 @@ TEST_F(TernaryTableTest, DamagedStateIsRefusedWithItsReasonAndItsRemovalStartsAf
       {"damaged chip state: default entry", written(defaultWordAt, U64{0})},
       {"damaged chip state: slot 0 state", written(slotAt(0), U64{3})},
       {"damaged chip state: slot 1 repeats the key of another entry", firstSlotCopied},
-      {"holds the state of device 2", written(deviceAt, U32{2})},
+      {"damaged chip state: holds the state of device 2", written(deviceAt, U32{2})},
   };
   for (const auto& [message, damage] : damages) {
     SCOPED_TRACE(message);

@@ -85,6 +85,10 @@ TEST_P(EachDriverStateTest, AChipMadeAfreshHasTheSizeAskedForOrTheDamagedOnes) {
   std::filesystem::resize_file(chip, std::filesystem::file_size(chip) + 1);
   expectApplied(example);
   EXPECT_EQ(capacity(), 2048);
+  // A damaged capacity: the file's size gives the chip's.
+  SimTesting::fileBytesAre(chip, offsetof(SimSupport::StateFileHeader, capacity), U32{1} << 20);
+  expectApplied(example);
+  EXPECT_EQ(capacity(), 2048);
   std::filesystem::resize_file(chip, std::filesystem::file_size(chip) + 1);
   expectApplied(example, {"--capacity", "1024"});
   EXPECT_EQ(capacity(), 1024);
@@ -258,6 +262,15 @@ TEST_P(OversizedHeaderTest, IsRefusedAtOnceAndSetAsideByAnApply) {
   EXPECT_EQ(applied.out, header.applied);
   EXPECT_THAT(applied.err, HasSubstr("; set aside as " + path + ".damaged\n"));
   EXPECT_TRUE(std::filesystem::exists(path + ".damaged"));
+  EXPECT_EQ(chipLines(state), example);
+  EXPECT_TRUE(recordsNameExactlyTheChipEntries(state));
+
+  // A file zeroed in place does not begin as one of its kind: an apply sets it aside too.
+  const auto size = std::filesystem::file_size(path);
+  std::filesystem::resize_file(path, 0);
+  std::filesystem::resize_file(path, size);
+  const Outcome zeroed = tcagent({"apply", EXAMPLE_POLICY});
+  EXPECT_EQ(zeroed.status, 0) << zeroed.err;
   EXPECT_EQ(chipLines(state), example);
   EXPECT_TRUE(recordsNameExactlyTheChipEntries(state));
 }

@@ -85,6 +85,10 @@ auto openedSettingDamageAside(const AgentOptions& options, Open open) {
   }
 }
 
+bool chipMayHave(U64 capacity) {
+  return capacity >= 1 && capacity <= SimChip::StateLayout::maxCapacity;
+}
+
 // The capacity of the damaged chip state at `path`, if a chip may have it: the one that makes
 // its size whole, else its header's (a file a byte short or long).
 std::optional<U32> chipCapacityRecorded(const std::string& path) {
@@ -97,16 +101,13 @@ std::optional<U32> chipCapacityRecorded(const std::string& path) {
   ::close(file);
   if (!read) return std::nullopt;
   const SimSupport::StateFileFormat& format = SimChip::StateLayout::format;
-  auto possible = [&format](U64 capacity) {
-    return capacity >= 1 && capacity <= format.maxCapacity;
-  };
   const auto size = static_cast<U64>(status.st_size);
   if (size > format.headerBytes && (size - format.headerBytes) % format.itemBytes == 0) {
     const U64 whole = (size - format.headerBytes) / format.itemBytes;
-    if (possible(whole)) return static_cast<U32>(whole);
+    if (chipMayHave(whole)) return static_cast<U32>(whole);
   }
   if (std::string_view(header.magic, sizeof header.magic) == format.magic &&
-      possible(header.capacity)) {
+      chipMayHave(header.capacity)) {
     return header.capacity;
   }
   return std::nullopt;

@@ -16,7 +16,6 @@
 #include "sim/chip/Devices.h"
 #include "sim/support/MappedFile.h"
 #include "sim/support/StateFileHeader.h"
-#include "tools/tcagent/Quoted.h"
 #include "tools/tcagent/StartCheck.h"
 #include "tools/tcagent/UsageError.h"
 
@@ -29,7 +28,7 @@ using namespace BfPdIngressTrafficClass;
 
 void* loadDriver(const std::string& path) {
   void* driver = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!driver) throw UsageError("cannot load the driver library: " + escapedPath(::dlerror()));
+  if (!driver) throw UsageError("cannot load the driver library: " + std::string(::dlerror()));
   return driver;
 }
 

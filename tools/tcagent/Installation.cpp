@@ -4,8 +4,6 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "tools/tcagent/Quoted.h"
-
 namespace TcAgent {
 
 namespace {
@@ -44,11 +42,10 @@ std::string driverPath(const std::string& driver) {
 TableFactory loadPluginEntryPoint() {
   std::string path = libraryDirectory() + "/" + pluginFile;
   void* plugin = ::dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL);
-  if (!plugin) throw std::runtime_error("cannot load the plug-in: " + escapedPath(::dlerror()));
+  if (!plugin) throw std::runtime_error("cannot load the plug-in: " + std::string(::dlerror()));
   void* entryPoint = ::dlsym(plugin, entryPointName);
   if (!entryPoint)
-    throw std::runtime_error(escapedPath(path) +
-                             " has no entry point ingressTrafficClassTableFactory");
+    throw std::runtime_error(path + " has no entry point ingressTrafficClassTableFactory");
   return reinterpret_cast<TableFactory>(entryPoint);
 }
 

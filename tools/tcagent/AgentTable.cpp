@@ -61,6 +61,27 @@ std::string entryScopeRefused(U16 pipe, const std::string& refusal) {
       pipe == pdAllPipes ? "the --pipe they were programmed with" : "no --pipe", refusal);
 }
 
+// Renames the damaged file to the first of PATH.damaged, PATH.damaged.1, ... that is free, so
+// that a file set aside earlier is kept; answers the name.
+std::string setAside(const SimSupport::DamagedFile& damage) {
+  constexpr int asideNamesMax = 10;
+  const char* path = damage.path().c_str();
+  for (int number = 0; number < asideNamesMax; ++number) {
+    std::string aside = damage.path() + ".damaged";
+    if (number) aside += "." + std::to_string(number);
+    if (::renameat2(AT_FDCWD, path, AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0) return aside;
+    if (errno != EEXIST) {
+      throw std::runtime_error(fmt::format("{}: {}; setting it aside as {} failed: {}",
+                                           damage.path(), damage.problem(), aside,
+                                           std::strerror(errno)));
+    }
+  }
+  throw std::runtime_error(fmt::format(
+      "{}: {}; it is not set aside, since {}.damaged and {}.damaged.1 to .{} are taken by files "
+      "set aside before: remove those no longer needed",
+      damage.path(), damage.problem(), damage.path(), damage.path(), asideNamesMax - 1));
+}
+
 // Opens a state file through `open`, given null. A damaged one is set aside, when the options
 // allow, and made afresh by `open` given the path it was set aside at; otherwise the refusal
 // says which commands set it aside.
@@ -73,12 +94,7 @@ auto openedSettingDamageAside(const AgentOptions& options, Open open) {
       throw std::runtime_error(std::string(damage.what()) +
                                ", or run apply or clear, which set it aside");
     }
-    const std::string aside = damage.path() + ".damaged";
-    if (::rename(damage.path().c_str(), aside.c_str()) != 0) {
-      throw std::runtime_error(fmt::format("{}: {}; setting it aside as {} failed: {}",
-                                           damage.path(), damage.problem(), aside,
-                                           std::strerror(errno)));
-    }
+    const std::string aside = setAside(damage);
     options.noted(fmt::format("{}: {}; set aside as {}", damage.path(), damage.problem(), aside));
     return open(&aside);
   }

@@ -39,8 +39,9 @@ struct AgentOptions {
   // the entry point left unlearnt after a damaged record.
   bool adoptUntracked = false;
   std::vector<FaultRequest> faults;  // injected once the driver library is loaded
-  // Set a damaged chip state or key store aside (as PATH.damaged) and start with a fresh one,
-  // as a command that sets the whole table may: the entries or the records are learnt again.
+  // Set a damaged chip state or key store aside (as PATH.damaged, or PATH.damaged.N when that is
+  // taken) and start with a fresh one, as a command that sets the whole table may: the entries
+  // or the records are learnt again.
   bool damagedStateSetAside = false;
   // Told what the user should know as the start finds it (damage found and set right), so that
   // a start that then fails has still said what it changed.

@@ -271,6 +271,9 @@ TEST_P(OversizedHeaderTest, IsRefusedAtOnceAndSetAsideByAnApply) {
   std::filesystem::resize_file(path, size);
   const Outcome zeroed = tcagent({"apply", EXAMPLE_POLICY});
   EXPECT_EQ(zeroed.status, 0) << zeroed.err;
+  // The file set aside before is kept.
+  EXPECT_THAT(zeroed.err, HasSubstr("; set aside as " + path + ".damaged.1\n"));
+  EXPECT_EQ(std::filesystem::file_size(path + ".damaged"), header.format->fileBytes(claimed));
   EXPECT_EQ(chipLines(state), example);
   EXPECT_TRUE(recordsNameExactlyTheChipEntries(state));
 }

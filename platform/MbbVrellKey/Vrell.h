@@ -81,6 +81,8 @@ class EntryConfigMap {
   // keeps the message.
   void doCorruptionDetected(const Kiv::String& message);
   const std::vector<Kiv::String>& corruptionMessages() const noexcept { return messages_; }
+  // The damaged records dropped since the store was opened.
+  U32 damagedRecordsDropped() const noexcept { return damagedRecordsDropped_; }
 
   // Writes the record of its key, replacing the one there was; raises std::runtime_error when
   // the store is full.
@@ -104,6 +106,7 @@ class EntryConfigMap {
   U32 unusedFrom_ = 0;
   mutable std::vector<U32> damagedSlots_;
   std::vector<Kiv::String> messages_;
+  U32 damagedRecordsDropped_ = 0;
   U64 version_ = 1;
 };
 

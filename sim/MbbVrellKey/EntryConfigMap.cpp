@@ -190,6 +190,7 @@ void EntryConfigMap::doCorruptionDetected(const Kiv::String& message) {
     if (indexed && *indexed == slot) continue;
     store_->usedIs(slot, 0);
     freeSlots_.push_back(slot);
+    ++damagedRecordsDropped_;
   }
   damagedSlots_.clear();
   ++version_;

@@ -169,6 +169,7 @@ AgentTable::AgentTable(const AgentOptions& options)
     }
     start_.reconciled = table_->helper()->sdkHandles()->entries();
     checkStart(*this, start_);
+    start_.damaged += records().damagedRecordsDropped();
     start_.programmed = chip_->changes() - changesBefore;
   } catch (...) {
     release();

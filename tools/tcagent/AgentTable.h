@@ -50,9 +50,9 @@ struct AgentOptions {
 
 // What the start of an agent lifetime found.
 struct StartReport {
-  U32 reconciled = 0;  // entries the entry point learnt from the records
+  U32 reconciled = 0;  // entries learnt from the records (by the check after a damaged one)
   U32 dropped = 0;     // records of entries the chip no longer holds, erased with their keys
-  U32 damaged = 0;     // records that contradicted the chip or each other, erased
+  U32 damaged = 0;     // damaged records, or ones that contradicted the chip or each other, erased
   U32 adopted = 0;     // entries taken into keeping that no record named
   U64 programmed = 0;  // changes to the chip while starting: none, unless something is wrong
 };

@@ -195,6 +195,7 @@ class Check {
       switch (check.verdict) {
         case Verdict::keep:
           learn(check.key, readBacks_.at(check.key), check.handle);
+          ++report_.reconciled;
           break;
         case Verdict::keepDefault:
           // The table reads the default entry back like any other entry, under a match of its
@@ -202,6 +203,7 @@ class Check {
           // default finds its handle.
           if (match && handles_.entryFound(match) == check.handle) handles_.entryDel(match);
           learn(check.key, table_.defaultMatchSpec(), check.handle);
+          report_.reconciled += !check.learnt;
           break;
         case Verdict::contradicts:
           ++report_.damaged;

@@ -110,6 +110,25 @@ TEST_P(EachDriverStateTest, RecordsOfTheLargestKeysAreKeptAndNewKeysFollowThem) 
   expectApplied(example);
 }
 
+// Damaged records are dropped and counted, the entries after them in the walk are still read
+// back from their records, and the damaged ones' entries are adopted.
+TEST_P(EachDriverStateTest, DamagedRecordsAreCountedAndTheirEntriesAdopted) {
+  for (std::size_t slot : {5, 9}) {
+    SimTesting::fileBytesAre(keyStorePath(state),
+                             sizeof(Vrell::StoreLayout::Header) +
+                                 slot * sizeof(Vrell::StoreLayout::Record) +
+                                 offsetof(Vrell::StoreLayout::Record, checksum),
+                             ~U32{0});
+  }
+  const Outcome shown = tcagent({"show"});
+  EXPECT_EQ(shown.status, 0) << shown.err;
+  EXPECT_THAT(tableOf(shown.out).footer,
+              EndsWith("at start 15 read back from records, 2 damaged records dropped, 2 "
+                       "adopted, nothing programmed"));
+  EXPECT_EQ(sortedLines(tableOf(shown.out).entries), example);
+  EXPECT_TRUE(recordsNameExactlyTheChipEntries(state));
+}
+
 INSTANTIATE_TEST_SUITE_P(Drivers, EachDriverStateTest, ::testing::Values("pd", "bfrt"),
                          [](const auto& info) { return std::string(info.param); });
 

@@ -90,7 +90,46 @@ constexpr std::size_t documentDepthMax = 8;
 // a parse into values gives none for a number too large.
 class DocumentCheck : public nlohmann::json_sax<json> {
  public:
-  explicit DocumentCheck(const LineIndex& lines) : lines_(lines) {}
+  // An iterator over the text that leaves in the check the last byte the parser read.
+  class Reading {
+   public:
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = char;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const char*;
+    using reference = const char&;
+
+    Reading(const char* at, DocumentCheck& check) : at_(at), check_(&check) {}
+    reference operator*() const {
+      check_->read_ = at_;
+      return *at_;
+    }
+    Reading& operator++() {
+      ++at_;
+      return *this;
+    }
+    Reading operator++(int) { return {at_++, *check_}; }
+    bool operator==(const Reading& other) const { return at_ == other.at_; }
+
+   private:
+    const char* at_;
+    DocumentCheck* check_;
+  };
+
+  DocumentCheck(std::string_view text, const LineIndex& lines) : text_(text), lines_(lines) {}
+
+  // A refusal of the check's own is found again, for its line, by a second pass that tracks
+  // the parser's reading: tracking every pass would slow it by half.
+  void run() {
+    try {
+      json::sax_parse(text_, this);
+    } catch (const DocumentError& error) {
+      if (error.line) throw;
+      DocumentCheck located(text_, lines_);
+      json::sax_parse(Reading(text_.data(), located), Reading(text_.end(), located), &located);
+      throw;
+    }
+  }
 
   bool null() override { return true; }
   bool boolean(bool) override { return true; }
@@ -106,7 +145,7 @@ class DocumentCheck : public nlohmann::json_sax<json> {
   }
   bool key(string_t& key) override {
     if (!keys_.back().insert(key).second)
-      throw DocumentError{"key " + quotedText(key) + " given twice", 0};
+      throw DocumentError{"key " + quotedText(key) + " given twice", lineRead()};
     return true;
   }
   bool end_object() override {
@@ -130,10 +169,17 @@ class DocumentCheck : public nlohmann::json_sax<json> {
  private:
   void opened() {
     if (++depth_ > documentDepthMax)
-      throw DocumentError{fmt::format("nested more than {} levels deep", documentDepthMax), 0};
+      throw DocumentError{fmt::format("nested more than {} levels deep", documentDepthMax),
+                          lineRead()};
+  }
+  // 0 while no Reading tracks the parser.
+  unsigned lineRead() const {
+    return read_ ? lines_.lineOf(static_cast<std::size_t>(read_ - text_.data())) : 0;
   }
 
+  std::string_view text_;
   const LineIndex& lines_;
+  const char* read_ = nullptr;  // the last byte the parser read
   std::size_t depth_ = 0;
   std::vector<std::set<std::string>> keys_;  // of each object open around the parse
 };
@@ -280,8 +326,7 @@ Policy policyOfDocument(const std::string& text, const std::string& name) {
                       "control character " + escapedText(std::string_view(&text[nul], 1)));
   }
   try {
-    DocumentCheck check(lines);
-    json::sax_parse(text, &check);
+    DocumentCheck(text, lines).run();
     Policy policy;
     policy.source = name;
     EntriesReader entries(policy, text, lines);

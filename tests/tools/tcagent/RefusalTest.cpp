@@ -98,13 +98,13 @@ const Refusal refusals[] = {
     // The JSON parser would stop at the NUL and take the document before it.
     badFile("DocumentWithNul", "{\"version\": 1, \"entries\": []}\n\0{\"tail"s,
             ":2: ", "control character \\x00"),
-    badFile("DocumentWithAKeyTwice", R"({"version": 1, "version": 1, "entries": []})", ": ",
-            "key 'version' given twice"),
+    badFile("DocumentWithAKeyTwice", "{\"version\": 1,\n\"version\": 1, \"entries\": []}",
+            ":2: ", "key 'version' given twice"),
     // Printing a value nested this deep for the message overflowed the stack.
     badFile("DocumentNestedTooDeep",
             R"({"version": 1, "entries": )" + std::string(100'000, '[') +
                 std::string(100'000, ']') + "}",
-            ": ", "nested more than 8 levels deep"),
+            ":1: ", "nested more than 8 levels deep"),
     badFile("DocumentNumberTooLarge", R"({"version": 1, "entries": [{"priority": 1e400}]})",
             ":1: ", "not a JSON document: number overflow parsing '1e400'"),
     badFile("DocumentFieldUnderBothItsNames",

@@ -87,6 +87,15 @@ std::optional<std::size_t> sizeIfStillAt(int descriptor, const std::string& path
   return static_cast<std::size_t>(open.st_size);
 }
 
+// Gives the open file's every byte a block, so that writing through its mapping never meets a
+// full disk: that would end the process with SIGBUS instead of an error.
+void allocate(int descriptor, std::size_t size, const std::string& path) {
+  if (int error = ::posix_fallocate(descriptor, 0, static_cast<off_t>(size))) {
+    errno = error;
+    fail(path, "allocate");
+  }
+}
+
 void* mapped(int descriptor, std::size_t size, const std::string& path) {
   void* data = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, descriptor, 0);
   if (data == MAP_FAILED) fail(path, "map");
@@ -116,6 +125,7 @@ MappedFile::MappedFile(const std::string& path, const Kind& kind, std::size_t si
       refuseAsDamaged("the file of " + std::to_string(*size) + " bytes is larger than any " +
                       std::string(kind_.name) + " (" + std::to_string(kind_.maxSize) + " bytes)");
     }
+    allocate(file.get(), *size, path_);
     void* data = mapped(file.get(), *size, path_);
     adopt(file.release(), data, *size);
     return;
@@ -141,14 +151,17 @@ bool MappedFile::made(std::size_t size, const Writer& write, Placing placing) {
   hold(file.get(), newPath);
   // Another process may have placed this file at the path, or given up its making.
   if (!sizeIfStillAt(file.get(), newPath)) return false;
-  if (::ftruncate(file.get(), 0) != 0 || ::ftruncate(file.get(), static_cast<off_t>(size)) != 0) {
-    fail(newPath, "size");
-  }
-  void* data = mapped(file.get(), size, newPath);
+  void* data = nullptr;
   try {
+    if (::ftruncate(file.get(), 0) != 0 || ::ftruncate(file.get(), static_cast<off_t>(size)) != 0)
+      fail(newPath, "size");
+    allocate(file.get(), size, newPath);
+    data = mapped(file.get(), size, newPath);
     write(data, size);
   } catch (...) {
-    ::munmap(data, size);
+    // What could not be made whole is not left behind to take room.
+    if (data) ::munmap(data, size);
+    ::unlink(newPath.c_str());
     throw;
   }
   int placed = placing == Placing::over ? ::rename(newPath.c_str(), path_.c_str())

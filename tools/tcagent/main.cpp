@@ -1,6 +1,10 @@
 // tcagent: a small forwarding agent around the ingress traffic-class table.
+#include <fcntl.h>
 #include <malloc.h>
+#include <signal.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <iostream>
 
 #include "tools/tcagent/Apply.h"
@@ -51,18 +55,40 @@ int run(const CommandLine& line) {
   }
 }
 
+// Opens /dev/null on each of standard input, output and error that the caller left closed, so
+// that no state file opened later takes its number and receives the run's output; false when
+// that cannot be done.
+bool standardStreamsOpen() {
+  for (int stream = STDIN_FILENO; stream <= STDERR_FILENO; ++stream) {
+    if (::fcntl(stream, F_GETFD) >= 0 || errno != EBADF) continue;
+    if (::open("/dev/null", stream == STDIN_FILENO ? O_RDONLY : O_WRONLY) != stream) return false;
+  }
+  return true;
+}
+
+// A run whose output could not be written has failed, whatever else it did.
+int withOutputWritten(int status) {
+  if (std::cout.flush()) return status;
+  std::cerr << "tcagent: standard output could not be written\n";
+  return status ? status : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (!standardStreamsOpen()) return 1;
+  // A state file that would pass the file size limit fails to grow with a message, instead of
+  // the signal ending the run.
+  ::signal(SIGXFSZ, SIG_IGN);
   // Arrays past 128 KiB (the maps and lists of a large table) are mapped from the kernel and
   // given back when freed. Left to itself, glibc raises that threshold once such an array is
   // freed, and the next ones come from the heap, where a freed one stays resident.
   ::mallopt(M_MMAP_THRESHOLD, 128 * 1024);
   try {
-    return run(commandLineOf(argc, argv));
+    return withOutputWritten(run(commandLineOf(argc, argv)));
   } catch (const CommandLineExit& exit) {
     std::cout << exit.out;
-    if (exit.status == 0) return 0;
+    if (exit.status == 0) return withOutputWritten(0);
     return failed(exit.status, escapedText(exit.err, 1024) + " (see tcagent --help)", exit.json);
   }
 }

@@ -1,8 +1,11 @@
 // State files as hostile input: links, other kinds of file and other users' files are refused
 // untouched; an empty file, or one left half made under the temporary name, is made again; a file
-// that is there is never rewritten, and one larger than its kind allows is refused.
+// that is there is never rewritten, one larger than its kind allows is refused, and one that
+// cannot be made whole is not left behind.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -105,6 +108,22 @@ TEST_F(MappedFileTest, AFileLargerThanItsKindIsRefusedAsDamagedAndItsRemovalStar
                 path_ + " to start afresh");
   fs::remove(path_);
   EXPECT_EQ(open(64)->size(), 64u);
+}
+
+// As when the disk is full: the file cannot be given its size.
+TEST_F(MappedFileTest, AFileThatCannotBeMadeWholeIsRefusedAndNothingIsLeftBehind) {
+  EXPECT_EXIT(SimTesting::attemptAndExit([this] {
+                const rlimit limit{1024, 1024};
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+                ::signal(SIGXFSZ, SIG_IGN);
+                try {
+                  open(3000);
+                } catch (...) {
+                  if (fs::exists(path_) || fs::exists(path_ + ".new")) std::_Exit(1);
+                  throw;
+                }
+              }),
+              testing::ExitedWithCode(0), "test.state.new: cannot size: File too large");
 }
 
 TEST_F(MappedFileTest, AReplacementTakesThePlaceOfTheFileWholeAndStaysHeld) {

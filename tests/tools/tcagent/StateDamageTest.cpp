@@ -129,6 +129,24 @@ TEST_P(EachDriverStateTest, DamagedRecordsAreCountedAndTheirEntriesAdopted) {
   EXPECT_TRUE(recordsNameExactlyTheChipEntries(state));
 }
 
+// No state file takes the place of a closed standard output or error and receives what the run
+// writes there; a run whose output cannot be written fails.
+TEST_P(EachDriverStateTest, ClosedOutputsLeaveTheStateWholeAndAFullOneFailsTheRun) {
+  auto run = [this](const std::vector<std::string>& arguments, const Launch& launch) {
+    return TcAgentProcess(withOptions(state, arguments), directory, launch).wait();
+  };
+  const Launch closed{.outputsClosed = true};
+  const std::vector<std::string> changed = entriesAtPriorities(3);
+  EXPECT_EQ(run({"apply", writePolicy(changed)}, closed).status, 0);
+  EXPECT_EQ(run({"--fail", "get_entry_count:1", "show"}, closed).status, 1);
+  EXPECT_EQ(chipLines(state), changed);
+  EXPECT_TRUE(recordsNameExactlyTheChipEntries(state));
+
+  const Outcome full = run({"show"}, {.output = "/dev/full"});
+  EXPECT_EQ(full.status, 1);
+  EXPECT_EQ(full.err, "tcagent: standard output could not be written\n");
+}
+
 INSTANTIATE_TEST_SUITE_P(Drivers, EachDriverStateTest, ::testing::Values("pd", "bfrt"),
                          [](const auto& info) { return std::string(info.param); });
 

@@ -55,9 +55,14 @@ TcAgentProcess::TcAgentProcess(const std::vector<std::string>& arguments,
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, launch.input.c_str(), O_RDONLY, 0);
   for (auto [descriptor, path] :
-       {std::pair{STDOUT_FILENO, &outPath_}, {STDERR_FILENO, &errPath_}}) {
-    posix_spawn_file_actions_addopen(&actions, descriptor, path->c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+       {std::pair{STDOUT_FILENO, launch.output.empty() ? outPath_ : launch.output},
+        {STDERR_FILENO, errPath_}}) {
+    if (launch.outputsClosed) {
+      posix_spawn_file_actions_addclose(&actions, descriptor);
+    } else {
+      posix_spawn_file_actions_addopen(&actions, descriptor, path.c_str(),
+                                       O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    }
   }
   std::vector<std::string> variables = environmentWith(launch.environment);
   std::vector<char*> environment;

@@ -76,6 +76,7 @@ int runApply(const CommandLine& line, const Policy& policy, const char* unchange
   if (line.format == Format::text) {
     for (const Finding& finding : found.findings)
       err << "tcagent: warning: " << findingLine(policy, finding) << "\n";
+    if (found.stoppedEarly) err << "tcagent: warning: " << stoppedEarlyText(found) << "\n";
   }
   AgentTable agent(agentOptionsOf(line, err));
   reportStart(agent, line, err);
@@ -126,12 +127,15 @@ int checkPolicy(const CommandLine& line, std::ostream& out) {
     document.member("default", policy.defaultAction.has_value());
     document.member("findings", findingsJson(policy, found));
     document.member("truncated", found.truncated);
+    document.member("stoppedEarly", found.stoppedEarly);
   } else {
     for (const Finding& finding : found.findings)
       out << findingLine(policy, finding) << "\n";
+    if (found.stoppedEarly) out << policy.source << ": " << stoppedEarlyText(found) << "\n";
     out << summary << "\n";
   }
-  return found.findings.empty() ? 0 : 1;
+  // A policy is clean only when the whole of it was checked.
+  return found.findings.empty() && !found.stoppedEarly ? 0 : 1;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <optional>
+#include <span>
 #include <unordered_map>
 
 #include <fmt/format.h>
@@ -19,6 +20,23 @@ U64 bitsOf(const KeyBytes& bytes) {
     bits = bits << 8 | byte;
   return bits;
 }
+
+// Counts the check's comparisons against comparisonsMax.
+class Comparisons {
+ public:
+  explicit Comparisons(PolicyFindings& found) : found_(found) {}
+  // False, and the check stopped early, when `count` more would pass the most it may make.
+  bool made(U64 count) {
+    if (count > comparisonsMax - made_) found_.stoppedEarly = true;
+    if (found_.stoppedEarly) return false;
+    made_ += count;
+    return true;
+  }
+
+ private:
+  PolicyFindings& found_;
+  U64 made_ = 0;
+};
 
 // The entries of one tuple of masks.
 struct MaskGroup {
@@ -79,39 +97,88 @@ void findShadowedAcross(const std::unordered_map<U64, const PolicyEntry*>& highe
   }
 }
 
-// What entries of two mask tuples must share to overlap at one priority.
-struct Overlap {
+// An entry as the overlap search sorts it: by priority, then by mask tuple.
+struct Keyed {
   U32 priority;
-  U64 commonBits;
-  bool operator==(const Overlap&) const = default;
+  U64 mask;
+  U64 value;
+  const PolicyEntry* entry;
 };
 
-struct OverlapHash {
-  std::size_t operator()(const Overlap& overlap) const noexcept {
-    return std::hash<U64>()(overlap.commonBits * 0x9E3779B97F4A7C15ull ^ overlap.priority);
+void overlapFound(const Keyed& one, const Keyed& other, PolicyFindings& found) {
+  if (found.findings.size() == findingsMax) {
+    found.truncated = true;
+    return;
   }
-};
+  bool oneLater = one.entry->line > other.entry->line;
+  found.findings.push_back({Finding::Kind::samePriorityOverlap, oneLater ? one.entry : other.entry,
+                            oneLater ? other.entry : one.entry});
+}
 
-// Entries of one mask tuple never overlap (they would be one key); entries of two tuples
-// overlap when their values agree on the bits both take. Stops at `findingsMax`.
-void findOverlaps(const MaskGroup& first, const MaskGroup& second, std::vector<Finding>& findings,
-                  bool& truncated) {
-  U64 common = first.mask & second.mask;
-  std::unordered_multimap<Overlap, const PolicyEntry*, OverlapHash> byOverlap;
-  byOverlap.reserve(first.entries.size());
-  for (const PolicyEntry* entry : first.entries)
-    byOverlap.emplace(Overlap{entry->key.priority, bitsOf(entry->key.value) & common}, entry);
-  for (const PolicyEntry* entry : second.entries) {
-    auto [begin, end] =
-        byOverlap.equal_range(Overlap{entry->key.priority, bitsOf(entry->key.value) & common});
-    for (auto it = begin; it != end; ++it) {
-      if (findings.size() == findingsMax) {
-        truncated = true;
-        return;
-      }
-      bool entryLater = entry->line > it->second->line;
-      findings.push_back({Finding::Kind::samePriorityOverlap, entryLater ? entry : it->second,
-                          entryLater ? it->second : entry});
+using Run = std::span<const Keyed>;
+
+// Entries of one priority and two mask tuples overlap when their values agree on the bits both
+// tuples take. Entries of one mask tuple never overlap (they would be one key).
+void findOverlaps(Run first, Run second, PolicyFindings& found, Comparisons& comparisons) {
+  const U64 common = first.front().mask & second.front().mask;
+  if (first.size() > second.size()) std::swap(first, second);
+  if (first.size() == 1) {
+    if (!comparisons.made(second.size())) return;
+    for (const Keyed& entry : second)
+      if (((entry.value ^ first.front().value) & common) == 0)
+        overlapFound(entry, first.front(), found);
+    return;
+  }
+  if (!comparisons.made(first.size() + second.size())) return;
+  std::unordered_multimap<U64, const Keyed*> byCommonBits;
+  byCommonBits.reserve(first.size());
+  for (const Keyed& entry : first)
+    byCommonBits.emplace(entry.value & common, &entry);
+  for (const Keyed& entry : second) {
+    auto [begin, end] = byCommonBits.equal_range(entry.value & common);
+    for (auto it = begin; it != end && !found.truncated; ++it)
+      overlapFound(entry, *it->second, found);
+  }
+}
+
+void findOverlaps(const Policy& policy, PolicyFindings& found, Comparisons& comparisons) {
+  std::vector<Keyed> keyed;
+  keyed.reserve(policy.entries.size());
+  for (const PolicyEntry& entry : policy.entries)
+    keyed.push_back({entry.key.priority, bitsOf(entry.key.mask), bitsOf(entry.key.value), &entry});
+  std::sort(keyed.begin(), keyed.end(), [](const Keyed& left, const Keyed& right) {
+    return std::tie(left.priority, left.mask) < std::tie(right.priority, right.mask);
+  });
+  // Each run of one priority and mask tuple is paired with the runs of its priority before it.
+  std::vector<Run> runs;
+  for (auto at = keyed.begin(); at != keyed.end();) {
+    auto runEnd = std::find_if(at, keyed.end(), [&](const Keyed& entry) {
+      return entry.priority != at->priority || entry.mask != at->mask;
+    });
+    const Run run(&*at, static_cast<std::size_t>(runEnd - at));
+    if (!runs.empty() && runs.front().front().priority != at->priority) runs.clear();
+    for (Run earlier : runs) {
+      findOverlaps(earlier, run, found, comparisons);
+      if (found.truncated || found.stoppedEarly) return;
+    }
+    runs.push_back(run);
+    at = runEnd;
+  }
+}
+
+// Finds each entry that an entry of higher precedence covers completely.
+void findShadowed(const Policy& policy, CoveredBy& coveredBy, Comparisons& comparisons) {
+  std::vector<MaskGroup> groups = maskGroups(policy);
+  for (std::size_t higher = 0; higher < groups.size(); ++higher) {
+    findShadowedWithin(groups[higher], coveredBy);
+    const U64 higherMask = groups[higher].mask;
+    std::optional<std::unordered_map<U64, const PolicyEntry*>> higherBest;
+    if (!comparisons.made(groups.size())) return;
+    for (std::size_t lower = 0; lower < groups.size(); ++lower) {
+      if (lower == higher || (higherMask & ~groups[lower].mask) != 0) continue;
+      if (!comparisons.made(groups[lower].entries.size())) return;
+      if (!higherBest) higherBest = bestByValue(groups[higher]);
+      findShadowedAcross(*higherBest, higherMask, groups[lower], coveredBy);
     }
   }
 }
@@ -119,21 +186,11 @@ void findOverlaps(const MaskGroup& first, const MaskGroup& second, std::vector<F
 }  // namespace
 
 PolicyFindings policyFindings(const Policy& policy) {
-  std::vector<MaskGroup> groups = maskGroups(policy);
-  CoveredBy coveredBy;
   PolicyFindings found;
-  for (std::size_t higher = 0; higher < groups.size(); ++higher) {
-    findShadowedWithin(groups[higher], coveredBy);
-    std::optional<std::unordered_map<U64, const PolicyEntry*>> higherBest;
-    for (std::size_t lower = 0; lower < groups.size(); ++lower) {
-      U64 higherMask = groups[higher].mask;
-      if (lower == higher || (higherMask & ~groups[lower].mask) != 0) continue;
-      if (!higherBest) higherBest = bestByValue(groups[higher]);
-      findShadowedAcross(*higherBest, higherMask, groups[lower], coveredBy);
-    }
-    for (std::size_t other = higher + 1; other < groups.size() && !found.truncated; ++other)
-      findOverlaps(groups[higher], groups[other], found.findings, found.truncated);
-  }
+  Comparisons comparisons(found);
+  CoveredBy coveredBy;
+  findShadowed(policy, coveredBy, comparisons);
+  findOverlaps(policy, found, comparisons);
   for (const auto& [entry, by] : coveredBy) {
     if (found.findings.size() == findingsMax) {
       found.truncated = true;
@@ -147,6 +204,14 @@ PolicyFindings policyFindings(const Policy& policy) {
                      std::tie(right.entry->line, right.other->line, right.kind);
             });
   return found;
+}
+
+std::string stoppedEarlyText(const PolicyFindings& found) {
+  if (!found.stoppedEarly) return "";
+  return fmt::format(
+      "the check stopped after {} comparisons, so there may be findings it did not reach: the "
+      "policy's entries have many different tuples of masks",
+      comparisonsMax);
 }
 
 std::string findingText(const Finding& finding) {

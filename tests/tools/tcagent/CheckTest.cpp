@@ -5,6 +5,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
@@ -47,6 +49,29 @@ TEST_F(TcAgentTest, CheckNamesBothLinesOfEveryFinding) {
   EXPECT_EQ(applied.out, "6 added, 0 modified, 0 removed, default set\n");
   EXPECT_THAT(applied.err, HasSubstr("tcagent: warning: " + path + ":2: never applies"));
   EXPECT_THAT(applied.err, HasSubstr("tcagent: warning: " + path + ":4: overlaps line 3"));
+}
+
+// Entries of many tuples of masks are checked in bounded time, and in part: such a policy is
+// not said to be clean.
+TEST_F(TcAgentTest, ACheckThatStopsEarlySaysSo) {
+  const char* const fields[] = {"trust-mode", "default-cos",    "cos",   "dscp", "high-priority",
+                                "decap-type", "cpu-trust-mode", "cpu-tc"};
+  std::vector<std::string> lines;
+  for (std::uint64_t entry = 1; entry <= 20000; ++entry) {
+    const std::uint64_t masks = entry * 0x9E3779B97F4A7C15ull;  // a tuple of its own
+    std::string line = "prio=7";
+    for (unsigned field = 0; field < 8; ++field)
+      line += fmt::format(" {}=0/{}", fields[field], masks >> (8 * field) & 0xFF);
+    lines.push_back(line + " -> tc=1 qid=1");
+  }
+  const std::string path = writePolicy(lines);
+  const Outcome run = TcAgentProcess({"check", path}, directory).wait();
+  EXPECT_EQ(run.status, 1) << run.err;
+  EXPECT_THAT(run.out, HasSubstr(path + ": the check stopped after 134217728 comparisons, so "
+                                        "there may be findings it did not reach"));
+  const nlohmann::json found = nlohmann::json::parse(
+      TcAgentProcess({"check", "--format", "json", path}, directory).wait().out);
+  EXPECT_EQ(found.at("stoppedEarly"), true);
 }
 
 TEST_F(TcAgentTest, TheExamplePolicyIsCleanAndABadOneIsAnError) {

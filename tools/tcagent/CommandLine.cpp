@@ -129,6 +129,7 @@ CommandLine commandLineOf(int argc, const char* const* argv) {
          "make the Nth call (or every call) of driver operation OP fail with STATUS (a number "
          "or a status text such as not-enough-space); may be given more than once")
       ->option_text("OP:STATUS[:N]")
+      ->allow_extra_args(false)
       ->take_all();
 
   CLI::App* apply = app.add_subcommand("apply", "make the table hold exactly the policy in FILE");

@@ -164,7 +164,8 @@ TEST_P(ApplyTest, ARefusalStopsTheApplyAndTheNextApplyConverges) {
   const bool pd = driver == std::string("pd");
   const std::string add = pd ? "table_add_with_setTrafficClassAndEgressQid" : "tableEntryAdd";
   const std::string policy = writePolicy(entriesAtDscp(1, 6));
-  const Outcome full = tcagent({"--fail", add + ":not-enough-space:3", "apply", policy});
+  // --fail takes one value, also after the command and before the file.
+  const Outcome full = tcagent({"apply", "--fail=" + add + ":not-enough-space:3", policy});
   EXPECT_EQ(full.status, 1);
   EXPECT_EQ(full.out, "");
   EXPECT_THAT(full.err,

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include <fmt/format.h>
 
@@ -39,12 +40,20 @@ void checkOwnDirectory(const std::string& path) {
   }
 }
 
+// The path without "." and ".." components or a trailing slash, so that its last component is
+// the directory itself: "link/" and "link/." would name what a link points to.
+std::string lexicallyNormal(const std::string& path) {
+  std::string normal = std::filesystem::path(path).lexically_normal().string();
+  if (normal.size() > 1 && normal.back() == '/') normal.pop_back();
+  return normal;
+}
+
 std::string defaultDirectory() {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
   if (!runtime || !*runtime) return fmt::format("/tmp/tcagent-{}", ::geteuid());
-  std::string directory = runtime;
+  std::string directory = lexicallyNormal(runtime);
   if (directory.front() != '/') {
-    throw UsageError("XDG_RUNTIME_DIR=" + quotedText(directory) +
+    throw UsageError("XDG_RUNTIME_DIR=" + quotedText(runtime) +
                      " is not an absolute path; unset it or give --state");
   }
   try {
@@ -58,8 +67,8 @@ std::string defaultDirectory() {
 }  // namespace
 
 std::string prepareStateDirectory(const std::string& requested, bool given) {
-  std::string directory = given ? requested : defaultDirectory();
-  if (directory.empty()) throw UsageError("--state: an empty path names no directory");
+  if (given && requested.empty()) throw UsageError("--state: an empty path names no directory");
+  std::string directory = given ? lexicallyNormal(requested) : defaultDirectory();
   if (::mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST) {
     refuse(directory, std::string("cannot be made: ") + std::strerror(errno));
   }

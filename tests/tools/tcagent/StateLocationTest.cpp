@@ -102,6 +102,13 @@ const UnsafeLocation unsafeLocations[] = {
        return runtime;
      },
      {"/runtime/tcagent: is a symbolic link"}},
+    {"RuntimeDirectoryALinkNamedWithASlash",
+     [](const std::string& runtime) {
+       directoryMade(runtime + ".real", 0700);
+       EXPECT_EQ(::symlink((runtime + ".real").c_str(), runtime.c_str()), 0);
+       return runtime + "/.";
+     },
+     {"XDG_RUNTIME_DIR: state directory ", "/runtime: is a symbolic link"}},
     {"NotADirectory",
      [](const std::string& runtime) {
        directoryMade(runtime, 0700);
@@ -166,6 +173,18 @@ TEST_F(StateLocationTest, AStateFileThatIsALinkOrAnotherUsersIsRefusedAndLeftAsI
     ASSERT_EQ(::chown(path.c_str(), ::geteuid(), ::getegid()), 0);
   }
   EXPECT_EQ(shownLines(), std::vector<std::string>{"prio=10 dscp=46 -> tc=5 qid=5"});
+}
+
+// A --state that names a link is refused however it is written.
+TEST_F(StateLocationTest, AStateDirectoryThatIsALinkIsRefusedWithATrailingSlashToo) {
+  directoryMade(directory + "/real", 0700);
+  ASSERT_EQ(::symlink("real", state.c_str()), 0);
+  for (const std::string& named : {state, state + "/", state + "/./"}) {
+    const Outcome run = tcagentOn(named, {"show"});
+    EXPECT_EQ(run.status, 2) << named;
+    EXPECT_EQ(run.err, "tcagent: state directory " + state +
+                           ": is a symbolic link; give the directory itself, or remove the link\n");
+  }
 }
 
 // A link planted where a fresh state file is first written, beside its final name, is not

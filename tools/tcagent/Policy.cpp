@@ -153,7 +153,7 @@ PolicyLine entryFormOf(std::string_view line) {
   try {
     Kiv::valueFromStrep(kivTypeTableEntry, line, &entry);
   } catch (const Kiv::Exception& error) {
-    throw LineError{escapedText(error.what())};
+    throw LineError{escapedText(error.what(), reasonLengthMax)};
   }
   auto* action = dynamic_cast<const SetTrafficClassAndEgressQidActionSpec*>(entry.action().ptr());
   if (!action) throw LineError{"missing action: the entry has no traffic class and queue action"};

@@ -76,7 +76,8 @@ std::vector<std::size_t> entryOffsets(std::string_view text) {
 // whole line of the file.
 std::string parseErrorReason(const json::exception& error) {
   std::string_view reason = error.what();
-  return "not a JSON document: " + escapedText(reason.substr(reason.find("] ") + 2), 512);
+  return "not a JSON document: " +
+         escapedText(reason.substr(reason.find("] ") + 2), reasonLengthMax);
 }
 
 // Objects and arrays within one another: a policy document nests five deep (the document, its

@@ -8,6 +8,8 @@
 namespace TcAgent {
 
 inline constexpr std::size_t quotedLengthMax = 64;
+// A parser's reason, which quotes some of its input and must not lose its end.
+inline constexpr std::size_t reasonLengthMax = 512;
 
 // "'abc'", "'\x1b[31m'", "'123456...' (10000000 bytes)"
 std::string quotedText(std::string_view text);

@@ -88,8 +88,10 @@ const Refusal refusals[] = {
     badLine("SecondDefault", "default -> tc=1 qid=1", "a second default action (the first is on"),
     badLine("BadNumber", "prio=3 dscp=4x -> tc=1 qid=1", "bad number '4x' for dscp value"),
     badLine("EntryFormThatDoesNotParse",
-            "Value('BfIngressTrafficClass::IngressTrafficClassTableEntry', ** {'match': 3})",
-            "cannot read attribute 'match': parse error"),
+            "Value('BfIngressTrafficClass::IngressTrafficClassTableEntry', ** {'match': "
+            "Ptr('BfIngressTrafficClass::IngressTrafficClassMatchSpec', ** {'priority': -1})})",
+            "cannot read attribute 'match': cannot read attribute 'priority': parse error at "
+            "position 150: expected a number from 0 to 4294967295, found '-1})})'"),
     badLine("ControlCharacter", "prio=3 dscp=3\x1b[31m -> tc=1 qid=1", "control character \\x1b"),
     badLine("Nul", "prio=3 dscp=3\0 -> tc=1 qid=1"s, "control character \\x00"),
     badLine("LoneCarriageReturn", "prio=3\rdscp=3 -> tc=1 qid=1", "control character \\x0d"),

@@ -38,6 +38,22 @@ void writeToStandardError(const TraceRecord& record) {
                record.text.data());
 }
 
+// Says that an item of KIV_TRACE is ignored, on one line of printable text however long or
+// odd the item.
+void warnIgnored(std::string_view item) {
+  constexpr std::size_t shownMax = 64;
+  std::fputs("KIV_TRACE: ignoring '", stderr);
+  for (unsigned char byte : item.substr(0, shownMax)) {
+    if (byte >= 0x20 && byte < 0x7F) {
+      std::fputc(byte, stderr);
+    } else {
+      std::fprintf(stderr, "\\x%02x", byte);
+    }
+  }
+  std::fprintf(stderr, "%s' (expected handle/level, level -1 to 9)\n",
+               item.size() > shownMax ? "..." : "");
+}
+
 // Reads KIV_TRACE, a comma-separated list of handle/level, when the framework starts.
 void configureFromEnvironment() {
   const char* setting = std::getenv("KIV_TRACE");
@@ -52,8 +68,7 @@ void configureFromEnvironment() {
     long level = std::strtol(levelText.c_str(), &end, 10);
     if (slash == 0 || levelText.empty() || *end != '\0' || level < traceLevelOff ||
         level > traceLevelMax) {
-      std::fprintf(stderr, "KIV_TRACE: ignoring '%.*s' (expected handle/level, level -1 to 9)\n",
-                   static_cast<int>(item.size()), item.data());
+      warnIgnored(item);
       continue;
     }
     traceLevelIs(item.substr(0, slash), static_cast<int>(level));

@@ -4,7 +4,9 @@
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -13,6 +15,7 @@
 #include <vector>
 
 #include "tools/tcagent/DemoPolicy.h"
+#include "tools/tcagent/Quoted.h"
 
 namespace TcAgent {
 
@@ -197,9 +200,14 @@ void otherDriver(Narration& narration) {
 }  // namespace
 
 int runDemo() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "tcagent-demo-XXXXXX").string();
-  if (!::mkdtemp(pattern.data())) {
-    std::cerr << "tcagent: cannot make a temporary directory\n";
+  std::error_code error;
+  std::string pattern =
+      (std::filesystem::temp_directory_path(error) / "tcagent-demo-XXXXXX").string();
+  if (error || !::mkdtemp(pattern.data())) {
+    const char* temporary = std::getenv("TMPDIR");
+    std::cerr << "tcagent: cannot make the demo's directory in "
+              << lineText(temporary ? "TMPDIR=" + std::string(temporary) : "/tmp") << ": "
+              << (error ? error.message() : std::strerror(errno)) << "\n";
     return 1;
   }
   const std::string directory = pattern;

@@ -192,7 +192,10 @@ const json& member(const json& object, const char* name, const std::string& wher
 }
 
 U64 numberOf(const json& value, U64 max, const std::string& what) {
-  if (!value.is_number_unsigned() || value.get<U64>() > max) {
+  // The parser reads -0 as a signed integer.
+  const bool natural =
+      value.is_number_unsigned() || (value.is_number_integer() && value.get<std::int64_t>() == 0);
+  if (!natural || value.get<U64>() > max) {
     throw DocumentError{fmt::format("{} must be a number from 0 to {}, not {}", what, max,
                                     escapedText(value.dump())),
                         0};
@@ -302,7 +305,7 @@ void documentRead(const json& document, Policy& policy) {
   checkKeys(document, {"version", "table", "capacity", "used", "entries", "default", "start"},
             "the document");
   const json& version = member(document, "version", "the document");
-  if (version != documentVersion) {
+  if (!version.is_number_integer() || version != documentVersion) {
     throw DocumentError{fmt::format("document version {} is not one this tcagent reads (it reads "
                                     "version {})",
                                     escapedText(version.dump()), documentVersion),

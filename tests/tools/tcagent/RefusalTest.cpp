@@ -114,6 +114,8 @@ const Refusal refusals[] = {
             ":1: ", "qosMdDscp given twice"),
     badFile("DocumentOfAnUnknownVersion", R"({"version": 2, "entries": []})", ": ",
             "document version 2 is not one"),
+    badFile("DocumentOfAFractionalVersion", R"({"version": 1.0, "entries": []})", ": ",
+            "document version 1.0 is not one"),
     badFile("DocumentValueOutsideItsMask", R"({"version": 1, "entries": [
       {"priority": 1, "match": {"dscp": 46}, "action": {"tc": 1, "qid": 1}},
       {"match": {"dscp": {"value": 3, "mask": 1}}, "action": {"tc": 1, "qid": 1}}]})",

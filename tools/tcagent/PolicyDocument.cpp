@@ -302,6 +302,12 @@ class EntriesReader {
 
 // The document's members other than the entries, which the parse has read into `policy`.
 void documentRead(const json& document, Policy& policy) {
+  if (document.contains("packet")) {
+    throw DocumentError{
+        "the document holds only the entries that a packet matches (\"packet\"), "
+        "not a whole table: show the table without packet fields for a policy",
+        0};
+  }
   checkKeys(document, {"version", "table", "capacity", "used", "entries", "default", "start"},
             "the document");
   const json& version = member(document, "version", "the document");

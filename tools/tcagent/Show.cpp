@@ -168,6 +168,13 @@ void writeDocument(const Shown& shown, const StartReport& start, std::ostream& o
                     {"action", actionJson(shown.rows.defaultEntry->action)}};
   }
   document.member("default", defaultEntry);
+  if (shown.packet) {
+    // Marks the document as a part of the table, which a policy reader refuses to apply.
+    Json packet = Json::object();
+    for (std::size_t field = 0; field < keyFieldCount; ++field)
+      packet[keyFields[field].shortName] = (*shown.packet)[field];
+    document.member("packet", packet);
+  }
   document.member("start", {{"readBack", start.reconciled},
                             {"adopted", start.adopted},
                             {"dropped", start.dropped + start.damaged},

@@ -1,5 +1,7 @@
 // A policy as people write it is read: the README's JSON document, an editor's Windows line ends
-// and byte-order mark, standard input for '-', and a file of any name.
+// and byte-order mark, standard input for '-', and a file of any name; a document of part of the
+// table is not.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -7,6 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "StateFiles.h"
 #include "TcAgentTest.h"
 
 namespace TcAgentTesting {
@@ -32,6 +35,19 @@ TEST_F(DocumentTest, TheReadmeExampleIsWhatShowWritesAfterApplyingIt) {
             "2 added, 0 modified, 0 removed, default set\n");
   EXPECT_EQ(nlohmann::json::parse(outputOf({"show", "--format", "json"})),
             nlohmann::json::parse(example));
+}
+
+// The document of the entries that a packet matches names the packet, and is refused as a
+// policy: applied, it would remove every other entry.
+TEST_F(DocumentTest, TheEntriesAPacketMatchesAreNotTakenForAPolicy) {
+  outputOf({"apply", EXAMPLE_POLICY});
+  const std::string part = outputOf({"show", "--format", "json", "dscp=46"});
+  EXPECT_EQ(nlohmann::json::parse(part).at("packet").at("dscp"), 46);
+  const Outcome applied = tcagent({"apply", writePolicy({part}, "part.json")});
+  EXPECT_EQ(applied.status, 2);
+  EXPECT_THAT(applied.err, ::testing::HasSubstr("the document holds only the entries that a "
+                                                "packet matches"));
+  EXPECT_EQ(chipLines(state), policyFileLines(EXAMPLE_POLICY));
 }
 
 TEST_F(PolicyInputTest, WindowsLineEndsAByteOrderMarkAndStandardInputAreRead) {

@@ -14,6 +14,7 @@
 #include "BfIngressTrafficClass/BfIngressTrafficClass"
 #include "sim/chip/TernaryTable.h"
 #include "tools/tcagent/DriverQueries.h"
+#include "tools/tcagent/EntryKey.h"
 #include "tools/tcagent/Faults.h"
 
 namespace TcAgent {
@@ -21,8 +22,6 @@ namespace TcAgent {
 using TableFactory = BfIngressTrafficClass::IngressTrafficClassTable::Ptr (*)(
     MbbVrellKey::VrellKeyManager::Ptr, BfnTableStatusManager::StatusManager::Ptr, Kiv::VoidPtr, U32,
     U8, U16, Kiv::String);
-
-inline constexpr const char* tableName = "ingressTrafficClass";
 
 struct AgentOptions {
   std::string stateDirectory;

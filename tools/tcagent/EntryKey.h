@@ -10,6 +10,9 @@
 
 namespace TcAgent {
 
+// The table's name, as its key store's file and the JSON document give it.
+inline constexpr const char* tableName = "ingressTrafficClass";
+
 using KeyBytes = std::array<U8, BfIngressTrafficClass::keyFieldCount>;
 
 // The bytes as one number that orders as the bytes do.

@@ -317,6 +317,11 @@ void documentRead(const json& document, Policy& policy) {
                                     escapedText(version.dump()), documentVersion),
                         0};
   }
+  if (auto table = document.find("table"); table != document.end() && *table != tableName) {
+    throw DocumentError{fmt::format("the document is of table {}, not of {}",
+                                    escapedText(table->dump()), tableName),
+                        0};
+  }
   if (!member(document, "entries", "the document").is_array())
     throw DocumentError{"\"entries\" must be an array", 0};
   auto defaultEntry = document.find("default");

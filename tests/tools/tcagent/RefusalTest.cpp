@@ -114,6 +114,8 @@ const Refusal refusals[] = {
             ":1: ", "qosMdDscp given twice"),
     badFile("DocumentOfAnUnknownVersion", R"({"version": 2, "entries": []})", ": ",
             "document version 2 is not one"),
+    badFile("DocumentOfAnotherTable", R"({"version": 1, "table": "egress", "entries": []})", ": ",
+            "the document is of table \"egress\", not of ingressTrafficClass"),
     badFile("DocumentOfAFractionalVersion", R"({"version": 1.0, "entries": []})", ": ",
             "document version 1.0 is not one"),
     badFile("DocumentValueOutsideItsMask", R"({"version": 1, "entries": [

@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <new>
-#include <sstream>
 #include <string>
 
 #include "BfIngressTrafficClass/IngressTrafficClassTableEntry.h"
@@ -67,10 +66,7 @@ TEST_F(TableEntryTest, PrintsAndParsesTheFullAndTheEmptyEntry) {
   for (const auto& [printed, text] :
        {std::pair(full, fullText), std::pair(Entry(), entryText("None", "None"))}) {
     SCOPED_TRACE(text);
-    std::ostringstream streamed;
-    streamed << printed;
     EXPECT_EQ(valueToStrep(printed), text);
-    EXPECT_EQ(streamed.str(), text);
     EXPECT_EQ(Kiv::valueToStrep(kivTypeTableEntry, &printed), text);
     EXPECT_EQ(valueToStrep(parsed(text + " ")), text);
     Entry converted(full.match());
@@ -88,13 +84,6 @@ TEST_F(TableEntryTest, ParsersRefuseMalformedTextAndReleaseWhatTheyMade) {
       {head + "'match': None; 'action': None})",
        "ParseException at " + std::to_string(head.size() + 13)},
       {entryText(objectText("IngressTrafficClassMatchSpec", "'qosMdDscp': 300"), "None"),
-       "AttributeDeserializationException in match"},
-      {entryText(objectText("IngressTrafficClassMatchSpec", "'colour': 1"), "None"),
-       "AttributeDeserializationException in match"},
-      {entryText(objectText("IngressTrafficClassMatchSpec", "'qosMdDscp': 1, 'qosMdDscp': 1"),
-                 "None"),
-       "AttributeDeserializationException in match"},
-      {entryText(objectText("NoSuchSpec", ""), "None"),
        "AttributeDeserializationException in match"},
       {entryText(matchText, objectText("SetTrafficClassAndEgressQidActionSpec", "'actionType': x")),
        "AttributeDeserializationException in action"},

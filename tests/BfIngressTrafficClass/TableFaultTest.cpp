@@ -1,7 +1,6 @@
 // Refused driver calls, on each backend: every entry operation, and on the BF Runtime backend
 // every other kind of call, failing with every kind of status raises the exception of that status
-// and changes nothing, so that it can be retried; a refused read-back gives the empty entry; and
-// the chip's own refusals of a duplicate key and of an entry beyond its capacity.
+// and changes nothing, so that it can be retried; a refused read-back gives the empty entry.
 #include <gtest/gtest.h>
 
 #include <ostream>
@@ -116,14 +115,12 @@ INSTANTIATE_TEST_SUITE_P(BfRtCalls, FaultTest,
                                             ::testing::ValuesIn(bfRtCallSites)),
                          siteName);
 
-class TableRefusalTest : public BackendTest {
- protected:
-  const Match::Ptr match = numberedMatch(1);
-};
+using TableRefusalTest = BackendTest;
 
 // The read-back reports no failure: the table answers with the empty entry.
 TEST_P(TableRefusalTest, ARefusedReadBackGivesTheEmptyEntryWhateverTheStatus) {
   start();
+  const Match::Ptr match = numberedMatch(1);
   program(match, 1, 2);
   const std::string before = stateOf(agent());
   for (DriverStatus status : {9, 10, 6, -1}) {
@@ -132,29 +129,6 @@ TEST_P(TableRefusalTest, ARefusedReadBackGivesTheEmptyEntryWhateverTheStatus) {
   }
   EXPECT_EQ(stateOf(agent()), before);
   EXPECT_TRUE(table().entry(match).action());
-}
-
-TEST_P(TableRefusalTest, TheChipRefusesADuplicateKeyAndAFullTableAndNothingChanges) {
-  TcAgent::AgentOptions small = options();
-  small.capacity = 2;
-  start(small);
-  const Match::Ptr first = numberedMatch(2);
-  program(first, 1, 1);
-  program(numberedMatch(3), 1, 1);
-  const std::string before = stateOf(agent());
-  const std::string addFailed = std::string(backend.labelPrefix) + backend.add + "() failed: ";
-  // An equal-valued match is another object: a new entry, with the key of one in the chip.
-  const Match::Ptr twin = numberedMatch(2);
-  EXPECT_EQ(raisedBy([&] { program(twin, 2, 2); }),
-            std::string(backend.duplicateClass) + " 4: " + addFailed + "Already exists");
-  EXPECT_EQ(raisedBy([&] { program(match, 1, 1); }),
-            "BfTableFull 9: " + addFailed + "Not enough space");
-  EXPECT_EQ(stateOf(agent()), before);
-  EXPECT_FALSE(handles().entryHas(twin) || handles().entryHas(match));
-  EXPECT_FALSE(agent().statuses()->statusHas(twin.ptr()));
-  agent().entryDel(first);
-  program(match, 1, 1);
-  EXPECT_TRUE(agreement(agent()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, TableRefusalTest, ::testing::ValuesIn(backends), backendName);

@@ -2,12 +2,21 @@
 // The classes that derive privately are caught by their own class.
 #pragma once
 
+#include <exception>
 #include <functional>
 #include <string>
+#include <type_traits>
 
 #include "BfIngressTrafficClass/status/BfTableException.h"
 
 namespace BfIngressTrafficClass::Testing {
+
+// Only the classes that derive publicly from BfTableException reach a handler of a base class.
+static_assert(std::is_convertible_v<BfTable::BfTableFull*, std::exception*> &&
+              std::is_convertible_v<BfTable::BfNoSysResources*, std::exception*>);
+static_assert(!std::is_convertible_v<BfTable::BfNotSupported*, BfTable::BfTableException*> &&
+              !std::is_convertible_v<BfTable::BfDuplicateEntry*, BfTable::BfTableException*> &&
+              !std::is_convertible_v<BfTable::BfTryAgain*, BfTable::BfTableException*>);
 
 template <class Exception>
 std::string exceptionText(const char* exceptionClass, const Exception& e) {

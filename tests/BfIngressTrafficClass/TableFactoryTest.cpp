@@ -52,6 +52,18 @@ TEST_P(TableFactoryTest, ThePipeOfTheHelperChoosesTheEntryScope) {
   EXPECT_EQ(agent().chip().entryScope(), 0u);
 }
 
+// Binding the library the helper holds again rebinds that object; another name makes a new one
+// and leaves the old one as it was, for whoever still holds it.
+TEST_P(TableFactoryTest, TheHelperRebindsItsLibraryObjectOfTheSameName) {
+  start();
+  const auto helper = ingressTrafficClassTableHelperFactory(0, 0xFFFF);
+  const auto bound = helper->pdLibIs(backend.driverPath, agent().driver(), 1);
+  EXPECT_EQ(helper->pdLibIs(backend.driverPath, agent().driver(), 2).ptr(), bound.ptr());
+  EXPECT_EQ(bound->sessionId(), 2u);
+  EXPECT_NE(helper->pdLibIs("another", agent().driver(), 3).ptr(), bound.ptr());
+  EXPECT_EQ(bound->sessionId(), 2u);
+}
+
 // Both backends front one chip: a restart over either relearns what the other programmed.
 TEST_P(TableFactoryTest, ARestartOverTheOtherBackendRelearnsEveryEntryAndProgramsNothing) {
   start();

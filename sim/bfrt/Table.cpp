@@ -246,6 +246,7 @@ bf_status_t Table::tableEntryAdd(const bfrt::BfRtSession& session,
   }
   bool ranked = keyInfos_.size() > priorityPosition;
   U32 priority = ranked ? static_cast<U32>(ownedKey->fields().valueAt(priorityPosition)) : 0;
+  if (auto status = chip->pipeTargeted(static_cast<U16>(target.pipe_id))) return status;
   return chip->add(chipKey, priority, actionOf(*ownedData), entryHandle);
 }
 
@@ -282,6 +283,7 @@ bf_status_t Table::tableDefaultEntrySet(const bfrt::BfRtSession& session,
   }
   SimChip::TernaryTable* chip;
   if (auto status = chipFor(session, target, &chip)) return status;
+  if (auto status = chip->pipeTargeted(static_cast<U16>(target.pipe_id))) return status;
   return chip->defaultActionIs(actionOf(*ownedData), entryHandle);
 }
 

@@ -18,7 +18,8 @@ inline constexpr U32 maxCapacity = 1u << 20;
 struct Header {
   SimSupport::StateFileHeader file;  // its items are the slots
   U32 device;
-  U32 entryScope;
+  U16 entryScope;
+  U16 pipeTaken;     // of a single-pipe table's entries, plus one; 0 when none has taken it
   U64 nextSequence;  // order of adding, for entries of equal priority
   U64 defaultWord;   // [31..0] default entry's handle, [39..32] tc, [47..40] qid, [48] set
 };

@@ -270,11 +270,27 @@ U32 TernaryTable::defaultHandle() const noexcept {
   return defaultWord & defaultSetBit ? static_cast<U32>(defaultWord) : 0;
 }
 
+Status TernaryTable::pipeTargeted(U16 pipe) {
+  if (header_->entryScope != 1 || pipe == std::numeric_limits<U16>::max()) {
+    return StatusCode::success;
+  }
+  std::optional<U16> held = pipeHeld();
+  if (held && *held != pipe) return StatusCode::invalidArguments;
+  publish(header_->pipeTaken, static_cast<U16>(pipe + 1));
+  return StatusCode::success;
+}
+
+std::optional<U16> TernaryTable::pipeHeld() const noexcept {
+  const bool empty = entryCount() == 0 && !(header_->defaultWord & defaultSetBit);
+  if (header_->entryScope != 1 || header_->pipeTaken == 0 || empty) return std::nullopt;
+  return static_cast<U16>(header_->pipeTaken - 1);
+}
+
 Status TernaryTable::entryScopeIs(U32 scope) {
   if (scope > 2 || (scope != header_->entryScope && entryCount() != 0)) {
     return StatusCode::invalidArguments;
   }
-  publish(header_->entryScope, scope);
+  publish(header_->entryScope, static_cast<U16>(scope));
   return StatusCode::success;
 }
 

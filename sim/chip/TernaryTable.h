@@ -91,6 +91,11 @@ class TernaryTable {
   // changes only while the table holds no entry.
   Status entryScopeIs(U32 scope);
   U32 entryScope() const noexcept;
+  // The model holds the table of one pipe: of a single-pipe scope, the pipe whose entry or
+  // default action the empty table took first, until it is empty again. The drivers target it
+  // before they add or set the default; 3 for another pipe while the table holds one's.
+  Status pipeTargeted(U16 pipe);
+  std::optional<U16> pipeHeld() const noexcept;
 
   Classification classify(const KeyFields& packet) const;
 

@@ -132,6 +132,7 @@ PdStatus p4_pd_zorvik_switch_ingressTrafficClass_table_add_with_setTrafficClassA
   if (Status status = enter(operation, sessionId, target, &table)) {
     return status;
   }
+  if (Status status = table->pipeTargeted(target.devPipeId)) return status;
   return table->add(key, priority, {action->tc, action->qid}, entryHandle);
 }
 
@@ -158,6 +159,7 @@ PdStatus p4_pd_zorvik_switch_ingressTrafficClass_set_default_action_setTrafficCl
   if (Status status = enter(operation, sessionId, target, &table)) {
     return status;
   }
+  if (Status status = table->pipeTargeted(target.devPipeId)) return status;
   return table->defaultActionIs({action->tc, action->qid}, entryHandle);
 }
 

@@ -51,6 +51,17 @@ void checkPipe(const DriverQueries& queries, const AgentOptions& options) {
   }
 }
 
+// Refuses another pipe than the one whose entries the chip's single-pipe table holds: a run
+// for another pipe would take them for its own, and remove them.
+void checkPipeHeld(const SimChip::TernaryTable& chip, U16 pipe) {
+  const std::optional<U16> held = chip.pipeHeld();
+  if (!held || pipe == pdAllPipes || *held == pipe) return;
+  throw std::runtime_error(fmt::format(
+      "the table holds the entries of pipe {}, and the chip keeps one pipe's table: run with "
+      "--pipe {}, or clear the table that way first",
+      *held, *held));
+}
+
 // The driver refuses to set the table's entry scope for `pipe` only while the table holds
 // entries of the other scope.
 std::string entryScopeRefused(U16 pipe, const std::string& refusal) {
@@ -152,6 +163,7 @@ AgentTable::AgentTable(const AgentOptions& options)
     session_ = openSession(driver_);
     queries_ = DriverQueries(driver_, session_, options.device, options.pipe);
     checkPipe(queries_, options);
+    checkPipeHeld(*chip_, options.pipe);
     // One record for each entry the chip can hold, and one for the default entry.
     keys_ = openedSettingDamageAside(options, [&](const std::string*) {
       return MbbVrellKey::VrellKeyManager::VrellKeyManagerIs(options.stateDirectory, options.device,

@@ -188,6 +188,24 @@ TEST_P(ApplyTest, ARefusalStopsTheApplyAndTheNextApplyConverges) {
   EXPECT_EQ(shownLines(), sorted(entriesAtDscp(1, 6)));
 }
 
+// The entries of one pipe, of another and of all pipes cannot share the table (the chip keeps
+// one pipe's): the run says which pipe to give and changes nothing, and the table works again
+// with it.
+TEST_P(ApplyTest, APipeOtherThanTheEntriesOnesSaysWhichToGive) {
+  outputOf({"--pipe", "2", "apply", writePolicy({"prio=1 dscp=1 -> tc=1 qid=1"})});
+  const Outcome allPipes = tcagent({"show"});
+  EXPECT_EQ(allPipes.status, 1);
+  EXPECT_THAT(allPipes.err, HasSubstr("run with the --pipe they were programmed with"));
+  const Outcome otherPipe = tcagent({"--pipe", "1", "apply", writePolicy({})});
+  EXPECT_EQ(otherPipe.status, 1);
+  EXPECT_EQ(otherPipe.err,
+            "tcagent: the table holds the entries of pipe 2, and the chip keeps one pipe's table: "
+            "run with --pipe 2, or clear the table that way first\n");
+  EXPECT_EQ(outputOf({"--pipe", "2", "clear"}),
+            "0 added, 0 modified, 1 removed, default unchanged\n");
+  EXPECT_EQ(tcagent({"--pipe", "1", "apply", writePolicy({"default -> tc=1 qid=1"})}).status, 0);
+}
+
 // A dry run prints the plan in the order it would be programmed: additions by precedence, then
 // modifications and the default action, then removals from the lowest precedence; it changes
 // nothing.

@@ -178,17 +178,6 @@ TEST_F(TcAgentTest, HelpVersionAndOptionsGoWhereOperatorsPutThem) {
   }
 }
 
-// The entries of one pipe and of all pipes cannot share the table: the run says which pipe to
-// give, and the table works again with it.
-TEST_F(TcAgentTest, APipeOtherThanTheEntriesOnesSaysWhichToGive) {
-  outputOf({"--pipe", "2", "apply", writePolicy({"prio=1 dscp=1 -> tc=1 qid=1"})});
-  const Outcome allPipes = tcagent({"show"});
-  EXPECT_EQ(allPipes.status, 1);
-  EXPECT_THAT(allPipes.err, HasSubstr("run with the --pipe they were programmed with"));
-  EXPECT_EQ(outputOf({"--pipe", "2", "clear"}),
-            "0 added, 0 modified, 1 removed, default unchanged\n");
-}
-
 TEST_F(TcAgentTest, WithJsonAskedForAnErrorIsAJsonObject) {
   const Outcome bad =
       tcagent({"apply", "--format", "json", writePolicy({"prio=1 dscp=x -> tc=1 qid=1"})});

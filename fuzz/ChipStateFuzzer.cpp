@@ -18,9 +18,10 @@ using namespace SimChip::StateLayout;
 std::vector<uint8_t> describedState(FuzzedValues& in) {
   const U32 capacity = 1 + in.next<uint8_t>() % 16;
   const unsigned bits = indexBits(capacity);
-  Header header{fuzzedHeader(format, capacity, in), 0, 0, 0, 0};
+  Header header{fuzzedHeader(format, capacity, in), 0, 0, 0, 0, 0};
   if (in.onceIn(16)) header.device = in.next<U32>();
   header.entryScope = in.next<uint8_t>() % 4;
+  header.pipeTaken = in.next<uint8_t>() % 6;
   header.nextSequence = in.onceIn(8) ? in.next<U64>() : in.next<uint8_t>();
   if (in.onceIn(8)) {
     header.defaultWord = in.next<U64>();

@@ -21,6 +21,10 @@ TableRow rowRead(const AgentTable& agent, U32 handle) {
     throw std::runtime_error(fmt::format(
         "reading entry {:#010x} back: {}; the table was not changed", handle, refusal.what()));
   }
+  // The chip tells keys apart by the bits of their masks only: a value bit outside the mask (of
+  // an entry the agent did not program, or damaged) does not make another key.
+  for (std::size_t field = 0; field < keyFieldCount; ++field)
+    read.key.value[field] &= read.key.mask[field];
   return {read.key, handle, read.action};
 }
 

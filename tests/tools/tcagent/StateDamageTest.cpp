@@ -129,6 +129,20 @@ TEST_P(EachDriverStateTest, DamagedRecordsAreCountedAndTheirEntriesAdopted) {
   EXPECT_TRUE(recordsNameExactlyTheChipEntries(state));
 }
 
+// A value bit outside its entry's mask (a damaged chip state) makes no other key: the chip tells
+// keys apart by their masks' bits, and so does an apply, which finds the table holds the policy.
+TEST_P(EachDriverStateTest, AValueBitOutsideItsMaskMakesNoOtherKey) {
+  SimTesting::fileBytesAre(chipStatePath(state),
+                           sizeof(SimChip::StateLayout::Header) +
+                               4 * sizeof(SimChip::StateLayout::Slot) +
+                               offsetof(SimChip::StateLayout::Slot, value),
+                           U8{0x73});
+  const Outcome applied = tcagent({"apply", EXAMPLE_POLICY});
+  EXPECT_EQ(applied.status, 0) << applied.err;
+  EXPECT_THAT(applied.out, HasSubstr("(the table already holds the policy)"));
+  expectApplied(entriesAtPriorities(3));
+}
+
 // No state file takes the place of a closed standard output or error and receives what the run
 // writes there; a run whose output cannot be written fails.
 TEST_P(EachDriverStateTest, ClosedOutputsLeaveTheStateWholeAndAFullOneFailsTheRun) {

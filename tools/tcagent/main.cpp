@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <iostream>
+#include <optional>
 
 #include "tools/tcagent/Apply.h"
 #include "tools/tcagent/Commands.h"
@@ -55,15 +56,26 @@ int run(const CommandLine& line) {
   }
 }
 
+// The standard streams that the caller left closed.
+struct ClosedStreams {
+  bool input = false;
+  bool output = false;
+};
+
 // Opens /dev/null on each of standard input, output and error that the caller left closed, so
-// that no state file opened later takes its number and receives the run's output; false when
+// that no state file opened later takes its number and receives the run's output; none when
 // that cannot be done.
-bool standardStreamsOpen() {
+std::optional<ClosedStreams> standardStreamsOpened() {
+  ClosedStreams closed;
   for (int stream = STDIN_FILENO; stream <= STDERR_FILENO; ++stream) {
     if (::fcntl(stream, F_GETFD) >= 0 || errno != EBADF) continue;
-    if (::open("/dev/null", stream == STDIN_FILENO ? O_RDONLY : O_WRONLY) != stream) return false;
+    if (::open("/dev/null", stream == STDIN_FILENO ? O_RDONLY : O_WRONLY) != stream) {
+      return std::nullopt;
+    }
+    closed.input |= stream == STDIN_FILENO;
+    closed.output |= stream == STDOUT_FILENO;
   }
-  return true;
+  return closed;
 }
 
 // A run whose output could not be written has failed, whatever else it did.
@@ -76,7 +88,13 @@ int withOutputWritten(int status) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (!standardStreamsOpen()) return 1;
+  const std::optional<ClosedStreams> closed = standardStreamsOpened();
+  if (!closed) return 1;
+  // What the run answers would be lost: it does nothing.
+  if (closed->output) {
+    std::cerr << "tcagent: standard output is closed; nothing was done\n";
+    return 1;
+  }
   // A state file that would pass the file size limit fails to grow with a message, instead of
   // the signal ending the run.
   ::signal(SIGXFSZ, SIG_IGN);
@@ -85,7 +103,12 @@ int main(int argc, char** argv) {
   // freed, and the next ones come from the heap, where a freed one stays resident.
   ::mallopt(M_MMAP_THRESHOLD, 128 * 1024);
   try {
-    return withOutputWritten(run(commandLineOf(argc, argv)));
+    const CommandLine line = commandLineOf(argc, argv);
+    // A closed input is not an empty policy.
+    if (closed->input && line.policyPath == "-") {
+      return failed(2, "<stdin>: standard input is closed", line.format == Format::json);
+    }
+    return withOutputWritten(run(line));
   } catch (const CommandLineExit& exit) {
     std::cout << exit.out;
     if (exit.status == 0) return withOutputWritten(0);

@@ -143,18 +143,22 @@ TEST_P(EachDriverStateTest, AValueBitOutsideItsMaskMakesNoOtherKey) {
   expectApplied(entriesAtPriorities(3));
 }
 
-// No state file takes the place of a closed standard output or error and receives what the run
-// writes there; a run whose output cannot be written fails.
-TEST_P(EachDriverStateTest, ClosedOutputsLeaveTheStateWholeAndAFullOneFailsTheRun) {
+// No state file takes the place of a closed standard stream and receives what the run writes
+// there or reads from it: a run whose output is closed, or cannot be written, fails (when closed,
+// before it changes anything), and a closed input is not an empty policy.
+TEST_P(EachDriverStateTest, ClosedStreamsLeaveTheStateWholeAndFailTheRunsThatNeedThem) {
   auto run = [this](const std::vector<std::string>& arguments, const Launch& launch) {
     return TcAgentProcess(withOptions(state, arguments), directory, launch).wait();
   };
-  const Launch closed{.outputsClosed = true};
-  const std::vector<std::string> changed = entriesAtPriorities(3);
-  EXPECT_EQ(run({"apply", writePolicy(changed)}, closed).status, 0);
-  EXPECT_EQ(run({"--fail", "get_entry_count:1", "show"}, closed).status, 1);
-  EXPECT_EQ(chipLines(state), changed);
+  const std::string changed = writePolicy(entriesAtPriorities(3));
+  EXPECT_EQ(run({"apply", changed}, {.outputClosed = true, .errorClosed = true}).status, 1);
+  EXPECT_EQ(run({"--fail", "get_entry_count:1", "show"}, {.errorClosed = true}).status, 1);
+  const Outcome noInput = run({"apply", "-"}, {.input = ""});
+  EXPECT_EQ(noInput.status, 2);
+  EXPECT_EQ(noInput.err, "tcagent: <stdin>: standard input is closed\n");
+  EXPECT_EQ(chipLines(state), example);
   EXPECT_TRUE(recordsNameExactlyTheChipEntries(state));
+  EXPECT_EQ(run({"apply", changed}, {.errorClosed = true}).status, 0);
 
   const Outcome full = run({"show"}, {.output = "/dev/full"});
   EXPECT_EQ(full.status, 1);

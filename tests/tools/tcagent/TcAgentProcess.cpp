@@ -53,15 +53,25 @@ TcAgentProcess::TcAgentProcess(const std::vector<std::string>& arguments,
   std::vector<char*> argv = TestSupport::argumentVector(TCAGENT_PROGRAM, arguments);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, launch.input.c_str(), O_RDONLY, 0);
-  for (auto [descriptor, path] :
-       {std::pair{STDOUT_FILENO, launch.output.empty() ? outPath_ : launch.output},
-        {STDERR_FILENO, errPath_}}) {
-    if (launch.outputsClosed) {
-      posix_spawn_file_actions_addclose(&actions, descriptor);
+  struct Stream {
+    int descriptor;
+    std::string path;  // "" when closed
+    int flags;
+  };
+  const Stream streams[] = {
+      {STDIN_FILENO, launch.input, O_RDONLY},
+      {STDOUT_FILENO,
+       launch.outputClosed     ? ""
+       : launch.output.empty() ? outPath_
+                               : launch.output,
+       O_WRONLY | O_CREAT | O_TRUNC},
+      {STDERR_FILENO, launch.errorClosed ? "" : errPath_, O_WRONLY | O_CREAT | O_TRUNC}};
+  for (const Stream& stream : streams) {
+    if (stream.path.empty()) {
+      posix_spawn_file_actions_addclose(&actions, stream.descriptor);
     } else {
-      posix_spawn_file_actions_addopen(&actions, descriptor, path.c_str(),
-                                       O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      posix_spawn_file_actions_addopen(&actions, stream.descriptor, stream.path.c_str(),
+                                       stream.flags, 0600);
     }
   }
   std::vector<std::string> variables = environmentWith(launch.environment);

@@ -18,10 +18,11 @@ struct Outcome {
 
 // What a run starts with besides its arguments.
 struct Launch {
-  std::string input = "/dev/null";         // the file of its standard input
+  std::string input = "/dev/null";         // the file of its standard input; "" closes it
   std::vector<std::string> environment{};  // NAME=VALUE set
   std::string output{};                    // the file of its standard output, if not its own
-  bool outputsClosed = false;              // standard output and error closed, as by `>&- 2>&-`
+  bool outputClosed = false;               // standard output closed, as by `>&-`
+  bool errorClosed = false;                // standard error closed, as by `2>&-`
 };
 
 // Starts tcagent with `arguments`, its standard output and error going to files in `directory`;

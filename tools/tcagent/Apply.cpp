@@ -113,10 +113,24 @@ class Programming {
     changeDefault();
     for (const PlannedChange& change : plan_.removals)
       remove(change);
+    checkHeld();
     return report_;
   }
 
  private:
+  // Asks the driver whether the table now holds as many entries as the policy: a driver library
+  // that takes calls without keeping what they program fails the apply instead of passing it.
+  // (Whether a default action is held it cannot tell from a refused question.)
+  void checkHeld() const {
+    const U32 held = agent_.driverQueries().room(*agent_.table()).used;
+    if (held == policy_.entries.size()) return;
+    throw ApplyRefusal(fmt::format("after the changes the driver reports {} entries, where the "
+                                   "policy has {}: the driver does not hold what it was given; "
+                                   "done: {}",
+                                   held, policy_.entries.size(), report_.description()),
+                       policy_.source, std::nullopt, report_);
+  }
+
   // Runs one change; a refusal of the driver leaves with its place (the policy's line, else what
   // `what()` says) and what was done before.
   template <class What, class Change>

@@ -1,5 +1,6 @@
 // A driver call that fails is not a negative answer: a refused read-back or walk call ends the
-// run with status 1 and one line naming it, and drops, adopts or programs nothing.
+// run with status 1 and one line naming it, and drops, adopts or programs nothing; a driver that
+// keeps nothing of what it is given fails an apply.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -95,6 +96,15 @@ TEST_P(FailedCallTest, ARefusedWalkOrReadBackStopsTheAdoptionInsteadOfSkippingIt
 
 INSTANTIATE_TEST_SUITE_P(Drivers, FailedCallTest, ::testing::Values("pd", "bfrt"),
                          [](const auto& info) { return std::string(info.param); });
+
+// A driver library that takes every call and keeps nothing does not pass an apply.
+TEST_F(TcAgentTest, AnApplyThatTheDriverDoesNotHoldFails) {
+  driver = NULL_DRIVER;
+  const Outcome applied = tcagent({"apply", EXAMPLE_POLICY});
+  EXPECT_EQ(applied.status, 1);
+  EXPECT_THAT(applied.err, HasSubstr("after the changes the driver reports 0 entries, where the "
+                                     "policy has 16: the driver does not hold what it was given"));
+}
 
 }  // namespace
 }  // namespace TcAgentTesting

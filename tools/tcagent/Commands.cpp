@@ -52,19 +52,6 @@ void reportStart(const AgentTable& agent, const CommandLine& line, std::ostream&
   }
 }
 
-Json findingsJson(const Policy& policy, const PolicyFindings& found) {
-  Json findings = Json::array();
-  for (const Finding& finding : found.findings) {
-    findings.push_back(
-        {{"kind", finding.kind == Finding::Kind::shadowed ? "neverApplies" : "samePriorityOverlap"},
-         {"file", policy.source},
-         {"line", finding.entry->line},
-         {"otherLine", finding.other->line},
-         {"message", findingText(finding)}});
-  }
-  return findings;
-}
-
 std::string findingLine(const Policy& policy, const Finding& finding) {
   return fmt::format("{}:{}: {}", policy.source, finding.entry->line, findingText(finding));
 }
@@ -84,7 +71,7 @@ int runApply(const CommandLine& line, const Policy& policy, const char* unchange
   Plan plan =
       planOf(policy, rows, agent.driverQueries().room(*agent.table()), line.allowDisruption);
   if (line.dryRun) {
-    writePlan(PlanView{policy, rows, plan}, line.format, out);
+    writePlan(PlanView{policy, rows, plan, found}, line.format, out);
     return 0;
   }
   ApplyReport report;
@@ -99,7 +86,8 @@ int runApply(const CommandLine& line, const Policy& policy, const char* unchange
                  {"removed", report.removed},
                  {"removedBeforeAdding", report.removedForRoom},
                  {"default", defaultChangeName(report.defaultChange)},
-                 {"warnings", findingsJson(policy, found)}})
+                 {"warnings", findingsJson(policy, found)},
+                 {"checkStoppedEarly", found.stoppedEarly}})
                .dump()
         << "\n";
   } else {

@@ -146,6 +146,8 @@ void writePlan(const PlanView& view, Format format, std::ostream& out) {
                              {"peak", plan.peak},
                              {"capacity", plan.room.size},
                              {"removedBeforeAdding", plan.roomRemovals.size()}});
+    document.member("warnings", findingsJson(view.policy, view.findings));
+    document.member("checkStoppedEarly", view.findings.stoppedEarly);
     return;
   }
   visitChanges(plan, [&](const PlannedChange* change) {

@@ -6,6 +6,7 @@
 
 #include "tools/tcagent/CommandLine.h"
 #include "tools/tcagent/Plan.h"
+#include "tools/tcagent/PolicyCheck.h"
 
 namespace TcAgent {
 
@@ -14,6 +15,7 @@ struct PlanView {
   const Policy& policy;
   const TableRows& rows;
   const Plan& plan;
+  const PolicyFindings& findings;  // the check's, which the JSON plan carries as warnings
 };
 
 void writePlan(const PlanView& view, Format format, std::ostream& out);

@@ -383,6 +383,19 @@ Json actionJson(const EntryAction& action) {
   return Json::parse(text.begin(), text.end());
 }
 
+Json findingsJson(const Policy& policy, const PolicyFindings& found) {
+  Json findings = Json::array();
+  for (const Finding& finding : found.findings) {
+    findings.push_back(
+        {{"kind", finding.kind == Finding::Kind::shadowed ? "neverApplies" : "samePriorityOverlap"},
+         {"file", policy.source},
+         {"line", finding.entry->line},
+         {"otherLine", finding.other->line},
+         {"message", findingText(finding)}});
+  }
+  return findings;
+}
+
 JsonLinesWriter::~JsonLinesWriter() {
   out_ << (started_ ? "\n}\n" : "{}\n");
 }

@@ -17,6 +17,7 @@
 #include <nlohmann/json.hpp>
 
 #include "tools/tcagent/Policy.h"
+#include "tools/tcagent/PolicyCheck.h"
 
 namespace TcAgent {
 
@@ -35,6 +36,8 @@ void appendActionJson(const EntryAction& action, fmt::memory_buffer& text);
 // The same parts as JSON values, for outputs of one entry.
 Json matchJson(const EntryKey& key);
 Json actionJson(const EntryAction& action);
+// The check's findings, each with its kind, line, other line and message.
+Json findingsJson(const Policy& policy, const PolicyFindings& found);
 
 // Writes a JSON object with its members one a line, and the elements of an array member one a
 // line each: readable, and a line per entry for line-based tools. An array member can also be

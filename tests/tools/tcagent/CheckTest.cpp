@@ -72,6 +72,9 @@ TEST_F(TcAgentTest, ACheckThatStopsEarlySaysSo) {
   const nlohmann::json found = nlohmann::json::parse(
       TcAgentProcess({"check", "--format", "json", path}, directory).wait().out);
   EXPECT_EQ(found.at("stoppedEarly"), true);
+  const Outcome planned =
+      tcagent({"--capacity", "32768", "apply", "--dry-run", "--format", "json", path});
+  EXPECT_EQ(nlohmann::json::parse(planned.out).at("checkStoppedEarly"), true) << planned.err;
 }
 
 TEST_F(TcAgentTest, TheExamplePolicyIsCleanAndABadOneIsAnError) {

@@ -64,12 +64,14 @@ void checkPipeHeld(const SimChip::TernaryTable& chip, U16 pipe) {
 
 // The driver refuses to set the table's entry scope for `pipe` only while the table holds
 // entries of the other scope.
-std::string entryScopeRefused(U16 pipe, const std::string& refusal) {
+std::string entryScopeRefused(U16 pipe, std::optional<U16> pipeHeld, const std::string& refusal) {
+  const std::string givePipe =
+      pipeHeld ? fmt::format("--pipe {}", *pipeHeld) : "the --pipe they were programmed with";
   return fmt::format(
       "the table's entries were programmed for {}, and its entry scope changes only while it "
       "holds none: run with {}, or clear the table that way first ({})",
       pipe == pdAllPipes ? "a single pipe" : "all pipes",
-      pipe == pdAllPipes ? "the --pipe they were programmed with" : "no --pipe", refusal);
+      pipe == pdAllPipes ? givePipe : "no --pipe", refusal);
 }
 
 // Renames the damaged file to the first of PATH.damaged, PATH.damaged.1, ... that is free, so
@@ -177,7 +179,7 @@ AgentTable::AgentTable(const AgentOptions& options)
                                options.driverPath);
     } catch (const BfTable::BfTableException& error) {
       if (error.status() != DriverStatusCode::invalidArguments) throw;
-      throw std::runtime_error(entryScopeRefused(options.pipe, error.what()));
+      throw std::runtime_error(entryScopeRefused(options.pipe, chip_->pipeHeld(), error.what()));
     }
     start_.reconciled = table_->helper()->sdkHandles()->entries();
     checkStart(*this, start_);

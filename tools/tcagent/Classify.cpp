@@ -23,7 +23,7 @@ void classifyPacket(const AgentTable& agent, const std::vector<std::string>& fie
     Json packetFields = Json::object();
     for (std::size_t field = 0; field < keyFieldCount; ++field)
       packetFields[keyFields[field].shortName] = packet[field];
-    Json answer = {{"packet", std::move(packetFields)}, {"hit", result.hit}};
+    Json answer = {{"packet", std::move(packetFields)}, {"hit", result.hit}, {"entry", nullptr}};
     if (key) {
       answer["entry"] = {
           {"handle", result.handle}, {"priority", key->priority}, {"match", matchJson(*key)}};

@@ -122,6 +122,7 @@ TEST_P(ApplyTest, ClassifyGivesTheLowestPriorityMatchOrTheDefaultAction) {
   const nlohmann::json miss =
       nlohmann::json::parse(outputOf({"classify", "dscp=7", "--format", "json"}));
   EXPECT_EQ(miss.at("hit"), false);
+  EXPECT_TRUE(miss.at("entry").is_null());
   EXPECT_TRUE(miss.at("action").is_null());
 }
 
@@ -195,7 +196,7 @@ TEST_P(ApplyTest, APipeOtherThanTheEntriesOnesSaysWhichToGive) {
   outputOf({"--pipe", "2", "apply", writePolicy({"prio=1 dscp=1 -> tc=1 qid=1"})});
   const Outcome allPipes = tcagent({"show"});
   EXPECT_EQ(allPipes.status, 1);
-  EXPECT_THAT(allPipes.err, HasSubstr("run with the --pipe they were programmed with"));
+  EXPECT_THAT(allPipes.err, HasSubstr("run with --pipe 2, or clear the table that way first"));
   const Outcome otherPipe = tcagent({"--pipe", "1", "apply", writePolicy({})});
   EXPECT_EQ(otherPipe.status, 1);
   EXPECT_EQ(otherPipe.err,

@@ -23,9 +23,11 @@ namespace {
 int failed(int status, const std::string& message, bool json, const std::string& file = "",
            std::optional<unsigned> line = std::nullopt) {
   if (json) {
-    Json error = {{"error", {{"message", lineText(message)}, {"status", status}}}};
-    if (!file.empty()) error["error"]["file"] = file;
-    if (line) error["error"]["line"] = *line;
+    const Json error = {{"error",
+                         {{"message", lineText(message)},
+                          {"status", status},
+                          {"file", file.empty() ? Json(nullptr) : Json(file)},
+                          {"line", line ? Json(*line) : Json(nullptr)}}}};
     std::cout << error.dump() << "\n";
   } else {
     std::cerr << "tcagent: " << lineText(message) << "\n";

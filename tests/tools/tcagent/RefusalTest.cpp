@@ -188,8 +188,9 @@ TEST_F(TcAgentTest, WithJsonAskedForAnErrorIsAJsonObject) {
   EXPECT_EQ(error.at("file"), directory + "/policy.txt");
   const Outcome usage = tcagent({"show", "--format=json", "--capacity", "0"});
   EXPECT_EQ(usage.status, 2);
-  EXPECT_THAT(nlohmann::json::parse(usage.out).at("error").at("message").get<std::string>(),
-              HasSubstr("--capacity"));
+  const nlohmann::json usageError = nlohmann::json::parse(usage.out).at("error");
+  EXPECT_THAT(usageError.at("message").get<std::string>(), HasSubstr("--capacity"));
+  EXPECT_TRUE(usageError.at("line").is_null());
 }
 
 }  // namespace

@@ -2,16 +2,26 @@
 # they are never out of date.
 
 _tcagent_help_words() {
-  # Long options and subcommands as the help of "$@" lists them.
+  # The subcommands and the long options that the help of "$@" lists in its sections.
   "$1" "${@:2}" --help 2>/dev/null | awk '
     /^Subcommands:/ { commands = 1; next }
     /^[^ ]/ { commands = 0 }
     commands && NF { print $1 }
-    { for (i = 1; i <= NF; i++) if ($i ~ /^--[a-z-]+/) { sub(/[=,].*/, "", $i); print $i } }'
+    /^ +-/ {
+      count = split($1, names, ",")
+      for (i = 1; i <= count; i++) if (names[i] ~ /^--/) print names[i]
+    }'
+}
+
+# Completes the current word as a file name, or with -d a directory, one reply for each name
+# whatever characters it holds.
+_tcagent_files() {
+  compopt -o filenames 2>/dev/null
+  mapfile -t COMPREPLY < <(compgen "${1:--f}" -- "$current")
 }
 
 _tcagent() {
-  local current previous program command word
+  local current previous program command word words
   current=${COMP_WORDS[COMP_CWORD]}
   previous=${COMP_WORDS[COMP_CWORD - 1]}
   program=${COMP_WORDS[0]}
@@ -21,8 +31,11 @@ _tcagent() {
     esac
   done
   case $previous in
-    --state) COMPREPLY=($(compgen -d -- "$current")); return ;;
-    --driver) COMPREPLY=($(compgen -W "pd bfrt" -- "$current") $(compgen -f -- "$current")); return ;;
+    --state) _tcagent_files -d; return ;;
+    --driver)
+      _tcagent_files
+      mapfile -t -O "${#COMPREPLY[@]}" COMPREPLY < <(compgen -W "pd bfrt" -- "$current")
+      return ;;
     --format)
       if [ "$command" = show ]; then
         COMPREPLY=($(compgen -W "table entry json" -- "$current"))
@@ -32,10 +45,16 @@ _tcagent() {
       return ;;
     --device | --pipe | --capacity | --fail) return ;;
   esac
-  if [[ $current == -* || ( -z $command && $current != */* ) ]]; then
-    COMPREPLY=($(compgen -W "$(_tcagent_help_words "$program" $command)" -- "$current"))
+  if [[ $current == -* ]]; then
+    # The global options, and after a command its own too.
+    words=$({ _tcagent_help_words "$program"; [ -z "$command" ] ||
+              _tcagent_help_words "$program" "$command"; } | grep -- '^-' | sort -u)
+    COMPREPLY=($(compgen -W "$words" -- "$current"))
+  elif [ -z "$command" ] && [[ $current != */* ]]; then
+    words=$(_tcagent_help_words "$program" | grep -v -- '^-')
+    COMPREPLY=($(compgen -W "$words" -- "$current"))
   elif [ "$command" = apply ] || [ "$command" = check ]; then
-    COMPREPLY=($(compgen -f -- "$current"))
+    _tcagent_files
   fi
 }
 

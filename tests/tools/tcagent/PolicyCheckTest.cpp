@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <numeric>
 #include <random>
+#include <set>
 #include <tuple>
 
 #include "tools/tcagent/PolicyCheck.h"
@@ -14,27 +16,29 @@ namespace {
 using namespace TcAgent;
 
 // Small policies over two fields, few masks and few priorities, so that entries often cover
-// and overlap one another; sorted by key, as a policy read from a file is.
+// and overlap one another; in key order, as a policy read from a file is, at lines in any order.
 Policy randomPolicy(std::mt19937& random) {
   static constexpr U8 masks[] = {0x00, 0x03, 0x01, 0x02};
-  Policy policy;
-  for (unsigned line = 1; line <= 40; ++line) {
-    PolicyEntry entry;
-    entry.line = line;
+  std::set<EntryKey> keys;
+  while (keys.size() < 30) {
+    EntryKey key;
     for (std::size_t field : {2, 3}) {
-      entry.key.mask[field] = masks[random() % std::size(masks)];
-      entry.key.value[field] = static_cast<U8>(random() & entry.key.mask[field]);
+      key.mask[field] = masks[random() % std::size(masks)];
+      key.value[field] = static_cast<U8>(random() & key.mask[field]);
     }
-    entry.key.priority = static_cast<U32>(random() % 4);
+    key.priority = static_cast<U32>(random() % 4);
+    keys.insert(key);
+  }
+  std::vector<unsigned> lines(keys.size());
+  std::iota(lines.begin(), lines.end(), 1u);
+  std::shuffle(lines.begin(), lines.end(), random);
+  Policy policy;
+  for (const EntryKey& key : keys) {
+    PolicyEntry entry;
+    entry.key = key;
+    entry.line = lines[policy.entries.size()];
     policy.entries.push_back(entry);
   }
-  std::sort(policy.entries.begin(), policy.entries.end(),
-            [](const PolicyEntry& left, const PolicyEntry& right) { return left.key < right.key; });
-  policy.entries.erase(std::unique(policy.entries.begin(), policy.entries.end(),
-                                   [](const PolicyEntry& left, const PolicyEntry& right) {
-                                     return left.key == right.key;
-                                   }),
-                       policy.entries.end());
   return policy;
 }
 

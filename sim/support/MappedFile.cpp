@@ -25,6 +25,12 @@ constexpr int attempts = 64;
   throw std::runtime_error(path + ": cannot " + what + ": " + std::strerror(errno));
 }
 
+// "PATH: PROBLEM; remove PATH to start afresh": what stands at the path is not a state file this
+// process may use, and no command gets past it until it is gone.
+std::string refusalOf(const std::string& path, std::string_view problem) {
+  return path + ": " + std::string(problem) + "; remove " + path + " to start afresh";
+}
+
 // An open file, closed unless released.
 class Descriptor {
  public:
@@ -52,8 +58,8 @@ int opened(const std::string& path, int flags) {
   if (error == ENOENT && !(flags & O_CREAT)) return -1;
   struct stat status {};
   if (::lstat(path.c_str(), &status) == 0) {
-    if (S_ISLNK(status.st_mode)) throw std::runtime_error(path + ": is a symbolic link");
-    if (!S_ISREG(status.st_mode)) throw std::runtime_error(path + ": not a regular file");
+    if (S_ISLNK(status.st_mode)) throw std::runtime_error(refusalOf(path, "is a symbolic link"));
+    if (!S_ISREG(status.st_mode)) throw std::runtime_error(refusalOf(path, "not a regular file"));
   }
   errno = error;
   fail(path, "open");
@@ -63,10 +69,10 @@ int opened(const std::string& path, int flags) {
 void hold(int descriptor, const std::string& path) {
   struct stat status {};
   if (::fstat(descriptor, &status) != 0) fail(path, "stat");
-  if (!S_ISREG(status.st_mode)) throw std::runtime_error(path + ": not a regular file");
+  if (!S_ISREG(status.st_mode)) throw std::runtime_error(refusalOf(path, "not a regular file"));
   if (status.st_uid != ::geteuid()) {
-    throw std::runtime_error(path + ": owned by another user (uid " +
-                             std::to_string(status.st_uid) + ")");
+    throw std::runtime_error(
+        refusalOf(path, "owned by another user (uid " + std::to_string(status.st_uid) + ")"));
   }
   if (::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
     if (errno == EWOULDBLOCK) throw std::runtime_error(path + ": in use by another process");
@@ -191,7 +197,7 @@ void MappedFile::adopt(int descriptor, void* data, std::size_t size) noexcept {
 }
 
 std::string MappedFile::refusal(std::string_view problem) const {
-  return path_ + ": " + std::string(problem) + "; remove " + path_ + " to start afresh";
+  return refusalOf(path_, problem);
 }
 
 void MappedFile::refuse(std::string_view problem) const {

@@ -24,6 +24,7 @@ namespace {
 
 using SimSupport::MappedFile;
 using SimTesting::fileBytes;
+using SimTesting::refusalOf;
 namespace fs = std::filesystem;
 
 constexpr MappedFile::Kind kind = {"test state", 4096};
@@ -58,12 +59,13 @@ TEST_F(MappedFileTest, LinksOtherKindsOfFileAndOtherUsersFilesAreRefusedUntouche
   textIs(victim_, "keep");
   // What stands at the path or at its temporary name, and the refusal.
   const std::pair<std::function<void()>, std::string> cases[] = {
-      {[&] { fs::create_symlink(victim_, path_); }, path_ + ": is a symbolic link"},
+      {[&] { fs::create_symlink(victim_, path_); }, refusalOf(path_, "is a symbolic link")},
       {[&] { fs::create_symlink(dir_.path() + "/nothing", path_); },
-       path_ + ": is a symbolic link"},
-      {[&] { fs::create_symlink(victim_, path_ + ".new"); }, path_ + ".new: is a symbolic link"},
-      {[&] { fs::create_directory(path_); }, path_ + ": not a regular file"},
-      {[&] { ::mkfifo(path_.c_str(), 0600); }, path_ + ": not a regular file"},
+       refusalOf(path_, "is a symbolic link")},
+      {[&] { fs::create_symlink(victim_, path_ + ".new"); },
+       refusalOf(path_ + ".new", "is a symbolic link")},
+      {[&] { fs::create_directory(path_); }, refusalOf(path_, "not a regular file")},
+      {[&] { ::mkfifo(path_.c_str(), 0600); }, refusalOf(path_, "not a regular file")},
   };
   for (const auto& [placed, message] : cases) {
     SCOPED_TRACE(message);
@@ -76,7 +78,7 @@ TEST_F(MappedFileTest, LinksOtherKindsOfFileAndOtherUsersFilesAreRefusedUntouche
   }
   textIs(path_, std::string(64, 'o'));
   if (::chown(path_.c_str(), 65534, 65534) != 0) GTEST_SKIP() << "cannot give a file away";
-  expectRefused(path_ + ": owned by another user (uid 65534)");
+  expectRefused(refusalOf(path_, "owned by another user (uid 65534)"));
   EXPECT_EQ(textOf(path_), std::string(64, 'o'));
 }
 

@@ -23,7 +23,8 @@ constexpr const char* description =
 
 constexpr const char* footer = R"(exit status:
   0  done
-  1  the driver or the state refused (nothing is reported as done that was not)
+  1  the driver or the state refused, or the output could not be written (nothing is
+     reported as done that was not)
   2  bad usage, or a bad policy file (nothing was changed)
 
 policy file: one entry per line, '#' starts a comment:

@@ -287,7 +287,8 @@ std::optional<U16> TernaryTable::pipeHeld() const noexcept {
 }
 
 Status TernaryTable::entryScopeIs(U32 scope) {
-  if (scope > 2 || (scope != header_->entryScope && entryCount() != 0)) {
+  const bool holdsAny = entryCount() != 0 || (header_->defaultWord & defaultSetBit);
+  if (scope > 2 || (scope != header_->entryScope && holdsAny)) {
     return StatusCode::invalidArguments;
   }
   publish(header_->entryScope, static_cast<U16>(scope));

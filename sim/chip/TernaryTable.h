@@ -88,7 +88,7 @@ class TernaryTable {
   U32 defaultHandle() const noexcept;
 
   // The entry-scope property: 0 all pipelines, 1 a single pipeline, 2 user-defined groups. It
-  // changes only while the table holds no entry.
+  // changes only while the table holds no entry and no default action.
   Status entryScopeIs(U32 scope);
   U32 entryScope() const noexcept;
   // The model holds the table of one pipe: of a single-pipe scope, the pipe whose entry or

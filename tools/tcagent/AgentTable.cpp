@@ -63,13 +63,13 @@ void checkPipeHeld(const SimChip::TernaryTable& chip, U16 pipe) {
 }
 
 // The driver refuses to set the table's entry scope for `pipe` only while the table holds
-// entries of the other scope.
+// entries or a default action of the other scope.
 std::string entryScopeRefused(U16 pipe, std::optional<U16> pipeHeld, const std::string& refusal) {
   const std::string givePipe =
       pipeHeld ? fmt::format("--pipe {}", *pipeHeld) : "the --pipe they were programmed with";
   return fmt::format(
-      "the table's entries were programmed for {}, and its entry scope changes only while it "
-      "holds none: run with {}, or clear the table that way first ({})",
+      "what the table holds was programmed for {}, and its entry scope changes only while it "
+      "holds nothing: run with {}, or clear the table that way first ({})",
       pipe == pdAllPipes ? "a single pipe" : "all pipes",
       pipe == pdAllPipes ? givePipe : "no --pipe", refusal);
 }

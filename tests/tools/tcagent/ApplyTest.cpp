@@ -205,6 +205,10 @@ TEST_P(ApplyTest, APipeOtherThanTheEntriesOnesSaysWhichToGive) {
   EXPECT_EQ(outputOf({"--pipe", "2", "clear"}),
             "0 added, 0 modified, 1 removed, default unchanged\n");
   EXPECT_EQ(tcagent({"--pipe", "1", "apply", writePolicy({"default -> tc=1 qid=1"})}).status, 0);
+  // A default action alone keeps the table for its pipe too, from a run of all pipes as well.
+  EXPECT_THAT(tcagent({"show"}).err, HasSubstr("run with --pipe 1, or clear the table"));
+  EXPECT_EQ(tcagent({"--pipe", "2", "clear"}).status, 1);
+  EXPECT_THAT(outputOf({"--pipe", "1", "show"}), HasSubstr("0 entries and the default action"));
 }
 
 // A dry run prints the plan in the order it would be programmed: additions by precedence, then

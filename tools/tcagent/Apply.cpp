@@ -122,7 +122,15 @@ class Programming {
   // that takes calls without keeping what they program fails the apply instead of passing it.
   // (Whether a default action is held it cannot tell from a refused question.)
   void checkHeld() const {
-    const U32 held = agent_.driverQueries().room(*agent_.table()).used;
+    U32 held = 0;
+    try {
+      held = agent_.driverQueries().room(*agent_.table()).used;
+    } catch (...) {
+      throw ApplyRefusal(
+          fmt::format("counting the table's entries after the changes: {}; done: {}",
+                      refusalText(std::current_exception(), room_), report_.description()),
+          policy_.source, std::nullopt, report_);
+    }
     if (held == policy_.entries.size()) return;
     throw ApplyRefusal(fmt::format("after the changes the driver reports {} entries, where the "
                                    "policy has {}: the driver does not hold what it was given; "

@@ -97,8 +97,15 @@ TEST_P(FailedCallTest, ARefusedWalkOrReadBackStopsTheAdoptionInsteadOfSkippingIt
 INSTANTIATE_TEST_SUITE_P(Drivers, FailedCallTest, ::testing::Values("pd", "bfrt"),
                          [](const auto& info) { return std::string(info.param); });
 
-// A driver library that takes every call and keeps nothing does not pass an apply.
+// An apply ends by counting the table's entries: a driver library that takes every call and
+// keeps nothing does not pass it, and a refused count says what was done.
 TEST_F(TcAgentTest, AnApplyThatTheDriverDoesNotHoldFails) {
+  const Outcome uncounted = tcagentOn(
+      directory + "/counted", {"--fail", "get_entry_count:not-ready:3", "apply", EXAMPLE_POLICY});
+  EXPECT_EQ(uncounted.status, 1);
+  EXPECT_THAT(uncounted.err, HasSubstr("counting the table's entries after the changes: "));
+  EXPECT_THAT(uncounted.err, EndsWith("failed: Not ready; done: 16 added, 0 modified, 0 removed, "
+                                      "default set\n"));
   driver = NULL_DRIVER;
   const Outcome applied = tcagent({"apply", EXAMPLE_POLICY});
   EXPECT_EQ(applied.status, 1);

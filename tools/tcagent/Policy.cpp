@@ -267,6 +267,10 @@ Policy readPolicy(const std::string& path) {
   PolicySource source(path);
   Policy policy = source.holdsJsonDocument() ? policyOfDocument(source.readRest(), source.name())
                                              : policyOfLines(source);
+  // Nothing on standard input is more likely a pipeline that failed than a table to empty.
+  if (path == "-" && source.wasEmpty()) {
+    throw PolicyError(source.name(), "empty: no policy came; to remove every entry, run clear");
+  }
   sortAndCheckPolicy(policy);
   return policy;
 }

@@ -70,6 +70,8 @@ const Refusal refusals[] = {
     {"DeviceAsPolicy", {"apply", "/dev/zero"}, {"/dev/zero: cannot be read: a device"}},
     {"LinkAsPolicy", {"apply", "LINK"}, {"link.txt: is a symbolic link; name the file it points"}},
     {"LineWithoutEnd", {"apply", "-"}, {"<stdin>:1: line too long"}, "", "/dev/zero"},
+    // A pipeline that failed, far more often than a table to empty.
+    {"NothingOnStandardInput", {"apply", "-"}, {"<stdin>: empty: no policy came"}, "", "/dev/null"},
     badFile("LongLine", "# " + std::string(70000, 'x') + "\n", ":1: ", "line too long"),
     badFile("NumberOf60000Digits", "prio=1 dscp=" + std::string(60'000, '7') + " -> tc=1 qid=1\n",
             ":1: ",

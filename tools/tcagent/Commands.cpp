@@ -87,6 +87,7 @@ int runApply(const CommandLine& line, const Policy& policy, const char* unchange
                  {"removedBeforeAdding", report.removedForRoom},
                  {"default", defaultChangeName(report.defaultChange)},
                  {"warnings", findingsJson(policy, found)},
+                 {"warningsTruncated", found.truncated},
                  {"checkStoppedEarly", found.stoppedEarly}})
                .dump()
         << "\n";

@@ -147,6 +147,7 @@ void writePlan(const PlanView& view, Format format, std::ostream& out) {
                              {"capacity", plan.room.size},
                              {"removedBeforeAdding", plan.roomRemovals.size()}});
     document.member("warnings", findingsJson(view.policy, view.findings));
+    document.member("warningsTruncated", view.findings.truncated);
     document.member("checkStoppedEarly", view.findings.stoppedEarly);
     return;
   }

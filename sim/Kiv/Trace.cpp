@@ -7,6 +7,8 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/Kiv/CharRange.h"
+
 namespace Kiv {
 
 namespace {
@@ -42,16 +44,8 @@ void writeToStandardError(const TraceRecord& record) {
 // odd the item.
 void warnIgnored(std::string_view item) {
   constexpr std::size_t shownMax = 64;
-  std::fputs("KIV_TRACE: ignoring '", stderr);
-  for (unsigned char byte : item.substr(0, shownMax)) {
-    if (byte >= 0x20 && byte < 0x7F) {
-      std::fputc(byte, stderr);
-    } else {
-      std::fprintf(stderr, "\\x%02x", byte);
-    }
-  }
-  std::fprintf(stderr, "%s' (expected handle/level, level -1 to 9)\n",
-               item.size() > shownMax ? "..." : "");
+  std::fprintf(stderr, "KIV_TRACE: ignoring %s%s (expected handle/level, level -1 to 9)\n",
+               quoted(item.substr(0, shownMax)).c_str(), item.size() > shownMax ? "..." : "");
 }
 
 // Reads KIV_TRACE, a comma-separated list of handle/level, when the framework starts.

@@ -212,28 +212,4 @@ TEST_F(TernaryTableTest, HandleOfRemovedEntryNamesNothingWhenItsSlotIsReused) {
   EXPECT_EQ(entry.action.tc, 2);
 }
 
-// The model keeps one pipe's table: of a single-pipe scope, the first entry or default action
-// takes the empty table for its pipe, across restarts, and another pipe is refused until the
-// table is empty again; a table of all pipes takes any.
-TEST_F(TernaryTableTest, ASinglePipeTableIsThePipeOfItsFirstEntryUntilItIsEmpty) {
-  auto table = open(4);
-  EXPECT_EQ(table->pipeTargeted(3), StatusCode::success);
-  EXPECT_FALSE(table->pipeHeld());
-  ASSERT_EQ(table->entryScopeIs(1), StatusCode::success);
-  ASSERT_EQ(table->pipeTargeted(2), StatusCode::success);
-  const U32 handle = add(*table, fieldKey(dscpField, 1), 1);
-  table.reset();
-  table = open(4);
-  EXPECT_EQ(table->pipeHeld(), 2);
-  EXPECT_EQ(table->pipeTargeted(1), StatusCode::invalidArguments);
-  EXPECT_EQ(table->pipeTargeted(2), StatusCode::success);
-  ASSERT_EQ(table->remove(handle), StatusCode::success);
-  EXPECT_FALSE(table->pipeHeld());
-  ASSERT_EQ(table->pipeTargeted(1), StatusCode::success);
-  U32 defaultHandle = 0;
-  ASSERT_EQ(table->defaultActionIs({1, 1}, &defaultHandle), StatusCode::success);
-  EXPECT_EQ(table->pipeHeld(), 1);
-  EXPECT_EQ(table->pipeTargeted(2), StatusCode::invalidArguments);
-}
-
 }  // namespace

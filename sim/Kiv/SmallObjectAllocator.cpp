@@ -1,6 +1,9 @@
 #include "platform/Kiv/SmallObjectAllocator.h"
 
+#include <sys/mman.h>
+
 #include <atomic>
+#include <cstdint>
 #include <mutex>
 #include <new>
 #include <thread>
@@ -78,9 +81,42 @@ void* carveBlock(SizeClass& sizeClass, std::size_t blockBytes) {
   return block;
 }
 
+// A block this large is read at random (a hash table's slots) beyond what the processor's
+// translation cache covers in small pages: it is mapped on its own, aligned to huge pages and
+// advised to take them, so that a random read misses the cache only, not also the page walk.
+// Rounding up to whole huge pages wastes at most an eighth.
+constexpr std::size_t hugePageBytes = std::size_t{2} << 20;
+constexpr std::size_t hugeBlockMinBytes = 8 * hugePageBytes;
+
+std::size_t hugePagesRounded(std::size_t bytes) noexcept {
+  return (bytes + hugePageBytes - 1) / hugePageBytes * hugePageBytes;
+}
+
+void* hugeBlockAllocate(std::size_t bytes) {
+  const std::size_t size = hugePagesRounded(bytes);
+  // Mapped a huge page longer than needed, then trimmed to an aligned start.
+  void* mapping = ::mmap(nullptr, size + hugePageBytes, PROT_READ | PROT_WRITE,
+                         MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (mapping == MAP_FAILED) throw std::bad_alloc();
+  char* const mapped = static_cast<char*>(mapping);
+  char* const block =
+      mapped +
+      (hugePageBytes - reinterpret_cast<std::uintptr_t>(mapped) % hugePageBytes) % hugePageBytes;
+  if (block != mapped) ::munmap(mapped, static_cast<std::size_t>(block - mapped));
+  ::munmap(block + size, static_cast<std::size_t>(mapped + hugePageBytes - block));
+  // Only advice: without huge pages the block works as well, in small pages.
+  ::madvise(block, size, MADV_HUGEPAGE);
+  return block;
+}
+
+void hugeBlockRelease(void* block, std::size_t bytes) noexcept {
+  ::munmap(block, hugePagesRounded(bytes));
+}
+
 }  // namespace
 
 void* smallObjectAllocate(std::size_t bytes) {
+  if (KIV_POOLED && bytes >= hugeBlockMinBytes) return hugeBlockAllocate(bytes);
   if (!KIV_POOLED || bytes > smallObjectMaxSize) return ::operator new(bytes);
   std::size_t index = classOf(bytes);
   SizeClass& sizeClass = sizeClasses[index];
@@ -93,6 +129,10 @@ void* smallObjectAllocate(std::size_t bytes) {
 }
 
 void smallObjectRelease(void* memory, std::size_t bytes) noexcept {
+  if (KIV_POOLED && bytes >= hugeBlockMinBytes) {
+    hugeBlockRelease(memory, bytes);
+    return;
+  }
   if (!KIV_POOLED || bytes > smallObjectMaxSize) {
     ::operator delete(memory);
     return;

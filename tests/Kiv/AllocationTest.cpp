@@ -49,4 +49,25 @@ TEST(SmallObjectAllocator, GivesAlignedBlocksThatDoNotOverlapAndReusesReleasedOn
 #endif
 }
 
+// Blocks of many megabytes are mapped on their own, aligned to huge pages: each is whole, and
+// releasing one leaves the others as they were.
+TEST(SmallObjectAllocator, GivesHugeBlocksOfTheirOwn) {
+  constexpr std::size_t hugePage = std::size_t{2} << 20;
+  const std::size_t sizes[] = {16 * hugePage + 1, 12 * hugePage, 20 * hugePage - 8};
+  std::vector<unsigned char*> blocks;
+  for (std::size_t size : sizes) {
+    auto* block = static_cast<unsigned char*>(Kiv::smallObjectAllocate(size));
+#ifndef KIV_TEST_ADDRESS_SANITIZER
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(block) % hugePage, 0u);
+#endif
+    std::memset(block, static_cast<int>(blocks.size() + 1), size);
+    blocks.push_back(block);
+  }
+  Kiv::smallObjectRelease(blocks[0], sizes[0]);
+  for (std::size_t i = 1; i < blocks.size(); ++i) {
+    EXPECT_EQ(std::count(blocks[i], blocks[i] + sizes[i], i + 1), sizes[i]);
+    Kiv::smallObjectRelease(blocks[i], sizes[i]);
+  }
+}
+
 }  // namespace

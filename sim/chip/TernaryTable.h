@@ -67,6 +67,8 @@ class TernaryTable {
 
   U32 device() const noexcept;
   U32 capacity() const noexcept;
+  // Whether this attachment made the table's state, there being none to attach.
+  bool madeAfresh() const noexcept { return file_.madeHere(); }
   U32 entryCount() const noexcept { return static_cast<U32>(keys_.size()); }
   // How many times this attachment changed the table's entries or default action.
   U64 changes() const noexcept { return changes_; }

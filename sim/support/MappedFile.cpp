@@ -116,7 +116,7 @@ MappedFile::MappedFile(const std::string& path, const Kind& kind, std::size_t si
   for (int attempt = 0; attempt < attempts; ++attempt) {
     Descriptor file(opened(path_, 0));
     if (file.get() < 0) {
-      if (made(sizeIfNew, initialize, Placing::beside)) return;
+      if ((madeHere_ = made(sizeIfNew, initialize, Placing::beside))) return;
       continue;
     }
     hold(file.get(), path_);
@@ -124,7 +124,7 @@ MappedFile::MappedFile(const std::string& path, const Kind& kind, std::size_t si
     if (!size) continue;
     // An empty file holds nothing: it is made again in its place.
     if (*size == 0) {
-      if (made(sizeIfNew, initialize, Placing::over)) return;
+      if ((madeHere_ = made(sizeIfNew, initialize, Placing::over))) return;
       continue;
     }
     if (*size > kind_.maxSize) {

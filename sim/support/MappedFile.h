@@ -56,6 +56,8 @@ class MappedFile {
   void* data() const noexcept { return data_; }
   std::size_t size() const noexcept { return size_; }
   const std::string& path() const noexcept { return path_; }
+  // Whether this object made the file, there being none (or an empty one) to open.
+  bool madeHere() const noexcept { return madeHere_; }
 
   // Replaces the file by one of `size` bytes that `write` fills while the old contents are
   // still mapped; data() then maps the new one.
@@ -80,6 +82,7 @@ class MappedFile {
   int descriptor_ = -1;
   void* data_ = nullptr;
   std::size_t size_ = 0;
+  bool madeHere_ = false;
 };
 
 }  // namespace SimSupport

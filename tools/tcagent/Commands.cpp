@@ -42,8 +42,18 @@ AgentOptions agentOptionsOf(const CommandLine& line, std::ostream& err) {
   return options;
 }
 
-// Tells what the start set right, and a --capacity that the existing chip does not have.
+// Tells of a chip made afresh for a command that only reads it, what the start set right, and a
+// --capacity that the existing chip does not have.
 void reportStart(const AgentTable& agent, const CommandLine& line, std::ostream& err) {
+  // Else a mistyped state directory would pass for a table emptied. (What an apply adds to a new
+  // chip tells it already.)
+  if (agent.chip().madeAfresh() && (line.command == "show" || line.command == "classify")) {
+    err << "tcagent: note: "
+        << lineText(
+               fmt::format("a new chip was made in {}, its table empty with room for {} entries",
+                           agent.options().stateDirectory, agent.chip().capacity()))
+        << "\n";
+  }
   for (const std::string& note : agent.records().corruptionMessages())
     err << "tcagent: note: " << lineText(note) << "; the record was dropped\n";
   if (line.capacityGiven && agent.chip().capacity() != line.capacity) {

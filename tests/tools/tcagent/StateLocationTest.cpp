@@ -66,6 +66,19 @@ TEST_F(StateLocationTest, TheDefaultDirectoryIsMadePrivateInTheRuntimeDirectory)
             "policy)\n");
 }
 
+// A read of a directory that holds no chip yet (a mistyped --state) does not pass for an emptied
+// table: it says that it made one; the next read, of the chip it made, does not.
+TEST_F(StateLocationTest, AReadThatMakesANewChipSaysSo) {
+  const std::string typo = directory + "/sate";
+  for (const char* command : {"show", "classify"}) {
+    const Outcome first = tcagentOn(typo + command, {command, "dscp=46"});
+    EXPECT_EQ(first.status, 0) << first.err;
+    EXPECT_EQ(first.err, "tcagent: note: a new chip was made in " + typo + command +
+                             ", its table empty with room for 512 entries\n");
+    EXPECT_EQ(tcagentOn(typo + command, {command, "dscp=46"}).err, "");
+  }
+}
+
 struct UnsafeLocation {
   const char* name;
   // Makes the runtime directory and what is at its tcagent/; gives XDG_RUNTIME_DIR's value.

@@ -92,6 +92,30 @@ bool jsonAsked(int argc, const char* const* argv) {
 
 }  // namespace
 
+// Refuses through `refuse` the first word left over that is an option: a command's own given
+// before the command is told where it goes, and a file name that looks like an option how to
+// give it.
+template <class Refuse>
+void refuseUnknownOption(const CLI::App& app, const Refuse& refuse) {
+  const std::vector<std::string> extras = app.remaining();
+  if (extras.empty() || !extras.front().starts_with("-")) return;
+  const std::string& word = extras.front();
+  const std::string name = word.substr(0, word.find('='));
+  for (const CLI::App* command : app.get_subcommands()) {
+    if (command->get_option_no_throw(name)) {
+      refuse(fmt::format("{} is an option of {}: give it after the command", quotedText(name),
+                         command->get_name()));
+    }
+  }
+  const bool takesFile =
+      !app.get_subcommands().empty() && app.get_subcommands().front()->get_option_no_throw("FILE");
+  refuse("unknown option " + quotedText(word) +
+         (takesFile && !word.starts_with("--")
+              ? fmt::format("; a file whose name begins with '-' is given as {}",
+                            quotedText("./" + word))
+              : ""));
+}
+
 CommandLine commandLineOf(int argc, const char* const* argv) {
   CommandLine line;
   CLI::App app(description, "tcagent");
@@ -170,8 +194,15 @@ CommandLine commandLineOf(int argc, const char* const* argv) {
     command->footer("Global options go before or after the command: see tcagent --help.");
   }
 
+  auto refuse = [&](const std::string& message) {
+    throw CommandLineExit{2, "", message, jsonAsked(argc, argv)};
+  };
   try {
     app.parse(argc, argv);
+  } catch (const CLI::RequiredError& error) {
+    // An unknown option where FILE goes (apply -x.txt) is what is wrong, not the missing FILE.
+    refuseUnknownOption(app, refuse);
+    refuse(error.what());
   } catch (const CLI::CallForHelp&) {
     throw CommandLineExit{0, app.help(), ""};
   } catch (const CLI::CallForAllHelp&) {
@@ -181,21 +212,8 @@ CommandLine commandLineOf(int argc, const char* const* argv) {
   } catch (const CLI::ParseError& error) {
     throw CommandLineExit{2, "", error.what(), jsonAsked(argc, argv)};
   }
+  refuseUnknownOption(app, refuse);
   const std::vector<std::string> extras = app.remaining();
-  auto refuse = [&](const std::string& message) {
-    throw CommandLineExit{2, "", message, jsonAsked(argc, argv)};
-  };
-  if (!extras.empty() && extras.front().starts_with("-")) {
-    // A command's own option given before the command: say where it goes.
-    const std::string name = extras.front().substr(0, extras.front().find('='));
-    for (const CLI::App* command : app.get_subcommands()) {
-      if (command->get_option_no_throw(name)) {
-        refuse(fmt::format("{} is an option of {}: give it after the command", quotedText(name),
-                           command->get_name()));
-      }
-    }
-    refuse("unknown option " + quotedText(extras.front()));
-  }
   if (app.get_subcommands().empty()) {
     std::vector<std::string> names;
     for (const CLI::App* command : app.get_subcommands({}))

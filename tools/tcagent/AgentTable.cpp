@@ -26,10 +26,12 @@ namespace {
 using namespace BfIngressTrafficClass;
 using namespace BfPdIngressTrafficClass;
 
-void* loadDriver(const std::string& path) {
+void* loadDriver(const std::string& path, bool pathGiven) {
   void* driver = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!driver) throw UsageError("cannot load the driver library: " + std::string(::dlerror()));
-  return driver;
+  if (driver) return driver;
+  const std::string message = "cannot load the driver library: " + std::string(::dlerror());
+  if (pathGiven) throw UsageError(message);
+  throw std::runtime_error(message);
 }
 
 U32 openSession(void* driver) {
@@ -160,7 +162,7 @@ AgentTable::AgentTable(const AgentOptions& options)
       driver_(nullptr),
       queries_(nullptr, 0, options.device, options.pipe) {
   try {
-    driver_ = loadDriver(options.driverPath);
+    driver_ = loadDriver(options.driverPath, options.driverPathGiven);
     injectFaults(driver_, options.faults);
     session_ = openSession(driver_);
     queries_ = DriverQueries(driver_, session_, options.device, options.pipe);

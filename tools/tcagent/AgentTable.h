@@ -26,6 +26,9 @@ using TableFactory = BfIngressTrafficClass::IngressTrafficClassTable::Ptr (*)(
 struct AgentOptions {
   std::string stateDirectory;
   std::string driverPath;
+  // The driver library is one the user named by its path: failing to load it is then bad usage,
+  // and otherwise a fault of the installation or the system.
+  bool driverPathGiven = false;
   U8 device = 0;
   U16 pipe = 0xFFFF;
   U32 capacity = SimChip::TernaryTable::defaultCapacity;  // of a chip made afresh

@@ -26,6 +26,7 @@ AgentOptions agentOptionsOf(const CommandLine& line, std::ostream& err) {
   AgentOptions options;
   options.stateDirectory = prepareStateDirectory(line.stateDirectory, line.stateDirectoryGiven);
   options.driverPath = driverPath(line.driver);
+  options.driverPathGiven = options.driverPath == line.driver;
   options.device = line.device;
   options.pipe = line.pipe;
   options.capacity = line.capacity;

@@ -165,6 +165,26 @@ TEST_P(EachDriverStateTest, ClosedStreamsLeaveTheStateWholeAndFailTheRunsThatNee
   EXPECT_EQ(full.err, "tcagent: standard output could not be written\n");
 }
 
+// Too few file descriptors for a run is the system's limit, not bad usage: whatever open it
+// stops, the run exits 1 and the state stays whole.
+TEST_P(EachDriverStateTest, TooFewDescriptorsFailTheRunAndLeaveTheStateWhole) {
+#ifdef TCAGENT_TEST_SANITIZED
+  GTEST_SKIP() << "the sanitizers' checks open files of their own";
+#endif
+  const std::string changed = writePolicy(entriesAtPriorities(3));
+  for (unsigned descriptors = 4; descriptors <= 6; ++descriptors) {
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"show"}, {"apply", changed}}) {
+      const Outcome run =
+          TcAgentProcess(withOptions(state, arguments), directory, {.descriptorsMax = descriptors})
+              .wait();
+      EXPECT_TRUE(run.status == 0 || (run.status == 1 && !run.err.empty()))
+          << descriptors << " descriptors: " << run.status << " " << run.err;
+      EXPECT_TRUE(recordsNameExactlyTheChipEntries(state));
+    }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Drivers, EachDriverStateTest, ::testing::Values("pd", "bfrt"),
                          [](const auto& info) { return std::string(info.param); });
 

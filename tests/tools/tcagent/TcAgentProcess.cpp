@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -45,6 +46,27 @@ std::string outputPath(const std::string& directory, const char* stream) {
          stream;
 }
 
+// Sets this process's limit of open files, which a process started meanwhile inherits, and
+// restores it when it ends.
+class DescriptorLimit {
+ public:
+  explicit DescriptorLimit(unsigned descriptorsMax) {
+    if (!descriptorsMax || ::getrlimit(RLIMIT_NOFILE, &before_) != 0) return;
+    rlimit lowered = before_;
+    lowered.rlim_cur = descriptorsMax;
+    set_ = ::setrlimit(RLIMIT_NOFILE, &lowered) == 0;
+  }
+  ~DescriptorLimit() {
+    if (set_) ::setrlimit(RLIMIT_NOFILE, &before_);
+  }
+  DescriptorLimit(const DescriptorLimit&) = delete;
+  DescriptorLimit& operator=(const DescriptorLimit&) = delete;
+
+ private:
+  rlimit before_{};
+  bool set_ = false;
+};
+
 }  // namespace
 
 TcAgentProcess::TcAgentProcess(const std::vector<std::string>& arguments,
@@ -74,13 +96,17 @@ TcAgentProcess::TcAgentProcess(const std::vector<std::string>& arguments,
                                        stream.flags, 0600);
     }
   }
+  // Only the three standard streams go to the run, whatever this process holds open.
+  posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
   std::vector<std::string> variables = environmentWith(launch.environment);
   std::vector<char*> environment;
   for (std::string& variable : variables)
     environment.push_back(variable.data());
   environment.push_back(nullptr);
-  const int error =
-      ::posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environment.data());
+  const int error = [&] {
+    const DescriptorLimit limit(launch.descriptorsMax);
+    return ::posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environment.data());
+  }();
   posix_spawn_file_actions_destroy(&actions);
   if (error) {
     pid_ = -1;

@@ -96,6 +96,12 @@ std::pair<std::string_view, std::string_view> assignment(std::string_view word) 
 
 using Words = std::span<const std::string_view>;
 
+constexpr std::array<std::string_view, 2> actionParameters = {"tc", "qid"};
+
+LineError missingActionParameter(std::string_view name) {
+  return LineError{"missing action parameter " + std::string(name)};
+}
+
 EntryAction actionOf(Words words) {
   std::optional<U8> tc;
   std::optional<U8> qid;
@@ -106,8 +112,8 @@ EntryAction actionOf(Words words) {
     if (*target) throw LineError{std::string(name) + " given twice"};
     *target = static_cast<U8>(numberOf(value, 255, [what = name] { return what; }));
   }
-  if (!tc) throw LineError{"missing action parameter tc"};
-  if (!qid) throw LineError{"missing action parameter qid"};
+  if (!tc) throw missingActionParameter(actionParameters[0]);
+  if (!qid) throw missingActionParameter(actionParameters[1]);
   return {*tc, *qid};
 }
 
@@ -157,6 +163,13 @@ PolicyLine entryFormOf(std::string_view line) {
   }
   auto* action = dynamic_cast<const SetTrafficClassAndEgressQidActionSpec*>(entry.action().ptr());
   if (!action) throw LineError{"missing action: the entry has no traffic class and queue action"};
+  // The string form takes an attribute left out for 0; a policy's action says both of its
+  // numbers, as in the other forms.
+  const std::string_view actionText = line.substr(std::min(line.find("'action'"), line.size()));
+  for (std::string_view parameter : actionParameters) {
+    if (actionText.find(fmt::format("'{}': ", parameter)) == std::string_view::npos)
+      throw missingActionParameter(parameter);
+  }
   if (!entry.match()) return {std::nullopt, {action->tc(), action->qid()}};
   EntryKey key = entryKeyOf(*entry.match());
   checkMask(key);

@@ -97,6 +97,11 @@ const Refusal refusals[] = {
             "Ptr('BfIngressTrafficClass::IngressTrafficClassMatchSpec', ** {'priority': -1})})",
             "cannot read attribute 'match': cannot read attribute 'priority': parse error at "
             "position 150: expected a number from 0 to 4294967295, found '-1})})'"),
+    badLine("EntryFormWithoutQid",
+            "Value('BfIngressTrafficClass::IngressTrafficClassTableEntry', ** {'match': None, "
+            "'action': Ptr('BfIngressTrafficClass::SetTrafficClassAndEgressQidActionSpec', ** "
+            "{'actionType': setTrafficClassAndEgressQidActionSpec, 'tc': 1})})",
+            "missing action parameter qid"),
     badLine("ControlCharacter", "prio=3 dscp=3\x1b[31m -> tc=1 qid=1", "control character \\x1b"),
     badLine("Nul", "prio=3 dscp=3\0 -> tc=1 qid=1"s, "control character \\x00"),
     badLine("LoneCarriageReturn", "prio=3\rdscp=3 -> tc=1 qid=1", "control character \\x0d"),

@@ -1,7 +1,5 @@
 #include "tools/tcagent/Commands.h"
 
-#include <future>
-
 #include <fmt/format.h>
 
 #include "platform/Kiv/Trace.h"
@@ -72,19 +70,15 @@ std::string findingLine(const Policy& policy, const Finding& finding) {
 // Applies `policy`; `unchanged` says what a table that needed no change was.
 int runApply(const CommandLine& line, const Policy& policy, const char* unchanged,
              std::ostream& out, std::ostream& err) {
-  // The findings only warn: they are looked for on another core while the table starts and is
-  // read back (here, if no thread can be had).
-  std::future<PolicyFindings> pendingFindings = std::async(
-      std::launch::async | std::launch::deferred, [&policy] { return policyFindings(policy); });
-  AgentTable agent(agentOptionsOf(line, err));
-  reportStart(agent, line, err);
-  TableRows rows = tableRows(agent);
-  const PolicyFindings found = pendingFindings.get();
+  PolicyFindings found = policyFindings(policy);
   if (line.format == Format::text) {
     for (const Finding& finding : found.findings)
       err << "tcagent: warning: " << findingLine(policy, finding) << "\n";
     if (found.stoppedEarly) err << "tcagent: warning: " << stoppedEarlyText(found) << "\n";
   }
+  AgentTable agent(agentOptionsOf(line, err));
+  reportStart(agent, line, err);
+  TableRows rows = tableRows(agent);
   Plan plan =
       planOf(policy, rows, agent.driverQueries().room(*agent.table()), line.allowDisruption);
   if (line.dryRun) {

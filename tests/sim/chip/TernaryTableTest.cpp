@@ -1,7 +1,7 @@
-// The chip model's table: state refused when damaged or held by another process, made whole by
-// one of two processes that make it at once, keys and slots through adds and removals at random,
-// and stale handles. Restarts, an oversized header and classification are tested end to end
-// through the library and tcagent.
+// The chip model's table: state refused when damaged, made whole by one of two processes that
+// make it at once, keys and slots through adds and removals at random, and stale handles.
+// Attaching, restarts, an oversized header and classification are tested end to end through the
+// library and tcagent.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -16,7 +16,6 @@
 #include <random>
 #include <string_view>
 
-#include "sim/chip/Devices.h"
 #include "sim/chip/TernaryTable.h"
 #include "tests/sim/ChildProcess.h"
 #include "tests/sim/FileBytes.h"
@@ -64,14 +63,6 @@ class TernaryTableTest : public testing::Test {
 
   const TestSupport::TemporaryDirectory dir_{"bfitc-simtest"};
 };
-
-TEST_F(TernaryTableTest, StateIsAttachedOncePerProcessAndRefusedToAnother) {
-  TernaryTable& attached = deviceAttach(device, dir_.path(), 4);
-  EXPECT_EQ(&deviceAttach(device, dir_.path(), 64), &attached);
-  EXPECT_EXIT(SimTesting::attemptAndExit([this] { open(4); }), testing::ExitedWithCode(0),
-              "in use by another process");
-  deviceDetach(device);
-}
 
 TEST_F(TernaryTableTest, DamagedStateIsRefusedWithItsReasonAndItsRemovalStartsAfresh) {
   const std::string path = statePath();

@@ -37,10 +37,7 @@ std::vector<std::string> entriesAtDscp(unsigned first, unsigned last) {
   return lines;
 }
 
-class ApplyTest : public TcAgentTest, public ::testing::WithParamInterface<const char*> {
- protected:
-  ApplyTest() { driver = GetParam(); }
-};
+using ApplyTest = EachDriverTest;
 
 TEST_P(ApplyTest, EachApplyMakesTheTableHoldThePolicyAndReprogramsNothingItKeeps) {
   const auto voiceMoved =
@@ -239,8 +236,7 @@ default changed -> tc=1 qid=1   (was tc=0 qid=0; {0}:5)
   EXPECT_EQ(outputOf({"show"}), before);
 }
 
-INSTANTIATE_TEST_SUITE_P(Drivers, ApplyTest, ::testing::Values("pd", "bfrt"),
-                         [](const auto& info) { return std::string(info.param); });
+INSTANTIATE_TEST_SUITE_P(Drivers, ApplyTest, eachDriver, driverName);
 
 }  // namespace
 }  // namespace TcAgentTesting

@@ -43,10 +43,8 @@ std::vector<FailedCall> failedCalls(const std::string& driver) {
   return calls;
 }
 
-class FailedCallTest : public TcAgentTest, public ::testing::WithParamInterface<const char*> {
+class FailedCallTest : public EachDriverTest {
  protected:
-  FailedCallTest() { driver = GetParam(); }
-
   // The run with `fault` ends with status 1 and one line naming the call.
   void expectRefusal(const FailedCall& fault, std::vector<std::string> arguments) const {
     arguments.insert(arguments.begin(), {"--fail", fault.fault});
@@ -94,8 +92,7 @@ TEST_P(FailedCallTest, ARefusedWalkOrReadBackStopsTheAdoptionInsteadOfSkippingIt
   EXPECT_TRUE(recordsNameExactlyTheChipEntries(state));
 }
 
-INSTANTIATE_TEST_SUITE_P(Drivers, FailedCallTest, ::testing::Values("pd", "bfrt"),
-                         [](const auto& info) { return std::string(info.param); });
+INSTANTIATE_TEST_SUITE_P(Drivers, FailedCallTest, eachDriver, driverName);
 
 // An apply ends by counting the table's entries: a driver library that takes every call and
 // keeps nothing does not pass it, and a refused count says what was done.

@@ -63,8 +63,7 @@ TEST_F(PolicyInputTest, WindowsLineEndsAByteOrderMarkAndStandardInputAreRead) {
   EXPECT_EQ(shownLines(), sorted(policy));
 
   const std::string changed = writePolicy({"prio=10 dscp=46 -> tc=6 qid=6"}, "changed.txt");
-  const Outcome fromInput =
-      TcAgentProcess(withOptions(state, {"apply", "-"}), directory, {changed, {}}).wait();
+  const Outcome fromInput = tcagentWith({"apply", "-"}, {changed, {}});
   EXPECT_EQ(fromInput.status, 0) << fromInput.err;
   EXPECT_EQ(fromInput.out, "0 added, 1 modified, 1 removed, default reset\n");
 }

@@ -152,8 +152,7 @@ TEST_P(RefusalTest, ExitsTwoWithOneLineSayingWhyAndChangesNothing) {
     arguments.push_back(placed(argument));
 
   const auto start = std::chrono::steady_clock::now();
-  const Outcome run =
-      TcAgentProcess(withOptions(state, arguments), directory, {GetParam().input, {}}).wait();
+  const Outcome run = tcagentWith(arguments, {GetParam().input, {}});
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
   EXPECT_EQ(run.status, 2) << run.err;
   EXPECT_EQ(run.out, "");

@@ -147,20 +147,17 @@ TEST_P(EachDriverStateTest, AValueBitOutsideItsMaskMakesNoOtherKey) {
 // there or reads from it: a run whose output is closed, or cannot be written, fails (when closed,
 // before it changes anything), and a closed input is not an empty policy.
 TEST_P(EachDriverStateTest, ClosedStreamsLeaveTheStateWholeAndFailTheRunsThatNeedThem) {
-  auto run = [this](const std::vector<std::string>& arguments, const Launch& launch) {
-    return TcAgentProcess(withOptions(state, arguments), directory, launch).wait();
-  };
   const std::string changed = writePolicy(entriesAtPriorities(3));
-  EXPECT_EQ(run({"apply", changed}, {.outputClosed = true, .errorClosed = true}).status, 1);
-  EXPECT_EQ(run({"--fail", "get_entry_count:1", "show"}, {.errorClosed = true}).status, 1);
-  const Outcome noInput = run({"apply", "-"}, {.input = ""});
+  EXPECT_EQ(tcagentWith({"apply", changed}, {.outputClosed = true, .errorClosed = true}).status, 1);
+  EXPECT_EQ(tcagentWith({"--fail", "get_entry_count:1", "show"}, {.errorClosed = true}).status, 1);
+  const Outcome noInput = tcagentWith({"apply", "-"}, {.input = ""});
   EXPECT_EQ(noInput.status, 2);
   EXPECT_EQ(noInput.err, "tcagent: <stdin>: standard input is closed\n");
   EXPECT_EQ(chipLines(state), example);
   EXPECT_TRUE(recordsNameExactlyTheChipEntries(state));
-  EXPECT_EQ(run({"apply", changed}, {.errorClosed = true}).status, 0);
+  EXPECT_EQ(tcagentWith({"apply", changed}, {.errorClosed = true}).status, 0);
 
-  const Outcome full = run({"show"}, {.output = "/dev/full"});
+  const Outcome full = tcagentWith({"show"}, {.output = "/dev/full"});
   EXPECT_EQ(full.status, 1);
   EXPECT_EQ(full.err, "tcagent: standard output could not be written\n");
 }
@@ -175,9 +172,7 @@ TEST_P(EachDriverStateTest, TooFewDescriptorsFailTheRunAndLeaveTheStateWhole) {
   for (unsigned descriptors = 4; descriptors <= 6; ++descriptors) {
     for (const std::vector<std::string>& arguments :
          {std::vector<std::string>{"show"}, {"apply", changed}}) {
-      const Outcome run =
-          TcAgentProcess(withOptions(state, arguments), directory, {.descriptorsMax = descriptors})
-              .wait();
+      const Outcome run = tcagentWith(arguments, {.descriptorsMax = descriptors});
       EXPECT_TRUE(run.status == 0 || (run.status == 1 && !run.err.empty()))
           << descriptors << " descriptors: " << run.status << " " << run.err;
       EXPECT_TRUE(recordsNameExactlyTheChipEntries(state));
@@ -185,8 +180,7 @@ TEST_P(EachDriverStateTest, TooFewDescriptorsFailTheRunAndLeaveTheStateWhole) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Drivers, EachDriverStateTest, ::testing::Values("pd", "bfrt"),
-                         [](const auto& info) { return std::string(info.param); });
+INSTANTIATE_TEST_SUITE_P(Drivers, EachDriverStateTest, eachDriver, driverName);
 
 // Two agents that make the same fresh state at once, each with a capacity of its own, leave a
 // chip of one of the two capacities and a key store with room for it.
@@ -290,8 +284,7 @@ TEST_P(ContradictionTest, ShowDropsTheContradictingRecordsAndTheChipIsShownAndKe
 }
 
 INSTANTIATE_TEST_SUITE_P(Records, ContradictionTest,
-                         ::testing::Combine(::testing::Values("pd", "bfrt"),
-                                            ::testing::ValuesIn(contradictions)),
+                         ::testing::Combine(eachDriver, ::testing::ValuesIn(contradictions)),
                          driverAndCaseName<Contradiction>);
 
 // A header that claims the largest count over a sparse file of the size it implies: a command
@@ -354,8 +347,7 @@ TEST_P(OversizedHeaderTest, IsRefusedAtOnceAndSetAsideByAnApply) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, OversizedHeaderTest,
-                         ::testing::Combine(::testing::Values("pd", "bfrt"),
-                                            ::testing::ValuesIn(oversizedHeaders)),
+                         ::testing::Combine(eachDriver, ::testing::ValuesIn(oversizedHeaders)),
                          driverAndCaseName<OversizedHeader>);
 
 }  // namespace

@@ -201,19 +201,5 @@ TEST_F(StateLocationTest, AStateDirectoryThatIsALinkIsRefusedWithATrailingSlashT
   }
 }
 
-// A link planted where a fresh state file is first written, beside its final name, is not
-// followed either.
-TEST_F(StateLocationTest, ALinkAtTheNameAStateFileIsMadeUnderIsNotFollowed) {
-  const std::string victim = writePolicy({"# someone else's file"}, "victim.txt");
-  const std::vector<char> before = fileBytes(victim);
-  ASSERT_EQ(::mkdir(state.c_str(), 0700), 0);
-  ASSERT_EQ(::symlink(victim.c_str(), (chipStatePath(state) + ".new").c_str()), 0);
-  const Outcome run = tcagent({"apply", policy});
-  EXPECT_NE(run.status, 0);
-  EXPECT_EQ(run.err,
-            "tcagent: " + refusalOf(chipStatePath(state) + ".new", "is a symbolic link") + "\n");
-  EXPECT_TRUE(fileBytes(victim) == before);
-}
-
 }  // namespace
 }  // namespace TcAgentTesting

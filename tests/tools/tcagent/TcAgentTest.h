@@ -27,6 +27,10 @@ class TcAgentTest : public ::testing::Test {
   Outcome tcagent(const std::vector<std::string>& arguments) const {
     return tcagentOn(state, arguments);
   }
+  // On the test's state, its standard streams and limits as `launch` sets them.
+  Outcome tcagentWith(const std::vector<std::string>& arguments, const Launch& launch) const {
+    return TcAgentProcess(withOptions(state, arguments), directory, launch).wait();
+  }
   // The standard output of a run that is to succeed without a word on standard error.
   std::string outputOf(const std::vector<std::string>& arguments) const;
 
@@ -38,5 +42,16 @@ class TcAgentTest : public ::testing::Test {
   const std::string state = directory + "/state";
   std::string driver = "pd";
 };
+
+// The same test on each driver library: instantiated with eachDriver and named by driverName.
+class EachDriverTest : public TcAgentTest, public ::testing::WithParamInterface<const char*> {
+ protected:
+  EachDriverTest() { driver = GetParam(); }
+};
+
+inline const auto eachDriver = ::testing::Values("pd", "bfrt");
+inline std::string driverName(const ::testing::TestParamInfo<const char*>& info) {
+  return info.param;
+}
 
 }  // namespace TcAgentTesting

@@ -280,9 +280,11 @@ Policy readPolicy(const std::string& path) {
   PolicySource source(path);
   Policy policy = source.holdsJsonDocument() ? policyOfDocument(source.readRest(), source.name())
                                              : policyOfLines(source);
-  // Nothing on standard input is more likely a pipeline that failed than a table to empty.
-  if (path == "-" && source.wasEmpty()) {
-    throw PolicyError(source.name(), "empty: no policy came; to remove every entry, run clear");
+  // Lines that hold nothing (none, blank ones, comments) are more likely a generator or a pipeline
+  // that failed than a table to empty; a JSON document of no entries says so on purpose.
+  if (!source.holdsJsonDocument() && policy.entries.empty() && !policy.defaultAction) {
+    throw PolicyError(source.name(),
+                      "no entry and no default action; to remove every entry, run clear");
   }
   sortAndCheckPolicy(policy);
   return policy;

@@ -36,8 +36,6 @@ class PolicySource {
   bool readLine(std::string_view& line);
   // The number of the line read last.
   unsigned lineNumber() const noexcept { return lineNumber_; }
-  // Whether the source held no byte at all, once it has been read to its end.
-  bool wasEmpty() const noexcept { return atEnd_ && sourceBytes_ == 0; }
   // All that is left of the source.
   std::string readRest();
 

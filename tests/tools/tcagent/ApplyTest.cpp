@@ -194,7 +194,7 @@ TEST_P(ApplyTest, APipeOtherThanTheEntriesOnesSaysWhichToGive) {
   const Outcome allPipes = tcagent({"show"});
   EXPECT_EQ(allPipes.status, 1);
   EXPECT_THAT(allPipes.err, HasSubstr("run with --pipe 2, or clear the table that way first"));
-  const Outcome otherPipe = tcagent({"--pipe", "1", "apply", writePolicy({})});
+  const Outcome otherPipe = tcagent({"--pipe", "1", "clear"});
   EXPECT_EQ(otherPipe.status, 1);
   EXPECT_EQ(otherPipe.err,
             "tcagent: the table holds the entries of pipe 2, and the chip keeps one pipe's table: "

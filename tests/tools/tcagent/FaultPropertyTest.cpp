@@ -60,7 +60,7 @@ std::vector<std::string> faultOperations(const char* path) {
 }
 
 // A random policy over a small pool of keys, so that one policy after another keeps, modifies,
-// adds and removes entries; as policy lines, sorted, the default action's among them.
+// adds and removes entries; as policy lines, sorted, the default action's among them, never none.
 std::vector<std::string> randomPolicy(std::mt19937& random) {
   static const std::vector<std::string> keys = [] {
     std::vector<std::string> pool;
@@ -78,7 +78,8 @@ std::vector<std::string> randomPolicy(std::mt19937& random) {
   for (const std::string& key : keys) {
     if (random() % 4 < share) lines.push_back(key + " -> " + action());
   }
-  if (random() % 3) lines.push_back("default -> " + action());
+  // A policy file holds something: the empty table is clear's.
+  if (random() % 3 || lines.empty()) lines.push_back("default -> " + action());
   return sorted(lines);
 }
 
@@ -131,9 +132,11 @@ class FaultPropertyTest : public TcAgentTest, public ::testing::WithParamInterfa
     return faulted.status;
   }
 
-  // A fault-free apply of `policy` makes the chip and the records hold it.
+  // A fault-free apply of `policy` (a clear, of none) makes the chip and the records hold it.
   void converge(const std::vector<std::string>& policy) {
-    const Outcome applied = tcagent({"apply", writePolicy(policy)});
+    const Outcome applied =
+        tcagent(policy.empty() ? std::vector<std::string>{"clear"}
+                               : std::vector<std::string>{"apply", writePolicy(policy)});
     EXPECT_EQ(applied.status, 0) << applied.err;
     EXPECT_EQ(chipLines(state), policy);
     EXPECT_TRUE(recordsNameExactlyTheChipEntries(state));

@@ -278,11 +278,12 @@ std::string tooManyEntriesText() {
 
 Policy readPolicy(const std::string& path) {
   PolicySource source(path);
-  Policy policy = source.holdsJsonDocument() ? policyOfDocument(source.readRest(), source.name())
-                                             : policyOfLines(source);
+  const bool document = source.holdsJsonDocument();
+  Policy policy =
+      document ? policyOfDocument(source.readRest(), source.name()) : policyOfLines(source);
   // Lines that hold nothing (none, blank ones, comments) are more likely a generator or a pipeline
   // that failed than a table to empty; a JSON document of no entries says so on purpose.
-  if (!source.holdsJsonDocument() && policy.entries.empty() && !policy.defaultAction) {
+  if (!document && policy.entries.empty() && !policy.defaultAction) {
     throw PolicyError(source.name(),
                       "no entry and no default action; to remove every entry, run clear");
   }

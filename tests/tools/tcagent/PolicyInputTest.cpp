@@ -38,7 +38,7 @@ TEST_F(DocumentTest, TheReadmeExampleIsWhatShowWritesAfterApplyingIt) {
 }
 
 // The document of the entries that a packet matches names the packet, and is refused as a
-// policy: applied, it would remove every other entry.
+// policy: applied, it would remove every other entry. One of no entries empties the table.
 TEST_F(DocumentTest, TheEntriesAPacketMatchesAreNotTakenForAPolicy) {
   outputOf({"apply", EXAMPLE_POLICY});
   const std::string part = outputOf({"show", "--format", "json", "dscp=46"});
@@ -48,6 +48,9 @@ TEST_F(DocumentTest, TheEntriesAPacketMatchesAreNotTakenForAPolicy) {
   EXPECT_THAT(applied.err, ::testing::HasSubstr("the document holds only the entries that a "
                                                 "packet matches"));
   EXPECT_EQ(chipLines(state), policyFileLines(EXAMPLE_POLICY));
+  // A document of no entries says so on purpose, where lines of none are refused.
+  EXPECT_EQ(outputOf({"apply", writePolicy({R"({"version": 1, "entries": []})"}, "none.json")}),
+            "0 added, 0 modified, 16 removed, default reset\n");
 }
 
 TEST_F(PolicyInputTest, WindowsLineEndsAByteOrderMarkAndStandardInputAreRead) {

@@ -44,9 +44,10 @@ AgentOptions agentOptionsOf(const CommandLine& line, std::ostream& err) {
 // Tells of a chip made afresh for a command that only reads it, what the start set right, and a
 // --capacity that the existing chip does not have.
 void reportStart(const AgentTable& agent, const CommandLine& line, std::ostream& err) {
-  // Else a mistyped state directory would pass for a table emptied. (What an apply adds to a new
-  // chip tells it already.)
-  if (agent.chip().madeAfresh() && (line.command == "show" || line.command == "classify")) {
+  // Else a mistyped state directory would pass for a table emptied, or for one that lacks the
+  // whole policy. (What an apply adds to a new chip tells it already.)
+  const bool readsOnly = line.command == "show" || line.command == "classify" || line.dryRun;
+  if (agent.chip().madeAfresh() && readsOnly) {
     err << "tcagent: note: "
         << lineText(
                fmt::format("a new chip was made in {}, its table empty with room for {} entries",

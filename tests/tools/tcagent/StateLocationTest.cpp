@@ -70,12 +70,15 @@ TEST_F(StateLocationTest, TheDefaultDirectoryIsMadePrivateInTheRuntimeDirectory)
 // table: it says that it made one; the next read, of the chip it made, does not.
 TEST_F(StateLocationTest, AReadThatMakesANewChipSaysSo) {
   const std::string typo = directory + "/sate";
-  for (const char* command : {"show", "classify"}) {
-    const Outcome first = tcagentOn(typo + command, {command, "dscp=46"});
+  for (const std::vector<std::string>& read : {std::vector<std::string>{"show", "dscp=46"},
+                                               {"classify", "dscp=46"},
+                                               {"apply", "--dry-run", policy}}) {
+    const std::string state = typo + read.front() + read[1];
+    const Outcome first = tcagentOn(state, read);
     EXPECT_EQ(first.status, 0) << first.err;
-    EXPECT_EQ(first.err, "tcagent: note: a new chip was made in " + typo + command +
+    EXPECT_EQ(first.err, "tcagent: note: a new chip was made in " + state +
                              ", its table empty with room for 512 entries\n");
-    EXPECT_EQ(tcagentOn(typo + command, {command, "dscp=46"}).err, "");
+    EXPECT_EQ(tcagentOn(state, read).err, "");
   }
 }
 

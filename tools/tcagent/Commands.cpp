@@ -5,6 +5,7 @@
 #include "platform/Kiv/Trace.h"
 #include "tools/tcagent/Apply.h"
 #include "tools/tcagent/Classify.h"
+#include "tools/tcagent/Counted.h"
 #include "tools/tcagent/Demo.h"
 #include "tools/tcagent/EntryText.h"
 #include "tools/tcagent/Installation.h"
@@ -49,18 +50,18 @@ void reportStart(const AgentTable& agent, const CommandLine& line, std::ostream&
   const bool readsOnly = line.command == "show" || line.command == "classify" || line.dryRun;
   if (agent.chip().madeAfresh() && readsOnly) {
     err << "tcagent: note: "
-        << lineText(
-               fmt::format("a new chip was made in {}, its table empty with room for {} entries",
-                           agent.options().stateDirectory, agent.chip().capacity()))
+        << lineText(fmt::format("a new chip was made in {}, its table empty with room for {}",
+                                agent.options().stateDirectory,
+                                counted(agent.chip().capacity(), "entry", "entries")))
         << "\n";
   }
   for (const std::string& note : agent.records().corruptionMessages())
     err << "tcagent: note: " << lineText(note) << "; the record was dropped\n";
   if (line.capacityGiven && agent.chip().capacity() != line.capacity) {
     err << fmt::format(
-        "tcagent: note: the chip's table has {} entries; --capacity {} applies only to a chip "
-        "made afresh\n",
-        agent.chip().capacity(), line.capacity);
+        "tcagent: note: the chip's table has {}; --capacity {} applies only to a chip made "
+        "afresh\n",
+        counted(agent.chip().capacity(), "entry", "entries"), line.capacity);
   }
 }
 
@@ -114,8 +115,7 @@ int checkPolicy(const CommandLine& line, std::ostream& out) {
   Policy policy = readPolicy(line.policyPath);
   PolicyFindings found = policyFindings(policy);
   std::string summary =
-      fmt::format("{}: {} {}{}; {}", policy.source, policy.entries.size(),
-                  policy.entries.size() == 1 ? "entry" : "entries",
+      fmt::format("{}: {}{}; {}", policy.source, counted(policy.entries.size(), "entry", "entries"),
                   policy.defaultAction ? " and a default action" : ", no default action",
                   found.findings.empty() ? "no findings"
                                          : fmt::format("{}{} finding{}", found.findings.size(),

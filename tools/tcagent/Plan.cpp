@@ -29,8 +29,8 @@ void planRoom(const Policy& policy, bool allowDisruption, Plan& plan) {
   if (plan.peak <= room.size) return;
   if (!allowDisruption) {
     throw RoomError(fmt::format(
-        "a hitless apply needs room for {} entries at its peak ({} held, {} to add before {} are "
-        "removed); the table holds {}. --allow-disruption removes old entries before adding",
+        "a hitless apply needs room for {} entries at its peak ({} held, {} to add before "
+        "removing {}); the table holds {}. --allow-disruption removes old entries before adding",
         plan.peak, room.used, plan.additions.size(), plan.removals.size(), room.size));
   }
   std::size_t early = plan.peak - room.size;

@@ -7,6 +7,7 @@
 #include <fmt/compile.h>
 #include <fmt/format.h>
 
+#include "tools/tcagent/Counted.h"
 #include "tools/tcagent/EntryText.h"
 #include "tools/tcagent/Packet.h"
 #include "tools/tcagent/PolicyDocument.h"
@@ -40,17 +41,13 @@ void keepMatching(const AgentTable& agent, const KeyBytes& packet, TableRows& ro
   std::rotate(equalPriority, chosen, chosen + 1);
 }
 
-std::string plural(std::size_t count, const char* one, const char* many) {
-  return fmt::format("{} {}", count, count == 1 ? one : many);
-}
-
 std::string startText(const StartReport& start) {
   std::string text = fmt::format("at start {} read back from records, ", start.reconciled);
   if (start.dropped) {
-    text += plural(start.dropped, "record", "records") + " of removed entries dropped, ";
+    text += counted(start.dropped, "record", "records") + " of removed entries dropped, ";
   }
   if (start.damaged) {
-    text += plural(start.damaged, "damaged record", "damaged records") + " dropped, ";
+    text += counted(start.damaged, "damaged record", "damaged records") + " dropped, ";
   }
   text += fmt::format("{} adopted, ", start.adopted);
   text += start.programmed ? fmt::format("{} programmed (unexpected)", start.programmed)
@@ -121,12 +118,12 @@ void writeTable(const Shown& shown, const StartReport& start, std::ostream& out)
   writeColumns(shown.rows, out);
   std::size_t entries = shown.rows.entries.size();
   if (shown.packet) {
-    out << plural(entries, "entry matches", "entries match") << " the packet"
+    out << counted(entries, "entry matches", "entries match") << " the packet"
         << (entries ? ", the first applies" : "")
         << (shown.rows.defaultEntry ? "; the default action applies when none does" : "") << "\n";
     return;
   }
-  out << plural(entries, "entry", "entries")
+  out << counted(entries, "entry", "entries")
       << (shown.rows.defaultEntry ? " and the default action" : ", no default action") << " ("
       << shown.room.used << " of " << shown.room.size << " used); " << startText(start) << "\n";
 }

@@ -136,7 +136,7 @@ TEST_P(ApplyTest, RoomIsCheckedBeforeAnythingIsProgrammed) {
   const Outcome noRoom = tcagent({"apply", swap});
   EXPECT_EQ(noRoom.status, 1);
   EXPECT_THAT(noRoom.err, HasSubstr("needs room for 6 entries at its peak (3 held, 3 to add "
-                                    "before 3 are removed); the table holds 4"));
+                                    "before removing 3); the table holds 4"));
   EXPECT_EQ(shownLines(), sorted(entriesAtDscp(1, 3)));
 
   EXPECT_EQ(outputOf({"apply", "--dry-run", "--allow-disruption", swap}),

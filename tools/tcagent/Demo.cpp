@@ -200,14 +200,14 @@ void otherDriver(Narration& narration) {
 }  // namespace
 
 int runDemo() {
-  std::error_code error;
-  std::string pattern =
-      (std::filesystem::temp_directory_path(error) / "tcagent-demo-XXXXXX").string();
-  if (error || !::mkdtemp(pattern.data())) {
-    const char* temporary = std::getenv("TMPDIR");
+  // TMPDIR when it is set and not empty, as mktemp takes it.
+  const char* temporary = std::getenv("TMPDIR");
+  const bool temporaryGiven = temporary && *temporary;
+  std::string pattern = std::string(temporaryGiven ? temporary : "/tmp") + "/tcagent-demo-XXXXXX";
+  if (!::mkdtemp(pattern.data())) {
     std::cerr << "tcagent: cannot make the demo's directory in "
-              << lineText(temporary ? "TMPDIR=" + std::string(temporary) : "/tmp") << ": "
-              << (error ? error.message() : std::strerror(errno)) << "\n";
+              << lineText(temporaryGiven ? "TMPDIR=" + std::string(temporary) : "/tmp") << ": "
+              << std::strerror(errno) << "\n";
     return 1;
   }
   const std::string directory = pattern;

@@ -82,6 +82,17 @@ TEST_F(StateLocationTest, AReadThatMakesANewChipSaysSo) {
   }
 }
 
+// The demo's directory goes in TMPDIR as mktemp takes it: an empty TMPDIR is unset, and one that
+// names no directory stops the demo with exit 1, naming it.
+TEST_F(StateLocationTest, TheDemoMakesItsDirectoryWhereMktempWould) {
+  EXPECT_EQ(tcagentWith({"demo"}, {.environment = {"TMPDIR="}}).status, 0);
+  const std::string missing = directory + "/missing";
+  const Outcome stopped = tcagentWith({"demo"}, {.environment = {"TMPDIR=" + missing}});
+  EXPECT_EQ(stopped.status, 1);
+  EXPECT_EQ(stopped.err, "tcagent: cannot make the demo's directory in TMPDIR=" + missing +
+                             ": No such file or directory\n");
+}
+
 struct UnsafeLocation {
   const char* name;
   // Makes the runtime directory and what is at its tcagent/; gives XDG_RUNTIME_DIR's value.

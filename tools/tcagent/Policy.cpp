@@ -153,6 +153,25 @@ struct PolicyLine {
   EntryAction action;
 };
 
+// The string form takes an attribute left out for 0. As in the other forms, a policy's action
+// says both of its numbers, and a field given a mask says its value.
+void checkAttributesGiven(std::string_view line) {
+  const std::size_t actionAt = std::min(line.find("'action'"), line.size());
+  auto names = [](std::string_view text, std::string_view attribute) {
+    return text.find(fmt::format("'{}': ", attribute)) != std::string_view::npos;
+  };
+  for (std::string_view parameter : actionParameters) {
+    if (!names(line.substr(actionAt), parameter)) throw missingActionParameter(parameter);
+  }
+  const std::string_view match = line.substr(0, actionAt);
+  for (const KeyField& field : keyFields) {
+    const std::string mask = std::string(field.attribute) + "Mask";
+    if (names(match, mask) && !names(match, field.attribute)) {
+      throw LineError{fmt::format("{} given without {}", mask, field.attribute)};
+    }
+  }
+}
+
 // A line in the table entry's string form; an entry without a match is the default action.
 PolicyLine entryFormOf(std::string_view line) {
   IngressTrafficClassTableEntry entry;
@@ -163,13 +182,7 @@ PolicyLine entryFormOf(std::string_view line) {
   }
   auto* action = dynamic_cast<const SetTrafficClassAndEgressQidActionSpec*>(entry.action().ptr());
   if (!action) throw LineError{"missing action: the entry has no traffic class and queue action"};
-  // The string form takes an attribute left out for 0; a policy's action says both of its
-  // numbers, as in the other forms.
-  const std::string_view actionText = line.substr(std::min(line.find("'action'"), line.size()));
-  for (std::string_view parameter : actionParameters) {
-    if (actionText.find(fmt::format("'{}': ", parameter)) == std::string_view::npos)
-      throw missingActionParameter(parameter);
-  }
+  checkAttributesGiven(line);
   if (!entry.match()) return {std::nullopt, {action->tc(), action->qid()}};
   EntryKey key = entryKeyOf(*entry.match());
   checkMask(key);

@@ -103,6 +103,13 @@ const Refusal refusals[] = {
             "Ptr('BfIngressTrafficClass::IngressTrafficClassMatchSpec', ** {'priority': -1})})",
             "cannot read attribute 'match': cannot read attribute 'priority': parse error at "
             "position 150: expected a number from 0 to 4294967295, found '-1})})'"),
+    badLine("EntryFormMaskWithoutValue",
+            "Value('BfIngressTrafficClass::IngressTrafficClassTableEntry', ** {'match': "
+            "Ptr('BfIngressTrafficClass::IngressTrafficClassMatchSpec', ** {'priority': 3, "
+            "'qosMdDscpMask': 255}), 'action': "
+            "Ptr('BfIngressTrafficClass::SetTrafficClassAndEgressQidActionSpec', ** {'actionType': "
+            "setTrafficClassAndEgressQidActionSpec, 'qid': 1, 'tc': 1})})",
+            "qosMdDscpMask given without qosMdDscp"),
     badLine("EntryFormWithoutQid",
             "Value('BfIngressTrafficClass::IngressTrafficClassTableEntry', ** {'match': None, "
             "'action': Ptr('BfIngressTrafficClass::SetTrafficClassAndEgressQidActionSpec', ** "

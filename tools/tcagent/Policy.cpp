@@ -192,11 +192,20 @@ PolicyLine entryFormOf(std::string_view line) {
 // A line in the compact form, or "default -> tc=N qid=N".
 PolicyLine compactLineOf(Words words) {
   auto arrow = std::find(words.begin(), words.end(), "->");
-  if (arrow == words.end()) throw LineError{"missing action: expected '-> tc=N qid=N'"};
-  EntryAction action = actionOf({arrow + 1, words.end()});
-  if (words.front() != "default") return {keyOf({words.begin(), arrow}), action};
-  if (arrow != words.begin() + 1) throw LineError{"the default action takes no key fields"};
-  return {std::nullopt, action};
+  if (arrow == words.end()) {
+    const bool joined = std::any_of(words.begin(), words.end(), [](std::string_view word) {
+      return word.find("->") != std::string_view::npos;
+    });
+    throw LineError{joined ? "'->' stands apart from the words around it: '... -> tc=N qid=N'"
+                           : "missing action: expected '-> tc=N qid=N'"};
+  }
+  // Read from the left, so that an error names the first word that is wrong.
+  if (words.front() == "default") {
+    if (arrow != words.begin() + 1) throw LineError{"the default action takes no key fields"};
+    return {std::nullopt, actionOf({arrow + 1, words.end()})};
+  }
+  EntryKey key = keyOf({words.begin(), arrow});
+  return {key, actionOf({arrow + 1, words.end()})};
 }
 
 PolicyLine policyLineOf(std::string_view line, std::vector<std::string_view>& words) {

@@ -96,6 +96,11 @@ const Refusal refusals[] = {
     badLine("MissingAction", "prio=3 dscp=3 tc=1 qid=1",
             "missing action: expected '-> tc=N qid=N'"),
     badLine("MissingTc", "prio=3 dscp=3 -> qid=1", "missing action parameter tc"),
+    badLine("ArrowJoinedToAWord", "prio=3 dscp=3 ->tc=1 qid=1",
+            "'->' stands apart from the words around it"),
+    // The table that show prints, fed back: the first word is the one named.
+    badLine("ShowsTableHeader", "handle  prio  dscp  ->  tc  qid",
+            "expected name=value, got 'handle'"),
     badLine("SecondDefault", "default -> tc=1 qid=1", "a second default action (the first is on"),
     badLine("BadNumber", "prio=3 dscp=4x -> tc=1 qid=1", "bad number '4x' for dscp value"),
     badLine("EntryFormThatDoesNotParse",

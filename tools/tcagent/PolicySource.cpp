@@ -30,7 +30,14 @@ std::string fileKind(mode_t mode) {
 int openPolicyFile(const std::string& path, const std::string& name) {
   int descriptor = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (descriptor < 0) {
-    if (errno == ELOOP) throw PolicyError(name, "is a symbolic link; name the file it points to");
+    if (errno == ELOOP) {
+      // /dev/stdin and a shell's <(...) name a process's open files, not a file to name instead.
+      const bool openFile = path == "/dev/stdin" || path.starts_with("/dev/fd/") ||
+                            path.starts_with("/proc/self/fd/");
+      throw PolicyError(name, openFile ? "is a link to an open file; give - and the policy on "
+                                         "standard input"
+                                       : "is a symbolic link; name the file it points to");
+    }
     throw PolicyError(name, std::string("cannot be read: ") + std::strerror(errno));
   }
   struct stat status {};

@@ -72,6 +72,9 @@ const Refusal refusals[] = {
     {"DirectoryAsPolicy", {"apply", "/tmp"}, {"/tmp: cannot be read: a directory"}},
     {"DeviceAsPolicy", {"apply", "/dev/zero"}, {"/dev/zero: cannot be read: a device"}},
     {"LinkAsPolicy", {"apply", "LINK"}, {"link.txt: is a symbolic link; name the file it points"}},
+    {"StandardInputByItsPath",
+     {"apply", "/dev/stdin"},
+     {"/dev/stdin: is a link to an open file; give - and the policy on standard input"}},
     {"LineWithoutEnd", {"apply", "-"}, {"<stdin>:1: line too long"}, "", "/dev/zero"},
     // A pipeline that failed, far more often than a table to empty.
     {"NothingOnStandardInput",

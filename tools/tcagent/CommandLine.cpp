@@ -224,6 +224,14 @@ CommandLine commandLineOf(int argc, const char* const* argv) {
   }
   line.command = app.get_subcommands().front()->get_name();
   if (!extras.empty()) refuse(line.command + " does not take " + quotedText(extras.front()));
+  if (line.command == "demo") {
+    for (const CLI::Option* option : app.get_options()) {
+      if (option->count() && option->get_name() != "--help") {
+        refuse(option->get_name() +
+               " does not apply to demo, which runs in a fresh state of its own on both drivers");
+      }
+    }
+  }
   line.stateDirectoryGiven = app.count("--state") > 0;
   line.capacityGiven = app.count("--capacity") > 0;
   if (line.stateDirectoryGiven && line.stateDirectory.empty()) {

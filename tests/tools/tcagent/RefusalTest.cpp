@@ -47,6 +47,7 @@ const Refusal refusals[] = {
     {"NoCommand", {}, {"no command given; the commands are apply, show, classify, clear, check"}},
     {"UnknownCommand", {"frobnicate"}, {"unknown command 'frobnicate'; the commands are apply"}},
     {"UnknownOption", {"--colour", "show"}, {"--colour"}},
+    {"OptionOfTheDemo", {"demo"}, {"--state does not apply to demo"}},
     {"FileNamedLikeAnOption",
      {"apply", "-x.txt"},
      {"unknown option '-x.txt'; a file whose name begins with '-' is given as './-x.txt'"}},

@@ -85,9 +85,12 @@ TEST_F(StateLocationTest, AReadThatMakesANewChipSaysSo) {
 // The demo's directory goes in TMPDIR as mktemp takes it: an empty TMPDIR is unset, and one that
 // names no directory stops the demo with exit 1, naming it.
 TEST_F(StateLocationTest, TheDemoMakesItsDirectoryWhereMktempWould) {
-  EXPECT_EQ(tcagentWith({"demo"}, {.environment = {"TMPDIR="}}).status, 0);
+  auto demo = [this](const std::string& temporary) {
+    return TcAgentProcess({"demo"}, directory, {.environment = {"TMPDIR=" + temporary}}).wait();
+  };
+  EXPECT_EQ(demo("").status, 0);
   const std::string missing = directory + "/missing";
-  const Outcome stopped = tcagentWith({"demo"}, {.environment = {"TMPDIR=" + missing}});
+  const Outcome stopped = demo(missing);
   EXPECT_EQ(stopped.status, 1);
   EXPECT_EQ(stopped.err, "tcagent: cannot make the demo's directory in TMPDIR=" + missing +
                              ": No such file or directory\n");

@@ -226,7 +226,7 @@ CommandLine commandLineOf(int argc, const char* const* argv) {
   if (!extras.empty()) refuse(line.command + " does not take " + quotedText(extras.front()));
   if (line.command == "demo") {
     for (const CLI::Option* option : app.get_options()) {
-      if (option->count() && option->get_name() != "--help") {
+      if (option->count()) {
         refuse(option->get_name() +
                " does not apply to demo, which runs in a fresh state of its own on both drivers");
       }

@@ -31,6 +31,9 @@ struct CommandLine {
   Format format = Format::text;
   bool dryRun = false;           // apply
   bool allowDisruption = false;  // apply
+
+  // Whether the command is one that changes the table (apply but for a dry run, clear).
+  bool changesTable() const { return (command == "apply" || command == "clear") && !dryRun; }
 };
 
 // What a run prints for --help or --version, or the usage error: the run ends with it.

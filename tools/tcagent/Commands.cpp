@@ -34,8 +34,7 @@ AgentOptions agentOptionsOf(const CommandLine& line, std::ostream& err) {
   options.adoptUntracked = true;
   options.faults = line.faults;
   // A command that sets the whole table does not need what a damaged state file held.
-  options.damagedStateSetAside =
-      (line.command == "apply" || line.command == "clear") && !line.dryRun;
+  options.damagedStateSetAside = line.changesTable();
   options.noted = [&err](const std::string& note) {
     err << "tcagent: note: " << lineText(note) << "\n";
   };
@@ -47,13 +46,10 @@ AgentOptions agentOptionsOf(const CommandLine& line, std::ostream& err) {
 void reportStart(const AgentTable& agent, const CommandLine& line, std::ostream& err) {
   // Else a mistyped state directory would pass for a table emptied, or for one that lacks the
   // whole policy. (What an apply adds to a new chip tells it already.)
-  const bool readsOnly = line.command == "show" || line.command == "classify" || line.dryRun;
-  if (agent.chip().madeAfresh() && readsOnly) {
-    err << "tcagent: note: "
-        << lineText(fmt::format("a new chip was made in {}, its table empty with room for {}",
-                                agent.options().stateDirectory,
-                                counted(agent.chip().capacity(), "entry", "entries")))
-        << "\n";
+  if (agent.chip().madeAfresh() && !line.changesTable()) {
+    agent.options().noted(fmt::format("a new chip was made in {}, its table empty with room for {}",
+                                      agent.options().stateDirectory,
+                                      counted(agent.chip().capacity(), "entry", "entries")));
   }
   for (const std::string& note : agent.records().corruptionMessages())
     err << "tcagent: note: " << lineText(note) << "; the record was dropped\n";

@@ -1,10 +1,12 @@
-// Allocation accounting: one tracker per class counts its allocations, releases and live bytes.
+// Allocation accounting: one tracker per class counts its allocations, releases and live bytes,
+// atomically while the thread-safe-pointer switch is set.
 #pragma once
 
 #include <atomic>
 #include <cstddef>
 #include <vector>
 
+#include "platform/Kiv/ThreadSafePtr.h"
 #include "platform/Kiv/Types.h"
 
 namespace Kiv {
@@ -18,12 +20,12 @@ class MemAllocationTracker {
   MemAllocationTracker& operator=(const MemAllocationTracker&) = delete;
 
   void allocationIs(std::size_t bytes) noexcept {
-    allocations_.fetch_add(1, std::memory_order_relaxed);
-    liveBytes_.fetch_add(bytes, std::memory_order_relaxed);
+    switchedAdd(allocations_, U64{1});
+    switchedAdd(liveBytes_, U64{bytes});
   }
   void releaseIs(std::size_t bytes) noexcept {
-    releases_.fetch_add(1, std::memory_order_relaxed);
-    liveBytes_.fetch_sub(bytes, std::memory_order_relaxed);
+    switchedAdd(releases_, U64{1});
+    switchedAdd(liveBytes_, U64{0} - bytes);
   }
 
   const char* typeName() const noexcept { return typeName_; }

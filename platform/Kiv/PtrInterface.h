@@ -3,6 +3,7 @@
 
 #include <atomic>
 
+#include "platform/Kiv/ThreadSafePtr.h"
 #include "platform/Kiv/Types.h"
 
 namespace Kiv {
@@ -16,18 +17,6 @@ struct FwkType {
   U32 index;
 };
 
-namespace Detail {
-extern std::atomic<bool> threadSafePtr;
-}
-
-// The process-wide thread-safe-pointer switch. While it is set, reference counts change
-// atomically, so that objects may be shared between threads; otherwise they change with plain
-// increments. Set it before a second thread takes references, clear it after the last one ends.
-inline bool threadSafePtr() noexcept {
-  return Detail::threadSafePtr.load(std::memory_order_relaxed);
-}
-void threadSafePtrIs(bool on) noexcept;
-
 class PtrInterface {
  public:
   PtrInterface(const PtrInterface&) = delete;
@@ -40,22 +29,11 @@ class PtrInterface {
   virtual FwkType fwkType() const noexcept;
   virtual ~PtrInterface() = default;
 
-  void newRef() const noexcept {
-    if (threadSafePtr()) {
-      references_.fetch_add(1, std::memory_order_relaxed);
-    } else {
-      references_.store(references_.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
-    }
-  }
+  void newRef() const noexcept { switchedAdd(references_, U32{1}); }
   void deleteRef() const {
-    U32 left;
-    if (threadSafePtr()) {
-      left = references_.fetch_sub(1, std::memory_order_acq_rel) - 1;
-    } else {
-      left = references_.load(std::memory_order_relaxed) - 1;
-      references_.store(left, std::memory_order_relaxed);
-    }
-    if (left == 0) const_cast<PtrInterface*>(this)->zeroReferencesIs();
+    // Adds 2^32 - 1: one less.
+    if (switchedAdd(references_, ~U32{0}, std::memory_order_acq_rel) == 0)
+      const_cast<PtrInterface*>(this)->zeroReferencesIs();
   }
   U32 references() const noexcept { return references_.load(std::memory_order_relaxed); }
 

@@ -4,9 +4,10 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <new>
 #include <thread>
+
+#include "platform/Kiv/ThreadSafePtr.h"
 
 // Under AddressSanitizer every object goes to the ordinary allocator, so that the sanitizer
 // sees each allocation and release on its own.
@@ -39,19 +40,40 @@ struct Chunk {
 };
 
 // Allocations are short and rarely contended: a lock that spins on an atomic flag, yielding
-// while another thread holds it, costs a fraction of a mutex.
+// while another thread holds it, costs a fraction of a mutex. It is taken only while the
+// thread-safe-pointer switch is set; without it, one thread allocates and the lock's atomic
+// exchange would be all the cost.
 class SpinLock {
  public:
   void lock() noexcept {
-    while (locked_.exchange(true, std::memory_order_acquire)) {
-      while (locked_.load(std::memory_order_relaxed))
-        std::this_thread::yield();
-    }
+    if (locked_.exchange(true, std::memory_order_acquire)) lockWhenFree();
   }
   void unlock() noexcept { locked_.store(false, std::memory_order_release); }
 
  private:
+  [[gnu::noinline]] void lockWhenFree() noexcept {
+    do {
+      while (locked_.load(std::memory_order_relaxed))
+        std::this_thread::yield();
+    } while (locked_.exchange(true, std::memory_order_acquire));
+  }
+
   std::atomic<bool> locked_{false};
+};
+
+class SwitchedGuard {
+ public:
+  explicit SwitchedGuard(SpinLock& lock) noexcept : lock_(threadSafePtr() ? &lock : nullptr) {
+    if (lock_) lock_->lock();
+  }
+  ~SwitchedGuard() {
+    if (lock_) lock_->unlock();
+  }
+  SwitchedGuard(const SwitchedGuard&) = delete;
+  SwitchedGuard& operator=(const SwitchedGuard&) = delete;
+
+ private:
+  SpinLock* lock_;
 };
 
 struct SizeClass {
@@ -68,7 +90,9 @@ std::size_t classOf(std::size_t bytes) noexcept {
   return bytes ? (bytes - 1) / smallObjectGranule : 0;
 }
 
-void* carveBlock(SizeClass& sizeClass, std::size_t blockBytes) {
+// The paths below the free lists are kept out of line, so that a free-list step saves no
+// registers for them.
+[[gnu::noinline]] void* carveBlock(SizeClass& sizeClass, std::size_t blockBytes) {
   if (static_cast<std::size_t>(sizeClass.carveEnd - sizeClass.carve) < blockBytes) {
     auto* chunk = static_cast<Chunk*>(::operator new(chunkBytes));
     chunk->previous = sizeClass.chunks;
@@ -113,14 +137,30 @@ void hugeBlockRelease(void* block, std::size_t bytes) noexcept {
   ::munmap(block, hugePagesRounded(bytes));
 }
 
+bool pooled(std::size_t bytes) noexcept {
+  return KIV_POOLED && bytes <= smallObjectMaxSize;
+}
+
+[[gnu::noinline]] void* unpooledAllocate(std::size_t bytes) {
+  return KIV_POOLED && bytes >= hugeBlockMinBytes ? hugeBlockAllocate(bytes)
+                                                  : ::operator new(bytes);
+}
+
+[[gnu::noinline]] void unpooledRelease(void* memory, std::size_t bytes) noexcept {
+  if (KIV_POOLED && bytes >= hugeBlockMinBytes) {
+    hugeBlockRelease(memory, bytes);
+  } else {
+    ::operator delete(memory);
+  }
+}
+
 }  // namespace
 
 void* smallObjectAllocate(std::size_t bytes) {
-  if (KIV_POOLED && bytes >= hugeBlockMinBytes) return hugeBlockAllocate(bytes);
-  if (!KIV_POOLED || bytes > smallObjectMaxSize) return ::operator new(bytes);
+  if (!pooled(bytes)) return unpooledAllocate(bytes);
   std::size_t index = classOf(bytes);
   SizeClass& sizeClass = sizeClasses[index];
-  std::lock_guard guard(sizeClass.lock);
+  const SwitchedGuard guard(sizeClass.lock);
   if (FreeBlock* block = sizeClass.freeList) {
     sizeClass.freeList = block->next;
     return block;
@@ -129,16 +169,12 @@ void* smallObjectAllocate(std::size_t bytes) {
 }
 
 void smallObjectRelease(void* memory, std::size_t bytes) noexcept {
-  if (KIV_POOLED && bytes >= hugeBlockMinBytes) {
-    hugeBlockRelease(memory, bytes);
-    return;
-  }
-  if (!KIV_POOLED || bytes > smallObjectMaxSize) {
-    ::operator delete(memory);
+  if (!pooled(bytes)) {
+    unpooledRelease(memory, bytes);
     return;
   }
   SizeClass& sizeClass = sizeClasses[classOf(bytes)];
-  std::lock_guard guard(sizeClass.lock);
+  const SwitchedGuard guard(sizeClass.lock);
   auto* block = static_cast<FreeBlock*>(memory);
   block->next = sizeClass.freeList;
   sizeClass.freeList = block;

@@ -4,11 +4,14 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <latch>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "platform/Kiv/MemAllocationTracker.h"
 #include "platform/Kiv/SmallObjectAllocator.h"
+#include "platform/Kiv/ThreadSafePtr.h"
 
 namespace {
 
@@ -68,6 +71,41 @@ TEST(SmallObjectAllocator, GivesHugeBlocksOfTheirOwn) {
     EXPECT_EQ(std::count(blocks[i], blocks[i] + sizes[i], i + 1), sizes[i]);
     Kiv::smallObjectRelease(blocks[i], sizes[i]);
   }
+}
+
+// While the thread-safe-pointer switch is set, two threads allocate and release blocks of one
+// class through one tracker at the same time: no block is given to both (each thread finds its
+// own mark in all it holds) and every allocation and release is counted.
+TEST(SmallObjectAllocator, TwoThreadsAllocateAtOnceWhileTheSwitchIsSet) {
+  constexpr int rounds = 200'000;
+  constexpr std::size_t bytes = 24;
+  constexpr std::size_t held = 16;
+  Kiv::MemAllocationTracker tracker("KivTest::Shared");
+  std::latch start(2);
+  int overwritten[2] = {};
+  auto work = [&](int thread) {
+    std::vector<unsigned char*> blocks;
+    start.arrive_and_wait();
+    for (int round = 0; round < rounds; ++round) {
+      blocks.push_back(static_cast<unsigned char*>(Kiv::trackedAllocate(tracker, bytes)));
+      std::memset(blocks.back(), thread + 1, bytes);
+      if (blocks.size() < held && round + 1 < rounds) continue;
+      for (unsigned char* block : blocks) {
+        overwritten[thread] += std::count(block, block + bytes, thread + 1) != bytes;
+        Kiv::trackedRelease(tracker, block, bytes);
+      }
+      blocks.clear();
+    }
+  };
+  Kiv::threadSafePtrIs(true);
+  std::thread first(work, 0), second(work, 1);
+  first.join();
+  second.join();
+  Kiv::threadSafePtrIs(false);
+  EXPECT_EQ(overwritten[0] + overwritten[1], 0);
+  EXPECT_EQ(tracker.allocations(), U64{2 * rounds});
+  EXPECT_EQ(tracker.releases(), U64{2 * rounds});
+  EXPECT_EQ(tracker.liveBytes(), 0u);
 }
 
 }  // namespace

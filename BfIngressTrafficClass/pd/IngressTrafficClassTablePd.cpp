@@ -1,6 +1,7 @@
 #include "BfIngressTrafficClass/pd/IngressTrafficClassTablePd.h"
 
 #include <cstring>
+#include <string>
 
 #include "BfIngressTrafficClass/Diagnostics.h"
 #include "BfIngressTrafficClass/TableBackend.h"
@@ -110,9 +111,11 @@ IngressTrafficClassTableEntry TablePd::entryByHandle(BfnTable::BfnSdkEntryHandle
   PdStatus status =
       pdLib.pd().tableGetEntry(pdLib.sessionId(), helper.deviceId(), sdkHandle, false, &matchRecord,
                                &priority, actionName, actionData, nullptr, &hwEntryValid);
-  // Whatever the driver wrote, the name ends within its buffer.
-  actionName[sizeof actionName - 1] = '\0';
-  if (status || std::strcmp(actionName, pdActionName) != 0) return {};
+  // The name with its terminating null, compared as bytes: whatever the driver wrote, the
+  // comparison stays within the buffer.
+  constexpr std::size_t nameBytes = std::char_traits<char>::length(pdActionName) + 1;
+  static_assert(nameBytes <= sizeof actionName);
+  if (status || std::memcmp(actionName, pdActionName, nameBytes) != 0) return {};
   SetTrafficClassAndEgressQidActionSpec::Ptr action =
       setTrafficClassAndEgressQidActionSpecFactory();
   action->tcIs(actionData[0]);

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <new>
 #include <thread>
 
@@ -42,38 +43,19 @@ struct Chunk {
 // Allocations are short and rarely contended: a lock that spins on an atomic flag, yielding
 // while another thread holds it, costs a fraction of a mutex. It is taken only while the
 // thread-safe-pointer switch is set; without it, one thread allocates and the lock's atomic
-// exchange would be all the cost.
+// exchange would be all the cost of a step.
 class SpinLock {
  public:
   void lock() noexcept {
-    if (locked_.exchange(true, std::memory_order_acquire)) lockWhenFree();
+    while (locked_.exchange(true, std::memory_order_acquire)) {
+      while (locked_.load(std::memory_order_relaxed))
+        std::this_thread::yield();
+    }
   }
   void unlock() noexcept { locked_.store(false, std::memory_order_release); }
 
  private:
-  [[gnu::noinline]] void lockWhenFree() noexcept {
-    do {
-      while (locked_.load(std::memory_order_relaxed))
-        std::this_thread::yield();
-    } while (locked_.exchange(true, std::memory_order_acquire));
-  }
-
   std::atomic<bool> locked_{false};
-};
-
-class SwitchedGuard {
- public:
-  explicit SwitchedGuard(SpinLock& lock) noexcept : lock_(threadSafePtr() ? &lock : nullptr) {
-    if (lock_) lock_->lock();
-  }
-  ~SwitchedGuard() {
-    if (lock_) lock_->unlock();
-  }
-  SwitchedGuard(const SwitchedGuard&) = delete;
-  SwitchedGuard& operator=(const SwitchedGuard&) = delete;
-
- private:
-  SpinLock* lock_;
 };
 
 struct SizeClass {
@@ -154,18 +136,37 @@ bool pooled(std::size_t bytes) noexcept {
   }
 }
 
-}  // namespace
-
-void* smallObjectAllocate(std::size_t bytes) {
-  if (!pooled(bytes)) return unpooledAllocate(bytes);
-  std::size_t index = classOf(bytes);
-  SizeClass& sizeClass = sizeClasses[index];
-  const SwitchedGuard guard(sizeClass.lock);
+// A block of the class of `bytes`: the first of its free list, else one carved from its chunk.
+void* take(SizeClass& sizeClass, std::size_t bytes) {
   if (FreeBlock* block = sizeClass.freeList) {
     sizeClass.freeList = block->next;
     return block;
   }
-  return carveBlock(sizeClass, (index + 1) * smallObjectGranule);
+  return carveBlock(sizeClass, (classOf(bytes) + 1) * smallObjectGranule);
+}
+
+void give(SizeClass& sizeClass, void* memory) noexcept {
+  auto* block = static_cast<FreeBlock*>(memory);
+  block->next = sizeClass.freeList;
+  sizeClass.freeList = block;
+}
+
+[[gnu::noinline]] void* lockedTake(SizeClass& sizeClass, std::size_t bytes) {
+  std::lock_guard guard(sizeClass.lock);
+  return take(sizeClass, bytes);
+}
+
+[[gnu::noinline]] void lockedGive(SizeClass& sizeClass, void* memory) noexcept {
+  std::lock_guard guard(sizeClass.lock);
+  give(sizeClass, memory);
+}
+
+}  // namespace
+
+void* smallObjectAllocate(std::size_t bytes) {
+  if (!pooled(bytes)) return unpooledAllocate(bytes);
+  SizeClass& sizeClass = sizeClasses[classOf(bytes)];
+  return threadSafePtr() ? lockedTake(sizeClass, bytes) : take(sizeClass, bytes);
 }
 
 void smallObjectRelease(void* memory, std::size_t bytes) noexcept {
@@ -174,10 +175,11 @@ void smallObjectRelease(void* memory, std::size_t bytes) noexcept {
     return;
   }
   SizeClass& sizeClass = sizeClasses[classOf(bytes)];
-  const SwitchedGuard guard(sizeClass.lock);
-  auto* block = static_cast<FreeBlock*>(memory);
-  block->next = sizeClass.freeList;
-  sizeClass.freeList = block;
+  if (threadSafePtr()) {
+    lockedGive(sizeClass, memory);
+  } else {
+    give(sizeClass, memory);
+  }
 }
 
 }  // namespace Kiv

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -37,6 +38,7 @@ Run agentRun(const std::string& directory, const std::vector<std::string>& argum
     ::close(pipeEnds[0]);
     ::close(pipeEnds[1]);
     if (::chdir(directory.c_str()) != 0) ::_exit(126);
+    std::signal(SIGPIPE, SIG_DFL);
     std::vector<char*> argv{const_cast<char*>("tcagent")};
     for (const std::string& argument : arguments)
       argv.push_back(const_cast<char*>(argument.c_str()));
@@ -62,11 +64,17 @@ std::string indented(const std::string& text) {
   return std::regex_replace(text, std::regex("(^|\n)(?=.)"), "$1    ");
 }
 
+// The narration's reader has gone (`tcagent demo | head`): the steps left are not run.
+struct NarrationLost {};
+
 class Narration {
  public:
   explicit Narration(std::string directory) : directory_(std::move(directory)) {}
 
-  void section(const std::string& title) { std::cout << "\n== " << title << " ==\n"; }
+  void section(const std::string& title) {
+    if (!std::cout) throw NarrationLost();
+    std::cout << "\n== " << title << " ==\n";
+  }
   void say(const std::string& text) { std::cout << text << "\n"; }
 
   // Writes `text` to the file `name` of the demo's directory, where tcagent runs, and gives
@@ -211,14 +219,25 @@ int runDemo() {
     return 1;
   }
   const std::string directory = pattern;
+  // A reader that stops early makes the narration's writes fail instead of ending the run, so
+  // that the directory is still removed; main says that the output could not be written.
+  std::signal(SIGPIPE, SIG_IGN);
   Narration narration(directory);
   narration.say("tcagent demo: the ingress traffic-class table of a simulated switching chip.");
   narration.say("Each command below is a run of tcagent of its own, as an operator types it, in");
   narration.say(directory + ".");
-  lifeOfTheTable(narration);
-  roomOfTheTable(narration);
-  otherDriver(narration);
+  const bool narrated = [&narration] {
+    try {
+      lifeOfTheTable(narration);
+      roomOfTheTable(narration);
+      otherDriver(narration);
+      return true;
+    } catch (const NarrationLost&) {
+      return false;
+    }
+  }();
   std::filesystem::remove_all(directory);
+  if (!narrated) return 1;
   if (narration.failures()) {
     narration.section("The demo FAILED");
     std::cout << narration.failures() << " step(s) did not do what they said\n";

@@ -96,6 +96,20 @@ TEST_F(StateLocationTest, TheDemoMakesItsDirectoryWhereMktempWould) {
                              ": No such file or directory\n");
 }
 
+// A reader that stops early (`tcagent demo | head -1`) ends the demo with a message, and the
+// demo's directory goes with it.
+TEST_F(StateLocationTest, TheDemoRemovesItsDirectoryWhenItsReaderStopsEarly) {
+  const std::string temporary = directory + "/tmp";
+  directoryMade(temporary, 0700);
+  const Outcome demo =
+      TcAgentProcess({"demo"}, directory,
+                     {.environment = {"TMPDIR=" + temporary}, .outputReaderGone = true})
+          .wait();
+  EXPECT_EQ(demo.status, 1);
+  EXPECT_EQ(demo.err, "tcagent: standard output could not be written\n");
+  EXPECT_TRUE(std::filesystem::is_empty(temporary));
+}
+
 struct UnsafeLocation {
   const char* name;
   // Makes the runtime directory and what is at its tcagent/; gives XDG_RUNTIME_DIR's value.

@@ -88,8 +88,15 @@ TcAgentProcess::TcAgentProcess(const std::vector<std::string>& arguments,
                                : launch.output,
        O_WRONLY | O_CREAT | O_TRUNC},
       {STDERR_FILENO, launch.errorClosed ? "" : errPath_, O_WRONLY | O_CREAT | O_TRUNC}};
+  int readerGone[2] = {-1, -1};
+  if (launch.outputReaderGone) {
+    if (::pipe2(readerGone, O_CLOEXEC) != 0) throw std::runtime_error("cannot make a pipe");
+    ::close(readerGone[0]);
+  }
   for (const Stream& stream : streams) {
-    if (stream.path.empty()) {
+    if (stream.descriptor == STDOUT_FILENO && launch.outputReaderGone) {
+      posix_spawn_file_actions_adddup2(&actions, readerGone[1], STDOUT_FILENO);
+    } else if (stream.path.empty()) {
       posix_spawn_file_actions_addclose(&actions, stream.descriptor);
     } else {
       posix_spawn_file_actions_addopen(&actions, stream.descriptor, stream.path.c_str(),
@@ -108,6 +115,7 @@ TcAgentProcess::TcAgentProcess(const std::vector<std::string>& arguments,
     return ::posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environment.data());
   }();
   posix_spawn_file_actions_destroy(&actions);
+  if (launch.outputReaderGone) ::close(readerGone[1]);
   if (error) {
     pid_ = -1;
     throw std::runtime_error(std::string("cannot start tcagent: ") + std::strerror(error));

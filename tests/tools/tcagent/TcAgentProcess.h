@@ -22,8 +22,10 @@ struct Launch {
   std::vector<std::string> environment{};  // NAME=VALUE set
   std::string output{};                    // the file of its standard output, if not its own
   bool outputClosed = false;               // standard output closed, as by `>&-`
-  bool errorClosed = false;                // standard error closed, as by `2>&-`
-  unsigned descriptorsMax = 0;             // its limit of open files (ulimit -n), when not 0
+  bool outputReaderGone = false;  // standard output a pipe whose reader has gone, as `| head -1`
+                                  // leaves it once it has read its line
+  bool errorClosed = false;       // standard error closed, as by `2>&-`
+  unsigned descriptorsMax = 0;    // its limit of open files (ulimit -n), when not 0
 };
 
 // Starts tcagent with `arguments`, its standard output and error going to files in `directory`;

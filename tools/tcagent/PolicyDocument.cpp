@@ -288,6 +288,8 @@ class EntriesReader {
       checkKeys(entry, {"handle", "priority", "match", "action"}, "the entry");
       policy_.entries.push_back({keyOf(entry, "the entry"), actionOf(entry, "the entry"), line});
     } catch (DocumentError& error) {
+      // The line alone does not tell the entry in a document written on one line.
+      error.reason = fmt::format("entry {}: {}", policy_.entries.size() + 1, error.reason);
       error.line = line;
       throw;
     }

@@ -153,7 +153,7 @@ const Refusal refusals[] = {
     badFile("DocumentValueOutsideItsMask", R"({"version": 1, "entries": [
       {"priority": 1, "match": {"dscp": 46}, "action": {"tc": 1, "qid": 1}},
       {"match": {"dscp": {"value": 3, "mask": 1}}, "action": {"tc": 1, "qid": 1}}]})",
-            ":3: ", "dscp value 0x3 has bits outside its mask 0x1"),
+            ":3: ", "entry 2: dscp value 0x3 has bits outside its mask 0x1"),
 };
 
 class RefusalTest : public TcAgentTest, public ::testing::WithParamInterface<Refusal> {};

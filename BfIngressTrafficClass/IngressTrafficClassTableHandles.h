@@ -33,6 +33,10 @@ class IngressTrafficClassTableHandles : public Kiv::Entity {
                BfnTable::BfnSdkEntryHandle handle) {
     entries_.insertOrAssign(match, handle);
   }
+  // Starts loading where `match` is or would be stored, for a store or lookup a little later.
+  void entryPrefetch(const IngressTrafficClassMatchSpec::PtrConst& match) const noexcept {
+    entries_.prefetch(match.ptr());
+  }
   bool entryHas(const IngressTrafficClassMatchSpec::PtrConst& match) const noexcept {
     return entries_.find(match.ptr()) != nullptr;
   }

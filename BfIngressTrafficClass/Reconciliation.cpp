@@ -23,8 +23,8 @@ bool findRecord(Vrell::EntryConfigMap& records, Lookup&& lookup) {
 }
 
 // Read-back matches wait here before they go into the handle map. In a large map each store's
-// slot is a cold line; stored one after another, a batch's loads overlap, where a store between
-// two read-backs would wait for its load alone.
+// slot is a cold line: its load starts when the match comes in and is done by the time the batch
+// is stored, where a store right after each read-back would wait for its load alone.
 class HandleBatch {
  public:
   explicit HandleBatch(IngressTrafficClassTableHandles& handles) noexcept : handles_(handles) {}
@@ -32,6 +32,7 @@ class HandleBatch {
   void entryIs(const IngressTrafficClassMatchSpec::PtrConst& match,
                BfnTable::BfnSdkEntryHandle handle) {
     if (held_ == batch_.size()) store();
+    handles_.entryPrefetch(match);
     batch_[held_++] = {match, handle};
   }
   // Stores the waiting entries in the order they came, so a later duplicate still wins.

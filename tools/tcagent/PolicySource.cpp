@@ -9,6 +9,7 @@
 
 #include <fmt/format.h>
 
+#include "tools/tcagent/PathTrust.h"
 #include "tools/tcagent/Quoted.h"
 
 namespace TcAgent {
@@ -28,6 +29,8 @@ std::string fileKind(mode_t mode) {
 
 // Opens the policy file at `path`, which messages call `name`.
 int openPolicyFile(const std::string& path, const std::string& name) {
+  if (auto hazard = pathRedirectableAt(path, PathUse::read))
+    throw PolicyError(name, "another user could redirect it: " + *hazard);
   int descriptor = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (descriptor < 0) {
     if (errno == ELOOP) {

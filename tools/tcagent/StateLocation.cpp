@@ -10,6 +10,7 @@
 
 #include <fmt/format.h>
 
+#include "tools/tcagent/PathTrust.h"
 #include "tools/tcagent/Quoted.h"
 
 namespace TcAgent {
@@ -69,6 +70,9 @@ std::string defaultDirectory() {
 std::string prepareStateDirectory(const std::string& requested, bool given) {
   if (given && requested.empty()) throw UsageError("--state: an empty path names no directory");
   std::string directory = given ? lexicallyNormal(requested) : defaultDirectory();
+  if (auto hazard = pathRedirectableAt(directory, PathUse::write)) {
+    refuse(directory, "another user could redirect it: " + *hazard + "; give another --state");
+  }
   if (::mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST) {
     refuse(directory, std::string("cannot be made: ") + std::strerror(errno));
   }

@@ -10,8 +10,8 @@ namespace TcAgent {
 // The state directory to use: `requested`, or with none the per-user default
 // ($XDG_RUNTIME_DIR/tcagent, else /tmp/tcagent-UID), made with mode 0700 if it does not exist.
 // Like ssh and tmux with theirs, it takes only a real directory (not a symbolic link) owned by
-// the user and not writable by group or others; raises UsageError naming the path and the problem
-// otherwise.
+// the user and not writable by group or others, on a path that no one else could redirect (see
+// PathTrust.h); raises UsageError naming the path and the problem otherwise.
 std::string prepareStateDirectory(const std::string& requested, bool given);
 
 }  // namespace TcAgent

@@ -167,6 +167,23 @@ const UnsafeLocation unsafeLocations[] = {
        return runtime;
      },
      {"XDG_RUNTIME_DIR: state directory ", "/runtime: is writable by others"}},
+    {"OnTheWayADirectoryWritableByOthers",
+     [](const std::string& runtime) {
+       directoryMade(runtime + ".open", 0777);
+       directoryMade(runtime + ".open/runtime", 0700);
+       return runtime + ".open/runtime";
+     },
+     {"/runtime.open/runtime/tcagent: another user could redirect it: ",
+      "/runtime.open is writable by others (mode 0777) and not sticky"}},
+    {"OnTheWayALinkOfAnotherUser",
+     [](const std::string& runtime) {
+       directoryMade(runtime + ".real", 0700);
+       directoryMade(runtime + ".real/runtime", 0700);
+       EXPECT_EQ(::symlink((runtime + ".real").c_str(), (runtime + ".theirs").c_str()), 0);
+       EXPECT_EQ(::lchown((runtime + ".theirs").c_str(), nobody, nobody), 0);
+       return runtime + ".theirs/runtime";
+     },
+     {"/runtime.theirs is a symbolic link of user 65534"}},
     {"RuntimeDirectoryRelative",
      [](const std::string&) { return std::string("runtime"); },
      {"XDG_RUNTIME_DIR='runtime' is not an absolute path"}},
@@ -230,6 +247,31 @@ TEST_F(StateLocationTest, AStateDirectoryThatIsALinkIsRefusedWithATrailingSlashT
     EXPECT_EQ(run.err, "tcagent: state directory " + state +
                            ": is a symbolic link; give the directory itself, or remove the link\n");
   }
+}
+
+// A path that another user could send elsewhere is refused, for state and policy alike; a
+// link of the user's own and a sticky directory of root's on the way are taken.
+TEST_F(StateLocationTest, APathThroughAnotherUsersLinkIsRefusedAndTheUsersOwnIsFollowed) {
+  const std::string real = directory + "/real", theirs = directory + "/theirs";
+  directoryMade(real, 0700);
+  ASSERT_EQ(::symlink("real", (directory + "/mine").c_str()), 0);
+  ASSERT_EQ(::symlink("real", theirs.c_str()), 0);
+  ASSERT_EQ(::lchown(theirs.c_str(), nobody, nobody), 0);
+  std::filesystem::copy_file(policy, real + "/policy.txt");
+
+  const Outcome applied =
+      tcagentOn(directory + "/mine/state", {"apply", directory + "/mine/policy.txt"});
+  EXPECT_EQ(applied.status, 0) << applied.err;
+  const std::string hazard =
+      ": another user could redirect it: " + theirs + " is a symbolic link of user 65534";
+  const Outcome state = tcagentOn(theirs + "/state", {"show"});
+  EXPECT_EQ(state.status, 2);
+  EXPECT_EQ(state.err,
+            "tcagent: state directory " + theirs + "/state" + hazard + "; give another --state\n");
+  const Outcome policyRead = tcagentOn(real + "/state", {"apply", theirs + "/policy.txt"});
+  EXPECT_EQ(policyRead.status, 2);
+  EXPECT_EQ(policyRead.err, "tcagent: " + theirs + "/policy.txt" + hazard + "\n");
+  EXPECT_EQ(chipLines(real + "/state"), std::vector<std::string>{"prio=10 dscp=46 -> tc=5 qid=5"});
 }
 
 }  // namespace

@@ -64,15 +64,25 @@ std::string indented(const std::string& text) {
   return std::regex_replace(text, std::regex("(^|\n)(?=.)"), "$1    ");
 }
 
-// The narration's reader has gone (`tcagent demo | head`): the steps left are not run.
-struct NarrationLost {};
+// The narration stops before its next step: its reader has gone (`tcagent demo | head`), or a
+// signal asked the demo to stop.
+struct NarrationStopped {};
+
+// The signal (Ctrl-C, a hang-up, kill) that asked the demo to stop, or 0. The demo stops at its
+// next step, removes its directory, and then ends as the signal would have ended it.
+volatile std::sig_atomic_t stopSignal = 0;
+constexpr int stopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+extern "C" void stopAsked(int signal) {
+  stopSignal = signal;
+}
 
 class Narration {
  public:
   explicit Narration(std::string directory) : directory_(std::move(directory)) {}
 
   void section(const std::string& title) {
-    if (!std::cout) throw NarrationLost();
+    if (stopSignal || !std::cout) throw NarrationStopped();
     std::cout << "\n== " << title << " ==\n";
   }
   void say(const std::string& text) { std::cout << text << "\n"; }
@@ -98,6 +108,8 @@ class Narration {
       command += " " + word;
     std::cout << command << "\n";
     Run run = agentRun(directory_, words);
+    // The run was likely ended by the same signal: it failed nothing.
+    if (stopSignal) throw NarrationStopped();
     std::cout << indented(run.output);
     check(run.status == expectedStatus, "exit status " + std::to_string(run.status) +
                                             ", expected " + std::to_string(expectedStatus));
@@ -208,6 +220,9 @@ void otherDriver(Narration& narration) {
 }  // namespace
 
 int runDemo() {
+  // Before the directory is made, so that it is never left behind.
+  for (int signal : stopSignals)
+    std::signal(signal, stopAsked);
   // TMPDIR when it is set and not empty, as mktemp takes it.
   const char* temporary = std::getenv("TMPDIR");
   const bool temporaryGiven = temporary && *temporary;
@@ -232,11 +247,16 @@ int runDemo() {
       roomOfTheTable(narration);
       otherDriver(narration);
       return true;
-    } catch (const NarrationLost&) {
+    } catch (const NarrationStopped&) {
       return false;
     }
   }();
   std::filesystem::remove_all(directory);
+  if (stopSignal) {
+    std::cout.flush();
+    std::signal(stopSignal, SIG_DFL);
+    std::raise(stopSignal);
+  }
   if (!narrated) return 1;
   if (narration.failures()) {
     narration.section("The demo FAILED");

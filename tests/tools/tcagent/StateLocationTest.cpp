@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <thread>
 
 #include "StateFiles.h"
 #include "TcAgentTest.h"
@@ -107,6 +108,19 @@ TEST_F(StateLocationTest, TheDemoRemovesItsDirectoryWhenItsReaderStopsEarly) {
           .wait();
   EXPECT_EQ(demo.status, 1);
   EXPECT_EQ(demo.err, "tcagent: standard output could not be written\n");
+  EXPECT_TRUE(std::filesystem::is_empty(temporary));
+}
+
+// Ctrl-C stops the demo at its next step; its directory goes with it, and it ends as the signal
+// ends a program.
+TEST_F(StateLocationTest, TheDemoRemovesItsDirectoryWhenItIsInterrupted) {
+  const std::string temporary = directory + "/tmp";
+  directoryMade(temporary, 0700);
+  TcAgentProcess demo({"demo"}, directory, {.environment = {"TMPDIR=" + temporary}});
+  for (int waited = 0; std::filesystem::is_empty(temporary) && waited < 10000; ++waited)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  demo.kill(SIGINT);
+  EXPECT_EQ(demo.wait().status, 128 + SIGINT);
   EXPECT_TRUE(std::filesystem::is_empty(temporary));
 }
 

@@ -128,8 +128,8 @@ TcAgentProcess::~TcAgentProcess() {
   ::waitpid(pid_, nullptr, 0);
 }
 
-void TcAgentProcess::kill() const {
-  if (pid_ > 0) ::kill(pid_, SIGKILL);
+void TcAgentProcess::kill(int signal) const {
+  if (pid_ > 0) ::kill(pid_, signal);
 }
 
 Outcome TcAgentProcess::wait() {

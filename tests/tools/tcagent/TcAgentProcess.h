@@ -3,6 +3,7 @@
 
 #include <sys/types.h>
 
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -38,7 +39,7 @@ class TcAgentProcess {
   TcAgentProcess(const TcAgentProcess&) = delete;
   TcAgentProcess& operator=(const TcAgentProcess&) = delete;
 
-  void kill() const;
+  void kill(int signal = SIGKILL) const;
   Outcome wait();  // waits for the end
 
  private:

@@ -4,6 +4,7 @@
 
 #include <fmt/format.h>
 
+#include "tools/tcagent/ParallelSort.h"
 #include "tools/tcagent/Progress.h"
 
 namespace TcAgent {
@@ -47,7 +48,7 @@ void sortByRank(std::vector<PlannedChange>& changes, RankOf rankOf) {
   std::vector<U64> ranked(changes.size());
   for (std::size_t place = 0; place < changes.size(); ++place)
     ranked[place] = U64{rankOf(changes[place])} << 32 | place;
-  std::sort(ranked.begin(), ranked.end());
+  sortInParallel(ranked.begin(), ranked.end());
   std::vector<PlannedChange> sorted;
   sorted.reserve(changes.size());
   for (U64 rank : ranked)

@@ -8,6 +8,7 @@
 
 #include "platform/Kiv/Exception.h"
 #include "tools/tcagent/Numbers.h"
+#include "tools/tcagent/ParallelSort.h"
 #include "tools/tcagent/PolicyDocument.h"
 #include "tools/tcagent/PolicySource.h"
 #include "tools/tcagent/Progress.h"
@@ -253,9 +254,10 @@ Policy policyOfLines(PolicySource& source) {
 // line (of several such pairs, the one that comes first in the file).
 void sortAndCheckPolicy(Policy& policy) {
   std::vector<PolicyEntry>& entries = policy.entries;
-  std::sort(entries.begin(), entries.end(), [](const PolicyEntry& left, const PolicyEntry& right) {
-    return std::tie(left.key, left.line) < std::tie(right.key, right.line);
-  });
+  sortInParallel(entries.begin(), entries.end(),
+                 [](const PolicyEntry& left, const PolicyEntry& right) {
+                   return std::tie(left.key, left.line) < std::tie(right.key, right.line);
+                 });
   const PolicyEntry* refused = nullptr;
   unsigned firstLine = 0;
   for (std::size_t run = 0, next; run < entries.size(); run = next) {

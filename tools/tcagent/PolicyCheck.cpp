@@ -9,6 +9,7 @@
 #include <fmt/format.h>
 
 #include "tools/tcagent/EntryText.h"
+#include "tools/tcagent/ParallelSort.h"
 
 namespace TcAgent {
 
@@ -146,7 +147,7 @@ void findOverlaps(const Policy& policy, PolicyFindings& found, Comparisons& comp
   keyed.reserve(policy.entries.size());
   for (const PolicyEntry& entry : policy.entries)
     keyed.push_back({entry.key.priority, bitsOf(entry.key.mask), bitsOf(entry.key.value), &entry});
-  std::sort(keyed.begin(), keyed.end(), [](const Keyed& left, const Keyed& right) {
+  sortInParallel(keyed.begin(), keyed.end(), [](const Keyed& left, const Keyed& right) {
     return std::tie(left.priority, left.mask) < std::tie(right.priority, right.mask);
   });
   // Each run of one priority and mask tuple is paired with the runs of its priority before it.

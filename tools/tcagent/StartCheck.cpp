@@ -5,6 +5,7 @@
 
 #include <fmt/format.h>
 
+#include "tools/tcagent/ParallelSort.h"
 #include "tools/tcagent/Progress.h"
 #include "tools/tcagent/Records.h"
 
@@ -61,7 +62,7 @@ class Check {
  private:
   void readChip() {
     onChip_ = agent_.driverQueries().entryHandles();
-    std::sort(onChip_.begin(), onChip_.end());
+    sortInParallel(onChip_.begin(), onChip_.end());
     defaultHandle_ = agent_.driverQueries().defaultEntryHandle();
   }
 
@@ -156,7 +157,7 @@ class Check {
 
   // Of the records that name one handle, the one of the smallest key is kept.
   void sortOutSharedHandles() {
-    std::sort(kept_.begin(), kept_.end(), [](const KeptRecord& left, const KeptRecord& right) {
+    sortInParallel(kept_.begin(), kept_.end(), [](const KeptRecord& left, const KeptRecord& right) {
       return std::tie(left.handle, left.key) < std::tie(right.handle, right.key);
     });
     for (std::size_t at = 0, first = 0; at < kept_.size(); ++at) {

@@ -4,6 +4,7 @@
 
 #include <fmt/format.h>
 
+#include "tools/tcagent/ParallelSort.h"
 #include "tools/tcagent/Progress.h"
 
 namespace TcAgent {
@@ -44,8 +45,9 @@ TableRows tableRows(const AgentTable& agent) {
   }
   // Read in the order of the handles, which is nearly that of the chip's slots, so that the reads
   // go from one line to the next instead of to a random one each (the map's order).
-  std::sort(rows.entries.begin(), rows.entries.end(),
-            [](const TableRow& left, const TableRow& right) { return left.handle < right.handle; });
+  sortInParallel(
+      rows.entries.begin(), rows.entries.end(),
+      [](const TableRow& left, const TableRow& right) { return left.handle < right.handle; });
   ProgressPhase reading("reading the table back", rows.entries.size());
   for (TableRow& row : rows.entries) {
     ProgressPhase::tick(static_cast<std::size_t>(&row - rows.entries.data()));
@@ -55,14 +57,14 @@ TableRows tableRows(const AgentTable& agent) {
 }
 
 void sortByPrecedence(std::vector<TableRow>& rows) {
-  std::sort(rows.begin(), rows.end(), [](const TableRow& left, const TableRow& right) {
+  sortInParallel(rows.begin(), rows.end(), [](const TableRow& left, const TableRow& right) {
     return std::tie(left.key.priority, left.handle) < std::tie(right.key.priority, right.handle);
   });
 }
 
 void sortByKey(std::vector<TableRow>& rows) {
-  std::sort(rows.begin(), rows.end(),
-            [](const TableRow& left, const TableRow& right) { return left.key < right.key; });
+  sortInParallel(rows.begin(), rows.end(),
+                 [](const TableRow& left, const TableRow& right) { return left.key < right.key; });
 }
 
 }  // namespace TcAgent

@@ -3,10 +3,15 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <exception>
+#include <future>
+#include <system_error>
+#include <tuple>
 
 #include <fmt/format.h>
 
 #include "platform/Kiv/Exception.h"
+#include "platform/Kiv/ThreadSafePtr.h"
 #include "tools/tcagent/Numbers.h"
 #include "tools/tcagent/ParallelSort.h"
 #include "tools/tcagent/PolicyDocument.h"
@@ -220,32 +225,119 @@ PolicyLine policyLineOf(std::string_view line, std::vector<std::string_view>& wo
   return compactLineOf(words);
 }
 
-Policy policyOfLines(PolicySource& source) {
-  Policy policy;
-  policy.source = source.name();
-  std::vector<std::string_view> words;
+// A run of whole lines of the source, parsed apart from the others: what it holds up to its
+// first refused line, or up to a second default action.
+struct LineBatch {
+  unsigned firstLine = 0;  // the number of its first line
+  std::string text;        // its lines, each ended by a line feed
+  std::vector<PolicyEntry> entries;
+  std::vector<std::pair<unsigned, EntryAction>> defaults;   // with their lines; at most two
+  std::optional<std::pair<unsigned, std::string>> refusal;  // its first refused line, and why
+};
+
+// Big enough that a thread's start is a small part of its work.
+constexpr std::size_t batchBytes = std::size_t{2} << 20;
+
+// Copies lines of `source` into `batch` up to about batchBytes. Gives whether the source may hold
+// more; a failure to read is kept in `readFailure`, to be raised once the lines before it have
+// been taken.
+bool batchRead(PolicySource& source, LineBatch& batch, std::exception_ptr& readFailure) {
+  batch.firstLine = source.lineNumber() + 1;
   std::string_view line;
-  ProgressPhase reading("reading the policy");
-  while (source.readLine(line)) {
-    ProgressPhase::tick(source.lineNumber());
+  try {
+    while (batch.text.size() < batchBytes) {
+      if (!source.readLine(line)) return false;
+      ProgressPhase::tick(source.lineNumber());
+      batch.text.append(line).push_back('\n');
+    }
+    return true;
+  } catch (const PolicyError&) {
+    readFailure = std::current_exception();
+    return false;
+  }
+}
+
+void batchParse(LineBatch& batch) {
+  std::vector<std::string_view> words;
+  unsigned number = batch.firstLine;
+  for (std::size_t at = 0; at < batch.text.size(); ++number) {
+    const std::size_t end = batch.text.find('\n', at);
+    const std::string_view line(batch.text.data() + at, end - at);
+    at = end + 1;
     try {
       PolicyLine parsed = policyLineOf(line, words);
       if (words.empty()) continue;
       if (parsed.key) {
-        if (policy.entries.size() == policyEntriesMax) {
-          throw LineError{tooManyEntriesText()};
-        }
-        policy.entries.push_back({*parsed.key, parsed.action, source.lineNumber()});
-      } else if (policy.defaultAction) {
-        throw LineError{
-            fmt::format("a second default action (the first is on line {})", policy.defaultLine)};
+        batch.entries.push_back({*parsed.key, parsed.action, number});
       } else {
-        policy.defaultAction = parsed.action;
-        policy.defaultLine = source.lineNumber();
+        batch.defaults.push_back({number, parsed.action});
+        if (batch.defaults.size() == 2) return;  // refused, if nothing before it is
       }
     } catch (const LineError& error) {
-      throw PolicyError(policy.source, source.lineNumber(), error.reason);
+      batch.refusal = {number, error.reason};
+      return;
     }
+  }
+}
+
+std::string secondDefaultText(unsigned firstLine) {
+  return fmt::format("a second default action (the first is on line {})", firstLine);
+}
+
+// Adds what `batch` holds to `policy`, or raises the refusal of the first line that is refused:
+// one that the batch refused, a second default action, or an entry past the most a policy holds.
+void batchTake(Policy& policy, LineBatch& batch) {
+  std::optional<std::pair<unsigned, std::string>> refusal = std::move(batch.refusal);
+  auto refuseAt = [&refusal](unsigned line, std::string reason) {
+    if (!refusal || line < refusal->first) refusal = {line, std::move(reason)};
+  };
+  if (policy.defaultAction && !batch.defaults.empty()) {
+    refuseAt(batch.defaults[0].first, secondDefaultText(policy.defaultLine));
+  } else if (batch.defaults.size() == 2) {
+    refuseAt(batch.defaults[1].first, secondDefaultText(batch.defaults[0].first));
+  }
+  const std::size_t room = policyEntriesMax - policy.entries.size();
+  if (batch.entries.size() > room) refuseAt(batch.entries[room].line, tooManyEntriesText());
+  if (refusal) throw PolicyError(policy.source, refusal->first, refusal->second);
+  if (!batch.defaults.empty())
+    std::tie(policy.defaultLine, policy.defaultAction) = batch.defaults[0];
+  policy.entries.insert(policy.entries.end(), batch.entries.begin(), batch.entries.end());
+}
+
+// Parses `first` on a thread of its own while this one parses `second`. A line in the entry's
+// string form makes framework objects, so the framework is made safe for two threads meanwhile.
+void batchesParse(LineBatch& first, LineBatch& second) {
+  Kiv::threadSafePtrIs(true);
+  std::future<void> parsed;
+  try {
+    parsed = std::async(std::launch::async, batchParse, std::ref(first));
+  } catch (const std::system_error&) {
+    batchParse(first);
+  }
+  batchParse(second);
+  if (parsed.valid()) parsed.wait();
+  Kiv::threadSafePtrIs(false);
+  if (parsed.valid()) parsed.get();
+}
+
+// The lines are read in batches, two at a time, and each pair is parsed on two threads.
+Policy policyOfLines(PolicySource& source) {
+  Policy policy;
+  policy.source = source.name();
+  ProgressPhase reading("reading the policy");
+  std::exception_ptr readFailure;
+  for (bool more = true; more;) {
+    LineBatch first, second;
+    more = batchRead(source, first, readFailure);
+    if (more) {
+      more = batchRead(source, second, readFailure);
+      batchesParse(first, second);
+    } else {
+      batchParse(first);
+    }
+    batchTake(policy, first);
+    batchTake(policy, second);
+    if (readFailure) std::rethrow_exception(readFailure);
   }
   return policy;
 }

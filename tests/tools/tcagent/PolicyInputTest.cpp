@@ -7,6 +7,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <fmt/format.h>
+
 #include <nlohmann/json.hpp>
 
 #include "StateFiles.h"
@@ -84,6 +86,45 @@ TEST_F(PolicyInputTest, AFileNamedWithBytesThatAreNotTextIsNamedEscaped) {
   EXPECT_EQ(refused.status, 2);
   EXPECT_EQ(refused.err,
             "tcagent: " + directory + "/\\x1b[31m\\x0a.txt:1: dscp value 300 is over 255\n");
+}
+
+// A policy of megabytes is read in pieces, parsed two at a time: every entry is taken, and of
+// several faults the one on the first line is the one refused, whichever piece holds it.
+TEST_F(PolicyInputTest, ALongPolicyIsTakenWholeAndRefusedAtItsFirstFault) {
+  constexpr unsigned lineCount = 60000;  // of about 100 bytes: three pairs of pieces
+  std::vector<std::string> lines;
+  for (unsigned n = 0; n < lineCount; ++n) {
+    lines.push_back(
+        fmt::format("prio={} trust-mode={} default-cos={} cos={} dscp={} "
+                    "decap-type={} -> tc=1 qid=1 # {:>32}",
+                    n, n % 4, n / 4 % 8, n / 32 % 8, n / 256 % 64, n / 16384 % 8, n));
+  }
+  lines[9] = "default -> tc=0 qid=0";
+  const Outcome whole = tcagent({"check", writePolicy(lines, "long.txt")});
+  EXPECT_EQ(whole.status, 0) << whole.err;
+  EXPECT_THAT(whole.out,
+              ::testing::EndsWith(": 59999 entries and a default action; no findings\n"));
+
+  // Each fault as (line number, text).
+  using Faults = std::vector<std::pair<unsigned, std::string>>;
+  const std::string tooLong = "# " + std::string(70000, 'x');
+  // Pieces of about 19,000 lines: faults in the two pieces of a pair, and in one piece.
+  const std::pair<Faults, std::string> cases[] = {
+      {{{59000, "prio=1 dscp=300 -> tc=1 qid=1"}}, ":59000: dscp value 300 is over 255"},
+      {{{5000, "prio=1 -> tc=1"}, {25000, "junk"}}, ":5000: missing action parameter qid"},
+      {{{40000, "default -> tc=2 qid=2"}, {41000, "junk"}},
+       ":40000: a second default action (the first is on line 10)"},
+      {{{15000, "junk"}, {30000, tooLong}}, ":15000: missing action: expected '-> tc=N qid=N'"},
+      {{{50000, tooLong}}, ":50000: line too long"},
+  };
+  for (const auto& [faults, refusal] : cases) {
+    std::vector<std::string> faulty = lines;
+    for (const auto& [number, text] : faults)
+      faulty[number - 1] = text;
+    const Outcome refused = tcagent({"check", writePolicy(faulty, "faulty.txt")});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.err, "tcagent: " + directory + "/faulty.txt" + refusal + "\n");
+  }
 }
 
 }  // namespace

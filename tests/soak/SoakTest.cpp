@@ -1,10 +1,7 @@
-// A seeded random soak of the table on each backend: adds (of new entries, of twins of programmed
-// ones and beyond the chip's capacity), modifications, removals, default sets and resets, lookups
-// and restarts (a new agent over the chip's state file and the records), a third of them with a
-// driver call of the backend made to fail with one of the statuses. After every step the chip
-// holds exactly what the steps that went through programmed, a refused step has changed nothing,
-// and chip, handle map, keys, records and statuses agree. A failure names its seed and step and
-// the command that replays it.
+// A seeded random soak of the table on each backend: adds (also of twins and beyond capacity),
+// modifications, removals, default sets and resets, lookups and restarts, a third of them with a
+// driver call failing. After every step the chip holds what the steps that went through
+// programmed, and chip, handle map, keys, records and statuses agree. A failure names its replay.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -26,9 +23,8 @@ constexpr U32 shortRunSteps = 10000;
 constexpr U32 chipCapacity = 40;
 constexpr U32 entryIds = 56;  // more than the chip holds, so that it fills up
 
-// Every driver call that the table and the agent's start make, as the call log names it; those
-// from `startOnly` on are made only when an agent starts. The agent walks the chip's handles
-// through the PD functions of either driver library.
+// Every driver call of the table and the agent's start, as the call log names them; those from
+// `startOnly` on only at a start, whose walk uses the PD functions of either library.
 struct FaultSites {
   std::vector<std::string> names;
   std::size_t startOnly;
@@ -63,8 +59,7 @@ constexpr DriverStatus statuses[] = {9, 2, 17, 10, 4, 6, 30, -1};
 
 using Actions = std::map<U32, std::pair<U8, U8>>;  // tc and qid by entry id, which is the priority
 
-// Runs `operation`; false when it was refused: it raised a table exception, or the agent could
-// not start.
+// Runs `operation`; false when a table exception, or a failed start, refused it.
 template <class Operation>
 bool tryRun(Operation&& operation) {
   try {
@@ -89,8 +84,7 @@ class SoakTest : public BackendTest {
   };
 
   void runStep();
-  // Runs `operation`; true when it went through, else it must have been refused because of
-  // `natural` or of the fault.
+  // Runs `operation`; true when it went through, else `natural` or the fault must have refused it.
   template <class Operation>
   bool tryOperation(Operation&& operation, bool natural);
   void lookup(U32 id);
@@ -223,8 +217,7 @@ bool SoakTest::tryOperation(Operation&& operation, bool natural) {
   return !wasRefused;
 }
 
-// Gives the entry's action, or the empty entry for an id that is not programmed; a fault in the
-// read-back gives the empty entry too.
+// The entry's action, or the empty entry for an id not programmed or a failed read-back.
 void SoakTest::lookup(U32 id) {
   const bool isLive = live_.contains(id);
   const Match::PtrConst match = isLive ? live_[id] : numberedMatch(id);
@@ -240,10 +233,9 @@ void SoakTest::lookup(U32 id) {
   EXPECT_EQ(std::pair(entry.action()->tc(), entry.action()->qid()), expected_[id]);
 }
 
-// A new agent over the chip's state file, read afresh, and the records. A start that a fault
-// refuses is followed by one without it, which programs nothing. So is a start in which every
-// call of a read-back failed: the entry point keeps the keys of the entries it could not read,
-// without a match, and they stay out of the handle map until the next start.
+// A new agent over the chip's state file and the records. A start that a fault refused, or in
+// which every read-back failed (keeping keys without matches), is followed by a fault-free one,
+// which programs nothing.
 void SoakTest::restart() {
   ++restarts_;
   stop();

@@ -1,5 +1,5 @@
-// Where tcagent keeps its state is hostile ground: only a private directory of the user's own
-// and regular state files of the user's are taken, and nothing is written through a link.
+// Only a private state directory and regular state files of the user's own are taken, and nothing
+// is written through a link.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -67,8 +67,7 @@ TEST_F(StateLocationTest, TheDefaultDirectoryIsMadePrivateInTheRuntimeDirectory)
             "policy)\n");
 }
 
-// A read of a directory that holds no chip yet (a mistyped --state) does not pass for an emptied
-// table: it says that it made one; the next read, of the chip it made, does not.
+// A read that makes a new chip (a mistyped --state) says so; the next read does not.
 TEST_F(StateLocationTest, AReadThatMakesANewChipSaysSo) {
   const std::string typo = directory + "/sate";
   for (const std::vector<std::string>& read : {std::vector<std::string>{"show", "dscp=46"},
@@ -83,11 +82,14 @@ TEST_F(StateLocationTest, AReadThatMakesANewChipSaysSo) {
   }
 }
 
-// The demo's directory goes in TMPDIR as mktemp takes it: an empty TMPDIR is unset, and one that
-// names no directory stops the demo with exit 1, naming it.
-TEST_F(StateLocationTest, TheDemoMakesItsDirectoryWhereMktempWould) {
-  auto demo = [this](const std::string& temporary) {
-    return TcAgentProcess({"demo"}, directory, {.environment = {"TMPDIR=" + temporary}}).wait();
+// The demo's directory goes in TMPDIR as mktemp takes it (an empty TMPDIR is unset); one that
+// names no directory stops the demo, naming it; a reader that stops early (`| head -1`) ends the
+// demo with a message, and the demo's directory goes with it.
+TEST_F(StateLocationTest, TheDemoMakesItsDirectoryWhereMktempWouldAndRemovesIt) {
+  auto demo = [this](const std::string& temporary, bool readerGone = false) {
+    return TcAgentProcess({"demo"}, directory,
+                          {.environment = {"TMPDIR=" + temporary}, .outputReaderGone = readerGone})
+        .wait();
   };
   EXPECT_EQ(demo("").status, 0);
   const std::string missing = directory + "/missing";
@@ -95,19 +97,11 @@ TEST_F(StateLocationTest, TheDemoMakesItsDirectoryWhereMktempWould) {
   EXPECT_EQ(stopped.status, 1);
   EXPECT_EQ(stopped.err, "tcagent: cannot make the demo's directory in TMPDIR=" + missing +
                              ": No such file or directory\n");
-}
-
-// A reader that stops early (`tcagent demo | head -1`) ends the demo with a message, and the
-// demo's directory goes with it.
-TEST_F(StateLocationTest, TheDemoRemovesItsDirectoryWhenItsReaderStopsEarly) {
   const std::string temporary = directory + "/tmp";
   directoryMade(temporary, 0700);
-  const Outcome demo =
-      TcAgentProcess({"demo"}, directory,
-                     {.environment = {"TMPDIR=" + temporary}, .outputReaderGone = true})
-          .wait();
-  EXPECT_EQ(demo.status, 1);
-  EXPECT_EQ(demo.err, "tcagent: standard output could not be written\n");
+  const Outcome cut = demo(temporary, true);
+  EXPECT_EQ(cut.status, 1);
+  EXPECT_EQ(cut.err, "tcagent: standard output could not be written\n");
   EXPECT_TRUE(std::filesystem::is_empty(temporary));
 }
 

@@ -1,5 +1,4 @@
-// Applying policies, showing and classifying, each command a run of its own over one state
-// directory, on each driver library.
+// Applying policies, showing and classifying, each command a run of its own, on each driver.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -123,8 +122,8 @@ TEST_P(ApplyTest, ClassifyGivesTheLowestPriorityMatchOrTheDefaultAction) {
   EXPECT_TRUE(miss.at("action").is_null());
 }
 
-// A policy that the table cannot hold, or a hitless swap without room for its peak, is refused
-// before anything is programmed; --allow-disruption removes the lowest precedence first.
+// A policy the table cannot hold, or a swap without room for its peak, is refused before anything
+// is programmed; --allow-disruption removes the lowest precedence first.
 TEST_P(ApplyTest, RoomIsCheckedBeforeAnythingIsProgrammed) {
   const Outcome tooMany = tcagent({"--capacity", "4", "apply", writePolicy(entriesAtDscp(1, 6))});
   EXPECT_EQ(tooMany.status, 1);
@@ -156,8 +155,8 @@ TEST_P(ApplyTest, RoomIsCheckedBeforeAnythingIsProgrammed) {
   EXPECT_EQ(shownLines(), sorted(entriesAtDscp(4, 6)));
 }
 
-// A driver refusal part-way names the policy line or the entry, what the driver said and what was
-// done before it; what was done stays recorded, and the next apply completes it.
+// A driver refusal part-way names the line or entry, the driver's answer and what was done before;
+// that stays recorded, and the next apply completes it.
 TEST_P(ApplyTest, ARefusalStopsTheApplyAndTheNextApplyConverges) {
   const bool pd = driver == std::string("pd");
   const std::string add = pd ? "table_add_with_setTrafficClassAndEgressQid" : "tableEntryAdd";
@@ -186,9 +185,8 @@ TEST_P(ApplyTest, ARefusalStopsTheApplyAndTheNextApplyConverges) {
   EXPECT_EQ(shownLines(), sorted(entriesAtDscp(1, 6)));
 }
 
-// The entries of one pipe, of another and of all pipes cannot share the table (the chip keeps
-// one pipe's): the run says which pipe to give and changes nothing, and the table works again
-// with it.
+// The chip keeps one pipe's table: a run of another pipe, or of all, says which pipe to give and
+// changes nothing.
 TEST_P(ApplyTest, APipeOtherThanTheEntriesOnesSaysWhichToGive) {
   outputOf({"--pipe", "2", "apply", writePolicy({"prio=1 dscp=1 -> tc=1 qid=1"})});
   const Outcome allPipes = tcagent({"show"});
@@ -208,9 +206,8 @@ TEST_P(ApplyTest, APipeOtherThanTheEntriesOnesSaysWhichToGive) {
   EXPECT_THAT(outputOf({"--pipe", "1", "show"}), HasSubstr("0 entries and the default action"));
 }
 
-// A dry run prints the plan in the order it would be programmed: additions by precedence, then
-// modifications and the default action, then removals from the lowest precedence; it changes
-// nothing.
+// A dry run prints the plan in programming order (additions by precedence, modifications and the
+// default, removals from the lowest precedence) and changes nothing.
 TEST_P(ApplyTest, ADryRunPrintsThePlanInItsOrderAndChangesNothing) {
   outputOf({"apply", writePolicy(dscpPolicy)});
   const std::string before = outputOf({"show"});

@@ -1,7 +1,6 @@
-// `check` validates a policy without state or driver: errors exit 2, findings (an entry that a
-// higher-precedence entry covers completely, two entries that overlap at one priority) exit 1
-// with both lines named, a clean policy exits 0; apply prints the same findings as warnings and
-// goes on.
+// `check` validates a policy without state or driver: errors exit 2, findings (an entry covered by
+// one of higher precedence, an overlap at one priority) exit 1 naming both lines, a clean policy
+// exits 0; apply prints the findings as warnings and goes on.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -17,7 +16,7 @@ namespace {
 
 using ::testing::HasSubstr;
 
-TEST_F(TcAgentTest, CheckNamesBothLinesOfEveryFinding) {
+TEST_F(TcAgentTest, CheckExitsByWhatItFindsAndNamesBothLinesOfEveryFinding) {
   const std::string path = writePolicy({
       "prio=10 dscp=46 -> tc=5 qid=5",
       "prio=20 dscp=46 cos=3 -> tc=4 qid=4",  // never applies: line 1 covers it
@@ -49,10 +48,19 @@ TEST_F(TcAgentTest, CheckNamesBothLinesOfEveryFinding) {
   EXPECT_EQ(applied.out, "6 added, 0 modified, 0 removed, default set\n");
   EXPECT_THAT(applied.err, HasSubstr("tcagent: warning: " + path + ":2: never applies"));
   EXPECT_THAT(applied.err, HasSubstr("tcagent: warning: " + path + ":4: overlaps line 3"));
+
+  const Outcome clean = TcAgentProcess({"check", EXAMPLE_POLICY}, directory).wait();
+  EXPECT_EQ(clean.status, 0) << clean.out;
+  EXPECT_THAT(clean.out, HasSubstr("16 entries and a default action; no findings\n"));
+  const Outcome bad =
+      TcAgentProcess({"check", writePolicy({"prio=1 dscp=300 -> tc=1 qid=1"}, "bad.txt")},
+                     directory)
+          .wait();
+  EXPECT_EQ(bad.status, 2);
+  EXPECT_THAT(bad.err, HasSubstr("bad.txt:1: dscp value 300 is over 255"));
 }
 
-// Entries of many tuples of masks are checked in bounded time, and in part: such a policy is
-// not said to be clean.
+// Entries of many tuples of masks are checked in part, in bounded time, and not said to be clean.
 TEST_F(TcAgentTest, ACheckThatStopsEarlySaysSo) {
   const char* const fields[] = {"trust-mode", "default-cos",    "cos",   "dscp", "high-priority",
                                 "decap-type", "cpu-trust-mode", "cpu-tc"};
@@ -75,16 +83,6 @@ TEST_F(TcAgentTest, ACheckThatStopsEarlySaysSo) {
   const Outcome planned =
       tcagent({"--capacity", "32768", "apply", "--dry-run", "--format", "json", path});
   EXPECT_EQ(nlohmann::json::parse(planned.out).at("checkStoppedEarly"), true) << planned.err;
-}
-
-TEST_F(TcAgentTest, TheExamplePolicyIsCleanAndABadOneIsAnError) {
-  const Outcome clean = TcAgentProcess({"check", EXAMPLE_POLICY}, directory).wait();
-  EXPECT_EQ(clean.status, 0) << clean.out;
-  EXPECT_THAT(clean.out, HasSubstr("16 entries and a default action; no findings\n"));
-  const Outcome bad =
-      TcAgentProcess({"check", writePolicy({"prio=1 dscp=300 -> tc=1 qid=1"})}, directory).wait();
-  EXPECT_EQ(bad.status, 2);
-  EXPECT_THAT(bad.err, HasSubstr("policy.txt:1: dscp value 300 is over 255"));
 }
 
 }  // namespace

@@ -10,7 +10,6 @@
 
 #include "sim/chip/Devices.h"
 #include "sim/chip/Faults.h"
-#include "sim/drivers/FaultOperations.h"
 #include "sim/support/CallLog.h"
 #include "tests/sim/FileBytes.h"
 #include "tests/sim/drivers/EveryCall.h"
@@ -55,13 +54,6 @@ class DriverLibraryTest : public testing::TestWithParam<Library> {
     SimChip::deviceDetach(0);
   }
 
-  std::vector<std::string> faultOperations() const {
-    std::vector<std::string> names;
-    auto list = driver_.function<SimDriverFaultOperations>(simDriverFaultOperationsName)();
-    for (; *list; ++list)
-      names.emplace_back(*list);
-    return names;
-  }
   // The statuses of every call that the library gates.
   std::vector<int> everyCallStatus() {
     std::vector<int> statuses = everyPdCall(driver_);
@@ -122,7 +114,7 @@ TEST_P(DriverLibraryTest, TableSizeAndUsageAreTheChipsThroughTheGate) {
 }
 
 TEST_P(DriverLibraryTest, FaultOperationsAreEveryOperationTheGateChecksEachOnce) {
-  const std::vector<std::string> listed = faultOperations();
+  const std::vector<std::string> listed = driver_.faultOperations();
   const std::set<std::string> distinct(listed.begin(), listed.end());
   EXPECT_EQ(distinct.size(), listed.size());
   EXPECT_THAT(listed, Contains("table_add_with_setTrafficClassAndEgressQid"));

@@ -6,8 +6,10 @@
 
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "platform/BfPdIngressTrafficClass/PdDriverApi.h"
+#include "sim/drivers/FaultOperations.h"
 
 namespace SimTesting {
 
@@ -34,6 +36,14 @@ class LoadedDriver {
     return found;
   }
   U32 session() const noexcept { return session_; }
+  // The operations that faults can fail, as the library lists them.
+  std::vector<std::string> faultOperations() const {
+    std::vector<std::string> names;
+    for (auto listed = function<SimDriverFaultOperations>(simDriverFaultOperationsName)(); *listed;
+         ++listed)
+      names.emplace_back(*listed);
+    return names;
+  }
 
  private:
   void* handle_;

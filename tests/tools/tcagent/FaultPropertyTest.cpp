@@ -1,14 +1,9 @@
-// Random single driver faults under random commands, on each driver library: an apply of a
-// random policy over what a random previous command left, a show or a clear, with a fault of an
-// operation the library lists, a status from 1 to 30, its Nth call (1 to 8) or every call. Every
-// run exits 0 or 1 and leaves records naming exactly the chip's entries; a run that exits 0 left
-// what it said; a refused run says the call or the status and leaves only entries of the old
-// table or the new policy; and a fault-free apply converges.
-//
-// The short run, CI's, stops at its count or its time, whichever comes first (it stays short
-// under valgrind); --steps N runs exactly N iterations per driver, and --seed N replays a run.
-#include <dlfcn.h>
-
+// Random single driver faults under random commands on each driver library: an apply, a show or
+// a clear with a fault of a listed operation, a status from 1 to 30, on its Nth call (1 to 8) or
+// every call. Every run exits 0 or 1 with records naming exactly the chip's entries; one that
+// exits 0 did what it said; a refused one names the call or status and leaves only entries of the
+// old table or the new policy; a fault-free apply converges. The short run stops at its count or
+// its time; --steps N runs exactly N iterations, --seed N replays a run.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -23,7 +18,7 @@
 #include "BfIngressTrafficClass/status/DriverStatus.h"
 #include "StateFiles.h"
 #include "TcAgentTest.h"
-#include "sim/drivers/FaultOperations.h"
+#include "tests/sim/drivers/LoadedDriver.h"
 #include "tests/soak/RunFlags.h"
 
 namespace TcAgentTesting {
@@ -43,21 +38,6 @@ struct Driver {
   const char* library;
   friend void PrintTo(const Driver& value, std::ostream* out) { *out << value.name; }
 };
-
-// The operations that the driver library at `path` can fail, as it lists them.
-std::vector<std::string> faultOperations(const char* path) {
-  void* library = ::dlopen(path, RTLD_NOW | RTLD_LOCAL);
-  if (!library) throw std::runtime_error(std::string("cannot load ") + path);
-  auto listed =
-      reinterpret_cast<SimDriverFaultOperations>(::dlsym(library, simDriverFaultOperationsName));
-  std::vector<std::string> operations;
-  for (const char* const* operation = listed ? listed() : nullptr; operation && *operation;
-       ++operation) {
-    operations.emplace_back(*operation);
-  }
-  ::dlclose(library);
-  return operations;
-}
 
 // A random policy over a small pool of keys, so that one policy after another keeps, modifies,
 // adds and removes entries; as policy lines, sorted, the default action's among them, never none.
@@ -146,7 +126,8 @@ class FaultPropertyTest : public TcAgentTest, public ::testing::WithParamInterfa
 TEST_P(FaultPropertyTest, EveryRunLeavesTheRecordsOfTheChipsEntriesAndAFaultFreeApplyConverges) {
   const U32 seed = runSeed(), iterations = runFlags.steps.value_or(shortRunIterations);
   std::mt19937 random(seed);
-  const std::vector<std::string> operations = faultOperations(GetParam().library);
+  const std::vector<std::string> operations =
+      SimTesting::LoadedDriver(GetParam().library).faultOperations();
   ASSERT_FALSE(operations.empty());
   const char* const commands[] = {"apply", "apply", "apply", "show", "clear"};
 

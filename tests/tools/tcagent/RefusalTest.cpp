@@ -1,6 +1,5 @@
-// What tcagent refuses before it changes anything: a command line it cannot take and a policy it
-// cannot read (exit status 2, one short line on standard error saying where and why, in bounded
-// time, the table as it was).
+// A command line or policy that tcagent cannot take is refused before anything changes: exit 2,
+// one short line saying where and why, in bounded time.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -56,7 +55,6 @@ const Refusal refusals[] = {
      {"'--dry-run' is an option of apply: give it after the command"}},
     {"CapacityZero", {"--capacity", "0", "show"}, {"--capacity", "'0' is not a number from 1"}},
     {"CapacityOneOverTheLargest", {"--capacity", "1048577", "show"}, {"from 1 to 1048576"}},
-    {"CapacityTooLarge", {"--capacity", "4294967295", "show"}, {"from 1 to 1048576"}},
     {"PipeNotANumber", {"--pipe", "all", "show"}, {"--pipe", "'all' is not a number"}},
     {"PipeTheDeviceLacks", {"--pipe", "7", "show"}, {"--pipe 7: device 0 has pipes 0 to 3"}},
     {"FormatNotAChoice", {"show", "--format", "yaml"}, {"--format: 'yaml' is not a format"}},

@@ -1,6 +1,5 @@
-// The entry point on each backend: the table's entry scope, the reconciliation with the records
-// that an earlier agent lifetime left (through either backend, whole, with records of entries
-// the chip lacks and with a damaged record).
+// The entry point on each backend: the entry scope, and the reconciliation with the records of an
+// earlier lifetime (through either backend, with records of entries the chip lacks, damaged).
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -52,8 +51,7 @@ TEST_P(TableFactoryTest, ThePipeOfTheHelperChoosesTheEntryScope) {
   EXPECT_EQ(agent().chip().entryScope(), 0u);
 }
 
-// Binding the library the helper holds again rebinds that object; another name makes a new one
-// and leaves the old one as it was, for whoever still holds it.
+// Binding the helper's library again rebinds that object; another name makes a new one.
 TEST_P(TableFactoryTest, TheHelperRebindsItsLibraryObjectOfTheSameName) {
   start();
   const auto helper = ingressTrafficClassTableHelperFactory(0, 0xFFFF);
@@ -136,8 +134,7 @@ TEST_P(TableFactoryTest, RecordsOfEntriesTheChipLacksAreLearntWithoutMapNodesThe
   EXPECT_THAT(recordedKeys, ElementsAre(1u));
 }
 
-// Flips a bit of the entry handle of the record of `key`: the key store keeps each record in 32
-// bytes after a header of 32, the key first and the handle at byte 12, both under a checksum.
+// Flips a bit of the entry handle of the record of `key`, under the record's checksum.
 void damageRecord(const std::string& path, Vrell::EntryKey key) {
   const std::vector<char> bytes = SimTesting::fileBytes(path);
   for (std::size_t at = 32; at + 32 <= bytes.size(); at += 32) {
@@ -169,8 +166,7 @@ TEST_P(TableFactoryTest, ADamagedRecordIsReportedOnceAndEndsTheReconciliation) {
     EXPECT_EQ(handles().entry(matchOfKey(key)), records[key - 1].sdkEntryHandle()) << key;
   EXPECT_EQ(agent().keys()->keyHighWater, 2u);
   EXPECT_FALSE(matchOfKey(4));
-  // The damaged record is gone and its key free again; key 4's record was not read back, but
-  // its key stays taken.
+  // The damaged record's key is free again; key 4's record was not read back, but its key is taken.
   const Match::Ptr added[] = {numberedMatch(5), numberedMatch(6)};
   for (const Match::Ptr& match : added)
     program(match, 5, 5);

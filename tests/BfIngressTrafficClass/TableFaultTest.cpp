@@ -1,6 +1,6 @@
-// Refused driver calls, on each backend: every entry operation, and on the BF Runtime backend
-// every other kind of call, failing with every kind of status raises the exception of that status
-// and changes nothing, so that it can be retried; a refused read-back gives the empty entry.
+// Refused driver calls on each backend, of every entry operation and (BF Runtime) every other kind
+// of call, with every status: each raises its status's exception and changes nothing; a refused
+// read-back gives the empty entry.
 #include <gtest/gtest.h>
 
 #include <ostream>
@@ -16,9 +16,8 @@ namespace {
 
 class FaultTest;
 
-// Where a driver call fails: one of the backend's entry operations, reported under its label, or
-// another BF Runtime call, reported as a failed call; the calls that prepare the site and that
-// fail there.
+// Where a driver call fails (one of the backend's entry operations, or another BF Runtime call),
+// and the calls that prepare the site and that fail there.
 struct FaultSite {
   const char* name;
   const char* Backend::*entryOperation;
@@ -88,9 +87,8 @@ const FaultSite entryOperationSites[] = {
     {"resetDefault", &Backend::resetDefault, nullptr, 1, &T::programDefault, &T::removeDefault,
      true},
 };
-// One site of each path of the BF Runtime backend's other calls: initialisation, the key and
-// data writes of each entry operation, and the read-back. The other calls on a path are checked
-// the same way.
+// One site on each path of the BF Runtime backend's other calls: initialisation, the key and data
+// writes of each entry operation, and the read-back.
 const FaultSite bfRtCallSites[] = {
     {"typeGet", nullptr, "tableTypeGet", 1, &T::programMatch, &T::restart},
     {"tableAttributesSet", nullptr, "tableAttributesSet", 1, &T::programMatch, &T::restart},

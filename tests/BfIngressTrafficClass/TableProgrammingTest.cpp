@@ -1,6 +1,5 @@
-// Programming the table on each backend: each path's calls to the managers and the driver in
-// their order, the state it leaves in the chip and the agent's books, reading entries back, and
-// the helper and the table as the agent reaches them through reflection.
+// Programming the table on each backend: each path's calls in order and the state it leaves,
+// reading entries back, and the helper and table through reflection.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -160,8 +159,8 @@ TEST_P(TableProgrammingTest, LookupReadsTheProgrammedEntryBackIntoNewObjects) {
     EXPECT_NE(readBacks[0].match(), readBacks[1].match());
   }
 
-  // A match that is not programmed, even one equal to a programmed match, needs no driver call;
-  // nor does any match once the helper has let go of its handle map.
+  // A match not programmed (even one equal to a programmed match) needs no driver call; nor does
+  // any match once the helper has let go of its handle map.
   EXPECT_THAT(
       callsOf([&] { EXPECT_EQ(table().entry(numberedMatch(1)), IngressTrafficClassTableEntry()); }),
       IsEmpty());

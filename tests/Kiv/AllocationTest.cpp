@@ -73,9 +73,8 @@ TEST(SmallObjectAllocator, GivesHugeBlocksOfTheirOwn) {
   }
 }
 
-// While the thread-safe-pointer switch is set, two threads allocate and release blocks of one
-// class through one tracker at the same time: no block is given to both (each thread finds its
-// own mark in all it holds) and every allocation and release is counted.
+// With the thread-safe-pointer switch set, two threads allocating one class through one tracker get
+// no block twice (each finds its own mark in what it holds), and every call is counted.
 TEST(SmallObjectAllocator, TwoThreadsAllocateAtOnceWhileTheSwitchIsSet) {
   constexpr int rounds = 200'000;
   constexpr std::size_t bytes = 24;

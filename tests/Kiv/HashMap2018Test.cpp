@@ -1,6 +1,5 @@
-// The identity-keyed hash map against a model, its load bounds, room made beforehand, and the
-// references and memory it gives back. Iteration from a key is tested with the table's handle
-// map.
+// The identity-keyed hash map against a model, its load bounds, reserved room, and the references
+// and memory it gives back.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -71,9 +70,8 @@ using Model = std::map<const Match*, U32>;
   return holds(map, model, keys);
 }
 
-// Arrays small enough that runs of keys collide and wrap round their end, of any size that
-// reserve() makes; mostly inserts and then mostly erases, so that they grow and shrink. The null
-// key is a key like any other, and no free slot is taken for it.
+// Small arrays of any reserved size, where runs collide and wrap, growing and then shrinking; the
+// null key is a key like any other.
 TEST(HashMap2018, FollowsAModelThroughRandomInsertsReplacementsAndErases) {
   Keys keys = newKeys(40);
   keys.push_back(nullptr);
@@ -102,9 +100,8 @@ TEST(HashMap2018, FollowsAModelThroughRandomInsertsReplacementsAndErases) {
   }
 }
 
-// Inserting: never more than three quarters full, each growth a doubling, and every key once in
-// an iteration after it. Erasing: the array halves before it keeps more than four slots per key,
-// down to its smallest size.
+// Never more than three quarters full, each growth a doubling; erasing halves the array before it
+// keeps more than four slots per key.
 TEST(HashMap2018, GrowsBeforeThreeQuartersFullAndShrinksBeforeFourSlotsPerKey) {
   Map map;
   Keys keys = newKeys(5000);

@@ -1,7 +1,6 @@
-// The thread-safe-pointer switch, which the tsan preset runs under ThreadSanitizer: while it is
-// set, two threads take and drop references to the same entry's match and action, and hand each
-// other entries of their own making (allocating at the same time), whose last reference the other
-// thread drops. Every match made is released once, and none is left alive.
+// With the thread-safe-pointer switch set (and under the tsan preset), two threads share one
+// entry's references and hand each other entries they make, whose last reference the other drops:
+// every match is released once.
 #include <gtest/gtest.h>
 
 #include <latch>

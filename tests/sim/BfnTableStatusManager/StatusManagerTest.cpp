@@ -1,6 +1,5 @@
-// The status manager keeps each match's status with a reference to the match: the reference and
-// the status share one word, so a status change must keep the match and a forgotten status must
-// let it go.
+// Each status holds a reference to its match in the same word: a status change keeps the match,
+// and a forgotten status lets it go.
 #include <gtest/gtest.h>
 
 #include <vector>

@@ -1,6 +1,5 @@
-// The persisted entry records against a model: key order, replace and delete, reopening, a full
-// store, growth even when killed part-way, a damaged header refused, and damaged records that a
-// lookup reports and the corruption handler drops.
+// The persisted records against a model, a full store, growth even when killed part-way, a damaged
+// header refused, and damaged records reported and dropped.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -78,9 +77,8 @@ class EntryConfigMapTest : public testing::Test {
   const TestSupport::TemporaryDirectory dir_{"bfitc-simtest"};
 };
 
-// Records written, replaced and deleted at random keys, a few of them the largest keys, and a
-// walk that goes on past records that changed under it: the walk gives the records in key order,
-// from the store as it is, and so does the store reopened.
+// Records changed at random keys (a few the largest), reopened now and then, and a walk that goes
+// on past changes under it: every walk gives the store's records as they are, in key order.
 TEST_F(EntryConfigMapTest, RecordsChangedAtRandomComeInKeyOrderEvenToAWalkUnderWay) {
   constexpr U32 room = 3000;
   std::mt19937_64 random(5);

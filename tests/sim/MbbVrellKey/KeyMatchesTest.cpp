@@ -1,6 +1,5 @@
-// The key manager's keys and matches against a plain model, through random assignments and
-// erasures of dense keys, far keys (as a record may hold), key 0, keys without a match and matches
-// given a second key, with the array growing unreserved and then reserved.
+// The key manager's keys and matches against a model, through random assignments and erasures of
+// dense and far keys, key 0, keys without a match and matches given a second key.
 #include <gtest/gtest.h>
 
 #include <map>

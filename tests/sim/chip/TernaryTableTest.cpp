@@ -1,7 +1,5 @@
-// The chip model's table: state refused when damaged, made whole by one of two processes that
-// make it at once, keys and slots through adds and removals at random, and stale handles.
-// Attaching, restarts, an oversized header and classification are tested end to end through the
-// library and tcagent.
+// The chip model's table: damaged state refused, state made whole by one of two processes at once,
+// keys and slots through random adds and removals, and stale handles.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -136,9 +134,8 @@ TEST_F(TernaryTableTest, TwoProcessesMakingTheStateAtOnceLeaveOneWholeState) {
   }
 }
 
-// Adds and removals at random, attached again now and then: a key and priority held is refused,
-// a full table refuses a new entry, and a new entry takes the slot free longest (after an
-// attachment, the lowest free slot).
+// Random adds and removals, attached again now and then: a key held or a full table refuses an add,
+// and a new entry takes the slot free longest (after an attachment, the lowest free one).
 TEST_F(TernaryTableTest, EntriesAddedAndRemovedAtRandomKeepTheirKeysAndSlotsAreReusedOldestFirst) {
   constexpr U32 capacity = 48;
   auto slotOf = [](U32 handle) {

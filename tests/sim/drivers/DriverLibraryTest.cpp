@@ -1,6 +1,5 @@
-// The simulated driver libraries' own exports: the table's size and usage, answered by the chip
-// through the same gate as every driver call, and the list of operations that faults can fail,
-// which names each operation the gate checks once and nothing else.
+// The simulated driver libraries' own exports: the table's size and usage, through the gate of
+// every call, and the list of operations faults can fail: each one the gate checks, once.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 

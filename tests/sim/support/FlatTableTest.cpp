@@ -1,6 +1,5 @@
-// The open-addressing table: items that collide and wrap round the end of the array stay found
-// through inserts, erases and growth; the array keeps the room reserved and shrinks only when
-// sparse. The map on it is checked through the key manager's keys.
+// The open-addressing table: colliding items that wrap round the array stay found through inserts,
+// erases and growth; the array keeps reserved room and shrinks only when sparse.
 #include <gtest/gtest.h>
 
 #include <map>

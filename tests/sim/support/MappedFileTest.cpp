@@ -1,6 +1,5 @@
 // State files as hostile input: links, other kinds of file and other users' files are refused
-// untouched; an empty file, or one left half made under the temporary name, is made again; a file
-// that is there is never rewritten, one larger than its kind allows is refused, and one that
+// untouched; only an empty or half-made file is made again; one too large is refused, and one that
 // cannot be made whole is not left behind.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,7 +1,5 @@
-// The chunked ordered map against std::map: a map made of sorted items in full chunks, then
-// inserts and erases at random places, enough to split and merge chunks, keep every item
-// findable and the walk (from the first item, or from after any key) in key order, down to an
-// empty map.
+// The chunked ordered map against std::map: made of sorted items, then random inserts and erases
+// that split and merge chunks keep every item found and every walk in key order.
 #include <gtest/gtest.h>
 
 #include <map>

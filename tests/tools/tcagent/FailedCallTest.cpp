@@ -1,6 +1,5 @@
-// A driver call that fails is not a negative answer: a refused read-back or walk call ends the
-// run with status 1 and one line naming it, and drops, adopts or programs nothing; a driver that
-// keeps nothing of what it is given fails an apply.
+// A refused read-back or walk call ends the run with status 1 and one line naming it, and drops,
+// adopts or programs nothing; a driver that keeps nothing fails an apply.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -1,6 +1,5 @@
-// An apply changes the table hitlessly: after every change it makes on the chip, each packet gets
-// the class that the old policy or the new one gives it; also when the driver refuses a change
-// part-way and the next apply completes it.
+// After every change an apply makes on the chip, each packet gets its class under the old policy or
+// the new one; also when the driver refuses a change part-way and the next apply completes it.
 #include <gtest/gtest.h>
 
 #include <random>

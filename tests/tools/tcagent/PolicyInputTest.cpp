@@ -1,6 +1,5 @@
-// A policy as people write it is read: the README's JSON document, an editor's Windows line ends
-// and byte-order mark, standard input for '-', and a file of any name; a document of part of the
-// table is not.
+// Policies as people write them: the README's JSON document, Windows line ends and a byte-order
+// mark, standard input, a file of any name; a document of part of the table is refused.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -39,8 +38,8 @@ TEST_F(DocumentTest, TheReadmeExampleIsWhatShowWritesAfterApplyingIt) {
             nlohmann::json::parse(example));
 }
 
-// The document of the entries that a packet matches names the packet, and is refused as a
-// policy: applied, it would remove every other entry. One of no entries empties the table.
+// The document of the entries a packet matches is refused as a policy (it would remove every other
+// entry); one of no entries empties the table.
 TEST_F(DocumentTest, TheEntriesAPacketMatchesAreNotTakenForAPolicy) {
   outputOf({"apply", EXAMPLE_POLICY});
   const std::string part = outputOf({"show", "--format", "json", "dscp=46"});

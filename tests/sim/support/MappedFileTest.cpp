@@ -54,9 +54,10 @@ class MappedFileTest : public testing::Test {
   const std::string victim_ = dir_.path() + "/victim";
 };
 
-TEST_F(MappedFileTest, LinksOtherKindsOfFileAndOtherUsersFilesAreRefusedUntouched) {
+TEST_F(MappedFileTest, LinksOtherKindsOfFileTooLargeFilesAndOtherUsersFilesAreRefusedUntouched) {
   textIs(victim_, "keep");
-  // What stands at the path or at its temporary name, and the refusal.
+  // What stands at the path or at its temporary name, and the refusal; once it is removed, the file
+  // is made afresh.
   const std::pair<std::function<void()>, std::string> cases[] = {
       {[&] { fs::create_symlink(victim_, path_); }, refusalOf(path_, "is a symbolic link")},
       {[&] { fs::create_symlink(dir_.path() + "/nothing", path_); },
@@ -65,6 +66,10 @@ TEST_F(MappedFileTest, LinksOtherKindsOfFileAndOtherUsersFilesAreRefusedUntouche
        refusalOf(path_ + ".new", "is a symbolic link")},
       {[&] { fs::create_directory(path_); }, refusalOf(path_, "not a regular file")},
       {[&] { ::mkfifo(path_.c_str(), 0600); }, refusalOf(path_, "not a regular file")},
+      {[&] { textIs(path_, std::string(4097, 'o')); },
+       refusalOf(path_,
+                 "damaged test state: the file of 4097 bytes is larger than any test "
+                 "state (4096 bytes)")},
   };
   for (const auto& [placed, message] : cases) {
     SCOPED_TRACE(message);
@@ -74,6 +79,8 @@ TEST_F(MappedFileTest, LinksOtherKindsOfFileAndOtherUsersFilesAreRefusedUntouche
     EXPECT_FALSE(fs::exists(dir_.path() + "/nothing"));
     fs::remove(path_);
     fs::remove(path_ + ".new");
+    EXPECT_EQ(open()->size(), 64u);
+    fs::remove(path_);
   }
   textIs(path_, std::string(64, 'o'));
   if (::chown(path_.c_str(), 65534, 65534) != 0) GTEST_SKIP() << "cannot give a file away";
@@ -99,16 +106,6 @@ TEST_F(MappedFileTest, AFileThereIsUsedAsItIsAndOnlyAnEmptyOrHalfMadeOneIsMadeAg
   EXPECT_EQ(open(64)->size(), 64u);
   EXPECT_EQ(textOf(path_), std::string(64, 'm'));
   EXPECT_FALSE(fs::exists(path_ + ".new"));
-}
-
-TEST_F(MappedFileTest, AFileLargerThanItsKindIsRefusedAsDamagedAndItsRemovalStartsAfresh) {
-  textIs(path_, std::string(4097, 'o'));
-  expectRefused(path_ +
-                ": damaged test state: the file of 4097 bytes is larger than any test state "
-                "(4096 bytes); remove " +
-                path_ + " to start afresh");
-  fs::remove(path_);
-  EXPECT_EQ(open(64)->size(), 64u);
 }
 
 // As when the disk is full: the file cannot be given its size.

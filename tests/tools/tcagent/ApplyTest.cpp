@@ -79,18 +79,7 @@ TEST_P(ApplyTest, EachApplyMakesTheTableHoldThePolicyAndReprogramsNothingItKeeps
   }
 }
 
-// show's entry form is a policy file: applied into a fresh state it makes the same table.
-TEST_P(ApplyTest, TheEntryFormOfShowIsAPolicyOfTheSameTable) {
-  outputOf({"apply", writePolicy(dscpPolicy)});
-  const std::vector<std::string> entryLines = linesOf(outputOf({"show", "--format", "entry"}));
-  EXPECT_EQ(entryLines.size(), dscpPolicy.size());
-  const std::string copy = directory + "/copy";
-  const Outcome applied = tcagentOn(copy, {"apply", writePolicy(entryLines, "entries.txt")});
-  EXPECT_EQ(applied.status, 0) << applied.err;
-  EXPECT_EQ(sortedLines(tableOf(tcagentOn(copy, {"show"}).out).entries), sorted(dscpPolicy));
-}
-
-TEST_P(ApplyTest, ClassifyGivesTheLowestPriorityMatchOrTheDefaultAction) {
+TEST_P(ApplyTest, TheEntryFormIsAPolicyAndClassifyGivesTheLowestPriorityMatchOrTheDefault) {
   const struct {
     std::vector<std::string> packet;
     const char* outcome;
@@ -103,6 +92,11 @@ TEST_P(ApplyTest, ClassifyGivesTheLowestPriorityMatchOrTheDefaultAction) {
       {{}, "no entry applies; the default action: traffic class 0, queue 0\n"},
   };
   outputOf({"apply", writePolicy(dscpPolicy)});
+  // show's entry form is a policy: applied into a fresh state it makes the same table.
+  const std::string copy = directory + "/copy";
+  const std::string entryLines = writePolicy(linesOf(outputOf({"show", "--format", "entry"})), "e");
+  EXPECT_EQ(tcagentOn(copy, {"apply", entryLines}).status, 0);
+  EXPECT_EQ(sortedLines(tableOf(tcagentOn(copy, {"show"}).out).entries), sorted(dscpPolicy));
   for (const auto& [packet, outcome] : packets) {
     std::vector<std::string> arguments = {"classify"};
     arguments.insert(arguments.end(), packet.begin(), packet.end());

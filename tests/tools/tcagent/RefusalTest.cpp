@@ -75,12 +75,6 @@ const Refusal refusals[] = {
      {"apply", "/dev/stdin"},
      {"/dev/stdin: is a link to an open file; give - and the policy on standard input"}},
     {"LineWithoutEnd", {"apply", "-"}, {"<stdin>:1: line too long"}, "", "/dev/zero"},
-    // A pipeline that failed, far more often than a table to empty.
-    {"NothingOnStandardInput",
-     {"apply", "-"},
-     {"<stdin>: no entry and no default action; to remove every entry, run clear"},
-     "",
-     "/dev/null"},
     badFile("BlankLinesAndCommentsOnly", "\n# generated: nothing\n  \n", ": ",
             "no entry and no default action; to remove every entry, run clear"),
     badFile("LongLine", "# " + std::string(70000, 'x') + "\n", ":1: ", "line too long"),

@@ -215,6 +215,11 @@ PolicyLine compactLineOf(Words words) {
 }
 
 PolicyLine policyLineOf(std::string_view line, std::vector<std::string_view>& words) {
+  if (line.starts_with(partOfTableLine)) {
+    throw LineError{
+        "the file holds only the entries that a packet matches, not a whole table: "
+        "show the table without packet fields for a policy"};
+  }
   checkCharacters(line);
   splitWords(line, words);
   if (words.empty()) return {};

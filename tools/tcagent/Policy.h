@@ -9,6 +9,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "BfIngressTrafficClass/BfIngressTrafficClass"
@@ -33,6 +34,12 @@ struct Policy {
 
 // The most entries a policy may hold: as many as the largest table.
 inline constexpr std::size_t policyEntriesMax = std::size_t{1} << 20;
+
+// The first line of what `show --format entry` writes of the entries that a packet matches: the
+// lines are a part of the table, which applied would remove every other entry, and a policy that
+// holds this line is refused.
+inline constexpr std::string_view partOfTableLine =
+    "# tcagent: only the entries that a packet matches, not a whole table; apply refuses this";
 
 // Reads and validates the policy of `path` ("-": standard input). Raises PolicyError.
 Policy readPolicy(const std::string& path);

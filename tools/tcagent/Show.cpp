@@ -130,7 +130,9 @@ void writeTable(const Shown& shown, const StartReport& start, std::ostream& out)
 
 // The default entry has no key of its own: its string form has no match, which is also how a
 // policy file in this form names the default action.
-void writeEntries(const TableRows& rows, std::ostream& out) {
+void writeEntries(const Shown& shown, std::ostream& out) {
+  const TableRows& rows = shown.rows;
+  if (shown.packet) out << partOfTableLine << "\n";
   for (const TableRow& row : rows.entries)
     out << valueToStrep(tableEntryOf(matchOf(row.key), row.action)) << "\n";
   if (rows.defaultEntry) {
@@ -193,7 +195,7 @@ void showTable(const AgentTable& agent, const std::vector<std::string>& fields, 
       writeTable(shown, agent.start(), out);
       break;
     case Format::entry:
-      writeEntries(shown.rows, out);
+      writeEntries(shown, out);
       break;
     case Format::json:
       writeDocument(shown, agent.start(), out);

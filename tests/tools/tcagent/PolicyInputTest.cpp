@@ -38,16 +38,20 @@ TEST_F(DocumentTest, TheReadmeExampleIsWhatShowWritesAfterApplyingIt) {
             nlohmann::json::parse(example));
 }
 
-// The document of the entries a packet matches is refused as a policy (it would remove every other
-// entry); one of no entries empties the table.
+// The entries that a packet matches, as a document or in the entry form, are refused as a
+// policy (they would remove every other entry); a document of no entries empties the table.
 TEST_F(DocumentTest, TheEntriesAPacketMatchesAreNotTakenForAPolicy) {
   outputOf({"apply", EXAMPLE_POLICY});
   const std::string part = outputOf({"show", "--format", "json", "dscp=46"});
   EXPECT_EQ(nlohmann::json::parse(part).at("packet").at("dscp"), 46);
-  const Outcome applied = tcagent({"apply", writePolicy({part}, "part.json")});
-  EXPECT_EQ(applied.status, 2);
-  EXPECT_THAT(applied.err, ::testing::HasSubstr("the document holds only the entries that a "
-                                                "packet matches"));
+  const std::string entries = outputOf({"show", "--format", "entry", "dscp=46"});
+  for (const auto& [file, refusal] :
+       {std::pair{writePolicy({part}, "part.json"), "the document holds only the entries that"},
+        {writePolicy({entries}, "part.txt"), "part.txt:1: the file holds only the entries that"}}) {
+    const Outcome applied = tcagent({"apply", file});
+    EXPECT_EQ(applied.status, 2);
+    EXPECT_THAT(applied.err, ::testing::HasSubstr(refusal));
+  }
   EXPECT_EQ(chipLines(state), policyFileLines(EXAMPLE_POLICY));
   // A document of no entries says so on purpose, where lines of none are refused.
   EXPECT_EQ(outputOf({"apply", writePolicy({R"({"version": 1, "entries": []})"}, "none.json")}),

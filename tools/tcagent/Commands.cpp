@@ -1,5 +1,7 @@
 #include "tools/tcagent/Commands.h"
 
+#include <future>
+
 #include <fmt/format.h>
 
 #include "platform/Kiv/Trace.h"
@@ -68,13 +70,16 @@ std::string findingLine(const Policy& policy, const Finding& finding) {
 // Applies `policy`; `unchanged` says what a table that needed no change was.
 int runApply(const CommandLine& line, const Policy& policy, const char* unchanged,
              std::ostream& out, std::ostream& err) {
-  PolicyFindings found = policyFindings(policy);
+  // The findings only warn: they are looked for on a second thread while the table starts.
+  std::future<PolicyFindings> findings = std::async(std::launch::async | std::launch::deferred,
+                                                    [&policy] { return policyFindings(policy); });
+  AgentTable agent(agentOptionsOf(line, err));
+  const PolicyFindings found = findings.get();
   if (line.format == Format::text) {
     for (const Finding& finding : found.findings)
       err << "tcagent: warning: " << findingLine(policy, finding) << "\n";
     if (found.stoppedEarly) err << "tcagent: warning: " << stoppedEarlyText(found) << "\n";
   }
-  AgentTable agent(agentOptionsOf(line, err));
   reportStart(agent, line, err);
   TableRows rows = tableRows(agent);
   Plan plan =

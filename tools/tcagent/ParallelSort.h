@@ -4,9 +4,8 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <iterator>
-#include <system_error>
-#include <thread>
+#include <functional>
+#include <future>
 
 namespace TcAgent {
 
@@ -23,14 +22,11 @@ void sortInParallel(RandomIt first, RandomIt last, Less less) {
   }
   const RandomIt middle = first + (last - first) / 2;
   std::nth_element(first, middle, last, less);
-  std::thread lower;
-  try {
-    lower = std::thread([first, middle, less] { std::sort(first, middle, less); });
-  } catch (const std::system_error&) {
-    std::sort(first, middle, less);
-  }
+  // Run here instead when no thread can be had.
+  std::future<void> lower = std::async(std::launch::async | std::launch::deferred,
+                                       [first, middle, less] { std::sort(first, middle, less); });
   std::sort(middle, last, less);
-  if (lower.joinable()) lower.join();
+  lower.get();
 }
 
 template <class RandomIt>

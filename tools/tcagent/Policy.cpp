@@ -5,7 +5,6 @@
 #include <cstring>
 #include <exception>
 #include <future>
-#include <system_error>
 #include <tuple>
 
 #include <fmt/format.h>
@@ -313,16 +312,13 @@ void batchTake(Policy& policy, LineBatch& batch) {
 // string form makes framework objects, so the framework is made safe for two threads meanwhile.
 void batchesParse(LineBatch& first, LineBatch& second) {
   Kiv::threadSafePtrIs(true);
-  std::future<void> parsed;
-  try {
-    parsed = std::async(std::launch::async, batchParse, std::ref(first));
-  } catch (const std::system_error&) {
-    batchParse(first);
-  }
+  // Parsed by wait() instead when no thread can be had.
+  std::future<void> parsed =
+      std::async(std::launch::async | std::launch::deferred, batchParse, std::ref(first));
   batchParse(second);
-  if (parsed.valid()) parsed.wait();
+  parsed.wait();
   Kiv::threadSafePtrIs(false);
-  if (parsed.valid()) parsed.get();
+  parsed.get();
 }
 
 // The lines are read in batches, two at a time, and each pair is parsed on two threads.

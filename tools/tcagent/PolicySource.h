@@ -42,6 +42,8 @@ class PolicySource {
  private:
   // Reads more into the buffer; false at the end of the source.
   bool readMore();
+  // Reads at most `size` bytes into `room`; 0 at the end of the source.
+  std::size_t readInto(char* room, std::size_t size);
   void skipByteOrderMark();
 
   std::string name_;

@@ -237,6 +237,13 @@ struct LineBatch {
   std::vector<PolicyEntry> entries;
   std::vector<std::pair<unsigned, EntryAction>> defaults;   // with their lines; at most two
   std::optional<std::pair<unsigned, std::string>> refusal;  // its first refused line, and why
+
+  void clear() {
+    text.clear();
+    entries.clear();
+    defaults.clear();
+    refusal.reset();
+  }
 };
 
 // Big enough that a thread's start is a small part of its work.
@@ -327,8 +334,10 @@ Policy policyOfLines(PolicySource& source) {
   policy.source = source.name();
   ProgressPhase reading("reading the policy");
   std::exception_ptr readFailure;
+  LineBatch first, second;  // kept from one pair to the next, with the memory they have taken
   for (bool more = true; more;) {
-    LineBatch first, second;
+    first.clear();
+    second.clear();
     more = batchRead(source, first, readFailure);
     if (more) {
       more = batchRead(source, second, readFailure);

@@ -2,7 +2,6 @@
 #include "tools/tcagent/PolicyDocument.h"
 
 #include <algorithm>
-#include <set>
 #include <span>
 
 #include <fmt/format.h>
@@ -161,8 +160,8 @@ struct Given {
 
 // Reads a policy from the parser's events, value by value, without holding the document as JSON
 // values (which take over a kilobyte an entry), and refuses it at its first fault. Beside what a
-// policy must be, it refuses what the parser itself takes: a key given twice in one object (the
-// parser keeps the last), and values nested deeper than a document needs.
+// policy must be, it refuses what the parser itself takes: a key given twice in an object that
+// it reads (the parser keeps the last), and values nested deeper than a document needs.
 class DocumentReader final : public nlohmann::json_sax<json> {
  public:
   explicit DocumentReader(Policy& policy) : policy_(policy) {}
@@ -195,8 +194,7 @@ class DocumentReader final : public nlohmann::json_sax<json> {
  private:
   struct Frame {
     Kind kind;
-    unsigned given = 0;          // a bit for each member of its shape, or each field of a match
-    std::set<std::string> keys;  // of an ignored object, which may have any
+    unsigned given = 0;  // a bit for each member of its shape, or each field of a match
   };
 
   [[noreturn]] void refuse(const std::string& reason) const {
@@ -331,7 +329,7 @@ class DocumentReader final : public nlohmann::json_sax<json> {
   bool opened(Given::Type type) {
     if (frames_.size() == documentDepthMax)
       refuse(fmt::format("nested more than {} levels deep", documentDepthMax));
-    frames_.push_back({valueMet({type}), 0, {}});
+    frames_.push_back({valueMet({type})});
     awaitElement();
     return true;
   }
@@ -339,8 +337,9 @@ class DocumentReader final : public nlohmann::json_sax<json> {
   void memberNamed(const std::string& name) {
     Frame& frame = frames_.back();
     if (frame.kind == Kind::match) return fieldNamed(frame, name);
+    // What an ignored object holds is not kept, not even its keys: a key given twice there
+    // changes nothing, and the object may be as large as the file.
     if (frame.kind == Kind::ignoredObject) {
-      if (!frame.keys.insert(name).second) refuse("key " + quotedText(name) + " given twice");
       slot_ = Slot::ignored;
       return;
     }

@@ -131,9 +131,6 @@ const Refusal refusals[] = {
             R"({"version": 1, "entries": [], "start": )" + std::string(100'000, '[') +
                 std::string(100'000, ']') + "}",
             ":1: ", "nested more than 8 levels deep"),
-    badFile("DocumentWithAKeyTwiceInWhatItIgnores",
-            R"({"version": 1, "entries": [], "start": {"readBack": 1, "readBack": 2}})",
-            ":1: ", "key 'readBack' given twice"),
     badFile("DocumentEntryNotAnObject", "{\"version\": 1, \"entries\": [\n[{\"tc\": 1}]]}",
             ":2: ", "entry 1: the entry must be an object, not an array"),
     // The parser reads past a number before it is taken: a number that ends a line is on it.

@@ -21,40 +21,57 @@ struct DocumentError {
   unsigned line;
 };
 
-// An iterator over the text that counts the lines the parser has read, for its reader to say
-// where each entry starts and where the document is refused. A line feed counts once the byte
-// after it is read: the parser reads a byte past a number, and a number at the end of a line is
-// still on that line.
-class LineCounting {
+// What the parser has read of the source: the piece of it left to read, the line of the last
+// byte read, and whether a NUL byte was read, which the parser takes for the end of the text.
+struct Reading {
+  PolicySource& source;
+  std::string_view piece;
+  unsigned line = 1;
+  bool fed = false;  // the last byte read is a line feed, which counts once the next is read
+  bool nul = false;
+
+  // Whether any byte is left, reading the next piece once this one is read.
+  bool more() {
+    if (piece.empty()) piece = source.readPiece();
+    return !piece.empty();
+  }
+};
+
+// The source's bytes for the parser, which reads them one at a time, counting lines as it goes:
+// a line feed counts once the byte after it is read, since the parser reads a byte past a number,
+// and a number at the end of a line is still on that line. As with std::istreambuf_iterator,
+// every iterator over the source is the same one, and equals the end once nothing is left.
+class SourceBytes {
  public:
-  using iterator_category = std::forward_iterator_tag;
+  using iterator_category = std::input_iterator_tag;
   using value_type = char;
   using difference_type = std::ptrdiff_t;
   using pointer = const char*;
   using reference = const char&;
 
-  struct Lines {
-    unsigned current = 1;  // of the last byte read
-    bool fed = false;      // the last byte read is a line feed
-  };
-
-  LineCounting(const char* at, Lines& lines) : at_(at), lines_(&lines) {}
-  reference operator*() const { return *at_; }
-  LineCounting& operator++() {
-    lines_->current += lines_->fed;
-    lines_->fed = *at_++ == '\n';
+  SourceBytes() = default;  // the end
+  explicit SourceBytes(Reading& reading) : reading_(&reading) {}
+  reference operator*() const { return reading_->piece.front(); }
+  SourceBytes& operator++() {
+    Reading& reading = *reading_;
+    const char byte = reading.piece.front();
+    reading.piece.remove_prefix(1);
+    reading.line += reading.fed;
+    reading.fed = byte == '\n';
+    reading.nul |= byte == '\0';
     return *this;
   }
-  LineCounting operator++(int) {
-    LineCounting before = *this;
+  SourceBytes operator++(int) {
+    SourceBytes before = *this;
     ++*this;
     return before;
   }
-  bool operator==(const LineCounting& other) const { return at_ == other.at_; }
+  bool operator==(const SourceBytes& other) const { return atEnd() == other.atEnd(); }
 
  private:
-  const char* at_;
-  Lines* lines_;
+  bool atEnd() const { return !reading_ || !reading_->more(); }
+
+  Reading* reading_ = nullptr;
 };
 
 // The parser's message without its code, escaped and kept short: the text it quotes may be a
@@ -164,10 +181,11 @@ struct Given {
 // it reads (the parser keeps the last), and values nested deeper than a document needs.
 class DocumentReader final : public nlohmann::json_sax<json> {
  public:
-  explicit DocumentReader(Policy& policy) : policy_(policy) {}
+  DocumentReader(Policy& policy, PolicySource& source) : policy_(policy), reading_{source, {}} {}
 
-  void run(std::string_view text) {
-    json::sax_parse(LineCounting(text.begin(), lines_), LineCounting(text.end(), lines_), this);
+  void run() {
+    json::sax_parse(SourceBytes(reading_), SourceBytes(), this);
+    refuseAnyNul();
   }
 
   bool null() override { return scalarRead(json()); }
@@ -188,7 +206,8 @@ class DocumentReader final : public nlohmann::json_sax<json> {
   bool end_object() override { return closed(); }
   bool end_array() override { return closed(); }
   bool parse_error(std::size_t, const std::string&, const json::exception& error) override {
-    throw DocumentError{parseErrorReason(error), lines_.current};
+    refuseAnyNul();
+    throw DocumentError{parseErrorReason(error), reading_.line};
   }
 
  private:
@@ -197,12 +216,21 @@ class DocumentReader final : public nlohmann::json_sax<json> {
     unsigned given = 0;  // a bit for each member of its shape, or each field of a match
   };
 
+  // The parser stops at a NUL byte as at the end of the text, and whatever it made of the text
+  // before, the byte is the fault.
+  void refuseAnyNul() const {
+    if (reading_.nul)
+      throw DocumentError{"control character " + escapedText(std::string_view("\0", 1)),
+                          reading_.line};
+  }
+
   [[noreturn]] void refuse(const std::string& reason) const {
+    refuseAnyNul();
     // The line alone does not tell the entry in a document written on one line.
     if (inEntry_)
       throw DocumentError{fmt::format("entry {}: {}", policy_.entries.size() + 1, reason),
                           entry_.line};
-    throw DocumentError{reason, lines_.current};
+    throw DocumentError{reason, reading_.line};
   }
   // `what` and `part` name the number; the message is made only for a refusal.
   U64 numberOf(const Given& given, U64 max, std::string_view what,
@@ -239,7 +267,7 @@ class DocumentReader final : public nlohmann::json_sax<json> {
 
   void entryStarted() {
     inEntry_ = true;
-    entry_ = {{}, {}, lines_.current};
+    entry_ = {{}, {}, reading_.line};
     if (policy_.entries.size() == policyEntriesMax) refuse(tooManyEntriesText());
   }
 
@@ -400,7 +428,7 @@ class DocumentReader final : public nlohmann::json_sax<json> {
   }
 
   Policy& policy_;
-  LineCounting::Lines lines_;
+  Reading reading_;
   std::vector<Frame> frames_;  // the objects and arrays open around the reader
   Slot slot_ = Slot::document;
   bool inEntry_ = false;
@@ -411,21 +439,14 @@ class DocumentReader final : public nlohmann::json_sax<json> {
 
 }  // namespace
 
-Policy policyOfDocument(const std::string& text, const std::string& name) {
-  // The parser takes a NUL byte for the end of the text, and would leave what follows unread.
-  if (std::size_t nul = text.find('\0'); nul != std::string::npos) {
-    const auto line =
-        std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(nul), '\n') + 1;
-    throw PolicyError(name, static_cast<unsigned>(line),
-                      "control character " + escapedText(std::string_view(&text[nul], 1)));
-  }
+Policy policyOfDocument(PolicySource& source) {
   try {
     Policy policy;
-    policy.source = name;
-    DocumentReader(policy).run(text);
+    policy.source = source.name();
+    DocumentReader(policy, source).run();
     return policy;
   } catch (const DocumentError& error) {
-    throw PolicyError(name, error.line, error.reason);
+    throw PolicyError(source.name(), error.line, error.reason);
   }
 }
 

@@ -405,8 +405,7 @@ std::string tooManyEntriesText() {
 Policy readPolicy(const std::string& path) {
   PolicySource source(path);
   const bool document = source.holdsJsonDocument();
-  Policy policy =
-      document ? policyOfDocument(source.readRest(), source.name()) : policyOfLines(source);
+  Policy policy = document ? policyOfDocument(source) : policyOfLines(source);
   // Lines that hold nothing (none, blank ones, comments) are more likely a generator or a pipeline
   // that failed than a table to empty; a JSON document of no entries says so on purpose.
   if (!document && policy.entries.empty() && !policy.defaultAction) {

@@ -18,13 +18,15 @@
 
 #include "tools/tcagent/Policy.h"
 #include "tools/tcagent/PolicyCheck.h"
+#include "tools/tcagent/PolicySource.h"
 
 namespace TcAgent {
 
 inline constexpr int documentVersion = 1;
 
-// Raises PolicyError naming the line of the document where it is wrong.
-Policy policyOfDocument(const std::string& text, const std::string& name);
+// Reads the policy of the document that is the rest of `source`, as it goes, holding none of its
+// text. Raises PolicyError naming the line of the document where it is wrong.
+Policy policyOfDocument(PolicySource& source);
 
 using Json = nlohmann::ordered_json;
 

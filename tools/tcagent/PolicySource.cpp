@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -72,24 +71,6 @@ PolicySource::~PolicySource() {
   if (ownsDescriptor_) ::close(descriptor_);
 }
 
-std::size_t PolicySource::readInto(char* room, std::size_t size) {
-  if (atEnd_) return 0;
-  ssize_t got;
-  do {
-    got = ::read(descriptor_, room, size);
-  } while (got < 0 && errno == EINTR);
-  if (got < 0) throw PolicyError(name_, std::string("read error: ") + std::strerror(errno));
-  if (got == 0) {
-    atEnd_ = true;
-    return 0;
-  }
-  sourceBytes_ += static_cast<std::size_t>(got);
-  if (sourceBytes_ > sourceBytesMax) {
-    throw PolicyError(name_, fmt::format("larger than {} GiB", sourceBytesMax >> 30));
-  }
-  return static_cast<std::size_t>(got);
-}
-
 bool PolicySource::readMore() {
   if (atEnd_) return false;
   if (begin_ > 0) {
@@ -98,9 +79,21 @@ bool PolicySource::readMore() {
     begin_ = 0;
   }
   if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
-  const std::size_t got = readInto(buffer_.data() + end_, buffer_.size() - end_);
-  end_ += got;
-  return got > 0;
+  ssize_t got;
+  do {
+    got = ::read(descriptor_, buffer_.data() + end_, buffer_.size() - end_);
+  } while (got < 0 && errno == EINTR);
+  if (got < 0) throw PolicyError(name_, std::string("read error: ") + std::strerror(errno));
+  if (got == 0) {
+    atEnd_ = true;
+    return false;
+  }
+  sourceBytes_ += static_cast<std::size_t>(got);
+  if (sourceBytes_ > sourceBytesMax) {
+    throw PolicyError(name_, fmt::format("larger than {} GiB", sourceBytesMax >> 30));
+  }
+  end_ += static_cast<std::size_t>(got);
+  return true;
 }
 
 void PolicySource::skipByteOrderMark() {
@@ -148,24 +141,12 @@ bool PolicySource::readLine(std::string_view& line) {
   }
 }
 
-std::string PolicySource::readRest() {
+std::string_view PolicySource::readPiece() {
   skipByteOrderMark();
-  std::string rest(buffer_.data() + begin_, end_ - begin_);
+  if (begin_ == end_ && !readMore()) return {};
+  const std::string_view piece(buffer_.data() + begin_, end_ - begin_);
   begin_ = end_;
-  // Read straight into the text, sized once for the rest of a regular file, so that a large
-  // document is neither copied nor grown piece by piece.
-  struct stat status {};
-  std::size_t size = rest.size() + readBytes;
-  if (::fstat(descriptor_, &status) == 0 && S_ISREG(status.st_mode))
-    size = std::max(size, std::min(static_cast<std::size_t>(status.st_size), sourceBytesMax) + 1);
-  std::size_t got = rest.size();
-  while (!atEnd_) {
-    if (got == size) size *= 2;
-    rest.resize(size);
-    got += readInto(rest.data() + got, size - got);
-  }
-  rest.resize(got);
-  return rest;
+  return piece;
 }
 
 }  // namespace TcAgent

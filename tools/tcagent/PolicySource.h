@@ -36,14 +36,13 @@ class PolicySource {
   bool readLine(std::string_view& line);
   // The number of the line read last.
   unsigned lineNumber() const noexcept { return lineNumber_; }
-  // All that is left of the source.
-  std::string readRest();
+  // The next piece of what is left of the source, empty at its end. The piece stays valid until
+  // the next read.
+  std::string_view readPiece();
 
  private:
   // Reads more into the buffer; false at the end of the source.
   bool readMore();
-  // Reads at most `size` bytes into `room`; 0 at the end of the source.
-  std::size_t readInto(char* room, std::size_t size);
   void skipByteOrderMark();
 
   std::string name_;

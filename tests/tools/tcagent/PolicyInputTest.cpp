@@ -130,5 +130,33 @@ TEST_F(PolicyInputTest, ALongPolicyIsTakenWholeAndRefusedAtItsFirstFault) {
   }
 }
 
+// A document of megabytes is read in pieces as it is parsed: every entry is taken, and a fault
+// past the first piece is refused at its own line.
+TEST_F(PolicyInputTest, ALongDocumentIsTakenWholeAndRefusedAtItsLine) {
+  constexpr unsigned entryCount = 20000;  // of about 150 bytes: three pieces
+  std::vector<std::string> lines = {R"({"version": 1, "entries": [)"};
+  for (unsigned n = 0; n < entryCount; ++n) {
+    lines.push_back(fmt::format(
+        R"({{"priority": {}, "match": {{"trust-mode": {}, "default-cos": {}, "cos": {}, )"
+        R"("dscp": {}, "decap-type": {}}}, "action": {{"tc": 1, "qid": 1}}}}{})",
+        n, n % 4, n / 4 % 8, n / 32 % 8, n / 256 % 64, n / 16384 % 8,
+        n + 1 < entryCount ? "," : "]}"));
+  }
+  const Outcome whole = tcagent({"check", writePolicy(lines, "long.json")});
+  EXPECT_EQ(whole.status, 0) << whole.err;
+  EXPECT_THAT(whole.out, ::testing::EndsWith(": 20000 entries, no default action; no findings\n"));
+
+  const std::pair<std::string, std::string> faults[] = {
+      {R"("qid": 256)", ":15001: entry 15000: qid must be a number from 0 to 255, not 256"},
+      {std::string("\0", 1), ":15001: control character \\x00"}};
+  for (const auto& [fault, refusal] : faults) {
+    std::vector<std::string> faulty = lines;
+    faulty[15000].replace(faulty[15000].find(R"("qid": 1)"), 8, fault);
+    const Outcome refused = tcagent({"check", writePolicy(faulty, "faulty.json")});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.err, "tcagent: " + directory + "/faulty.json" + refusal + "\n");
+  }
+}
+
 }  // namespace
 }  // namespace TcAgentTesting

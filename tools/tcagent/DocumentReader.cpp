@@ -119,46 +119,44 @@ enum class Kind : U8 {
   ignoredArray,
 };
 
+// A member of an object that the reader knows.
 struct Member {
   std::string_view name;
   Slot slot;
+  bool required = false;
 };
 
-// An object of known members, and those of them it must have.
-struct Shape {
-  std::span<const Member> members;
-  unsigned required;  // a bit for each member, in the order of `members`
-};
-
-constexpr Member documentMembers[] = {{"version", Slot::version},  {"table", Slot::table},
-                                      {"capacity", Slot::ignored}, {"used", Slot::ignored},
-                                      {"entries", Slot::entries},  {"default", Slot::defaultEntry},
-                                      {"start", Slot::ignored}};
+constexpr Member documentMembers[] = {
+    {"version", Slot::version, true}, {"table", Slot::table},
+    {"capacity", Slot::ignored},      {"used", Slot::ignored},
+    {"entries", Slot::entries, true}, {"default", Slot::defaultEntry},
+    {"start", Slot::ignored}};
 constexpr Member entryMembers[] = {{"handle", Slot::ignored},
                                    {"priority", Slot::priority},
                                    {"match", Slot::match},
-                                   {"action", Slot::action}};
-constexpr Member defaultMembers[] = {{"handle", Slot::ignored}, {"action", Slot::action}};
-constexpr Member actionMembers[] = {{"tc", Slot::tc}, {"qid", Slot::qid}};
-constexpr Member fieldMembers[] = {{"value", Slot::fieldValue}, {"mask", Slot::fieldMask}};
+                                   {"action", Slot::action, true}};
+constexpr Member defaultMembers[] = {{"handle", Slot::ignored}, {"action", Slot::action, true}};
+constexpr Member actionMembers[] = {{"tc", Slot::tc, true}, {"qid", Slot::qid, true}};
+constexpr Member fieldMembers[] = {{"value", Slot::fieldValue, true},
+                                   {"mask", Slot::fieldMask, true}};
 
-const Shape* shapeOf(Kind kind) {
-  static constexpr Shape document{documentMembers, 0b10001}, entry{entryMembers, 0b1000},
-      defaultEntry{defaultMembers, 0b10}, action{actionMembers, 0b11}, field{fieldMembers, 0b11};
+// The members of an object of the kind; none for a match (whose members are fields) and what
+// the reader ignores.
+std::span<const Member> membersOf(Kind kind) {
   switch (kind) {
     case Kind::document:
-      return &document;
+      return documentMembers;
     case Kind::entry:
-      return &entry;
+      return entryMembers;
     case Kind::defaultEntry:
-      return &defaultEntry;
+      return defaultMembers;
     case Kind::entryAction:
     case Kind::defaultAction:
-      return &action;
+      return actionMembers;
     case Kind::field:
-      return &field;
+      return fieldMembers;
     default:
-      return nullptr;
+      return {};
   }
 }
 
@@ -376,7 +374,7 @@ class DocumentReader final : public nlohmann::json_sax<json> {
           "the document holds only the entries that a packet matches (\"packet\"), "
           "not a whole table: show the table without packet fields for a policy");
     }
-    const std::span<const Member> members = shapeOf(frame.kind)->members;
+    const std::span<const Member> members = membersOf(frame.kind);
     auto member = std::find_if(members.begin(), members.end(),
                                [&](const Member& known) { return known.name == name; });
     if (member == members.end())
@@ -399,11 +397,10 @@ class DocumentReader final : public nlohmann::json_sax<json> {
 
   bool closed() {
     const Frame& frame = frames_.back();
-    if (const Shape* shape = shapeOf(frame.kind)) {
-      for (std::size_t member = 0; member < shape->members.size(); ++member) {
-        if ((shape->required & ~frame.given) >> member & 1)
-          refuse(fmt::format("{} has no \"{}\"", whereOf(frame.kind), shape->members[member].name));
-      }
+    const std::span<const Member> members = membersOf(frame.kind);
+    for (std::size_t member = 0; member < members.size(); ++member) {
+      if (members[member].required && !(frame.given >> member & 1))
+        refuse(fmt::format("{} has no \"{}\"", whereOf(frame.kind), members[member].name));
     }
     switch (frame.kind) {
       case Kind::field:

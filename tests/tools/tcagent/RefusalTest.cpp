@@ -131,6 +131,13 @@ const Refusal refusals[] = {
             R"({"version": 1, "entries": [], "start": )" + std::string(100'000, '[') +
                 std::string(100'000, ']') + "}",
             ":1: ", "nested more than 8 levels deep"),
+    badFile("DocumentWithAMisspeltKey", R"({"version": 1, "entries": [], "defualt": null})",
+            ":1: ", "unknown key 'defualt' in the document"),
+    badFile("DocumentWithoutItsVersion", R"({"entries": []})",
+            ":1: ", "the document has no \"version\""),
+    badFile("DocumentEntryActionWithoutItsQueue",
+            R"({"version": 1, "entries": [{"action": {"tc": 1}}]})",
+            ":1: ", "entry 1: the entry action has no \"qid\""),
     badFile("DocumentEntryNotAnObject", "{\"version\": 1, \"entries\": [\n[{\"tc\": 1}]]}",
             ":2: ", "entry 1: the entry must be an object, not an array"),
     // The parser reads past a number before it is taken: a number that ends a line is on it.

@@ -6,6 +6,7 @@
 
 #include <fmt/format.h>
 
+#include "tools/tcagent/Progress.h"
 #include "tools/tcagent/Quoted.h"
 
 namespace TcAgent {
@@ -264,6 +265,7 @@ class DocumentReader final : public nlohmann::json_sax<json> {
   const char* fieldName() const { return keyFields[field_].shortName; }
 
   void entryStarted() {
+    ProgressPhase::tick(policy_.entries.size());
     inEntry_ = true;
     entry_ = {{}, {}, reading_.line};
     if (policy_.entries.size() == policyEntriesMax) refuse(tooManyEntriesText());
@@ -440,6 +442,7 @@ Policy policyOfDocument(PolicySource& source) {
   try {
     Policy policy;
     policy.source = source.name();
+    ProgressPhase reading("reading the policy");
     DocumentReader(policy, source).run();
     return policy;
   } catch (const DocumentError& error) {

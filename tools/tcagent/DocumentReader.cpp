@@ -251,7 +251,7 @@ class DocumentReader final : public nlohmann::json_sax<json> {
       case Kind::entry:
         return "the entry";
       case Kind::field:
-        return keyFields[field_].shortName;
+        return fieldName();
       case Kind::entryAction:
         return "the entry action";
       case Kind::defaultEntry:
@@ -372,9 +372,7 @@ class DocumentReader final : public nlohmann::json_sax<json> {
       return;
     }
     if (frame.kind == Kind::document && name == "packet") {
-      refuse(
-          "the document holds only the entries that a packet matches (\"packet\"), "
-          "not a whole table: show the table without packet fields for a policy");
+      refuse(partOfTableText("the document", " (\"packet\")"));
     }
     const std::span<const Member> members = membersOf(frame.kind);
     auto member = std::find_if(members.begin(), members.end(),

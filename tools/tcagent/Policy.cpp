@@ -215,9 +215,7 @@ PolicyLine compactLineOf(Words words) {
 
 PolicyLine policyLineOf(std::string_view line, std::vector<std::string_view>& words) {
   if (line.starts_with(partOfTableLine)) {
-    throw LineError{
-        "the file holds only the entries that a packet matches, not a whole table: "
-        "show the table without packet fields for a policy"};
+    throw LineError{partOfTableText("the file")};
   }
   checkCharacters(line);
   splitWords(line, words);
@@ -400,6 +398,13 @@ std::string maskFault(const EntryKey& key, std::size_t field) {
 
 std::string tooManyEntriesText() {
   return fmt::format("more than {} entries, more than a table holds", policyEntriesMax);
+}
+
+std::string partOfTableText(std::string_view holder, std::string_view mark) {
+  return fmt::format(
+      "{} holds only the entries that a packet matches{}, not a whole table: show the table "
+      "without packet fields for a policy",
+      holder, mark);
 }
 
 Policy readPolicy(const std::string& path) {

@@ -59,5 +59,8 @@ std::optional<std::size_t> keyFieldNamed(std::string_view name);
 std::string maskFault(const EntryKey& key, std::size_t field);
 // Why a policy of more than policyEntriesMax entries is refused.
 std::string tooManyEntriesText();
+// Why a policy that is only the entries a packet matches is refused: "<holder> holds only the
+// entries that a packet matches<mark>, not a whole table: ...".
+std::string partOfTableText(std::string_view holder, std::string_view mark = {});
 
 }  // namespace TcAgent

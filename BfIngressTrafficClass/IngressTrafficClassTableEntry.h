@@ -3,6 +3,7 @@
 #pragma once
 
 #include <ostream>
+#include <utility>
 
 #include "BfIngressTrafficClass/IngressTrafficClassActionSpec.h"
 #include "BfIngressTrafficClass/IngressTrafficClassMatchSpec.h"
@@ -14,12 +15,13 @@ namespace BfIngressTrafficClass {
 class IngressTrafficClassTableEntry {
  public:
   IngressTrafficClassTableEntry() noexcept = default;
-  explicit IngressTrafficClassTableEntry(
-      const IngressTrafficClassMatchSpec::PtrConst& match) noexcept
-      : match_(match) {}
-  IngressTrafficClassTableEntry(const IngressTrafficClassMatchSpec::PtrConst& match,
-                                const IngressTrafficClassBaseActionSpec::PtrConst& action) noexcept
-      : match_(match), action_(action) {}
+  // The references are taken by value: a caller that hands over its own moves them in, and
+  // no count changes.
+  explicit IngressTrafficClassTableEntry(IngressTrafficClassMatchSpec::PtrConst match) noexcept
+      : match_(std::move(match)) {}
+  IngressTrafficClassTableEntry(IngressTrafficClassMatchSpec::PtrConst match,
+                                IngressTrafficClassBaseActionSpec::PtrConst action) noexcept
+      : match_(std::move(match)), action_(std::move(action)) {}
   // Parses the string form from the front of the text; text after it is left unread.
   explicit IngressTrafficClassTableEntry(Kiv::CharRange& text);
 

@@ -1,5 +1,7 @@
 #include "BfIngressTrafficClass/bfrt/IngressTrafficClassTableBfrt.h"
 
+#include <utility>
+
 #include "BfIngressTrafficClass/Diagnostics.h"
 #include "BfIngressTrafficClass/KeyFields.h"
 #include "BfIngressTrafficClass/TableBackend.h"
@@ -165,7 +167,7 @@ IngressTrafficClassTableEntry TableBfrt::entryByHandle(
       setTrafficClassAndEgressQidActionSpecFactory();
   action->tcIs(readDataField(call, 0));
   action->qidIs(readDataField(call, 1));
-  return IngressTrafficClassTableEntry(match, action);
+  return IngressTrafficClassTableEntry(std::move(match), std::move(action));
 }
 
 }  // namespace BfIngressTrafficClass

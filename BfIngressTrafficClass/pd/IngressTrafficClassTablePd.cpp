@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "BfIngressTrafficClass/Diagnostics.h"
 #include "BfIngressTrafficClass/TableBackend.h"
@@ -120,7 +121,7 @@ IngressTrafficClassTableEntry TablePd::entryByHandle(BfnTable::BfnSdkEntryHandle
       setTrafficClassAndEgressQidActionSpecFactory();
   action->tcIs(actionData[0]);
   action->qidIs(actionData[1]);
-  return IngressTrafficClassTableEntry(matchSpecOf(matchRecord, priority), action);
+  return IngressTrafficClassTableEntry(matchSpecOf(matchRecord, priority), std::move(action));
 }
 
 }  // namespace BfIngressTrafficClass

@@ -1,6 +1,10 @@
 #include "tools/tcagent/Commands.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <future>
+#include <optional>
 
 #include <fmt/format.h>
 
@@ -16,6 +20,7 @@
 #include "tools/tcagent/PolicyDocument.h"
 #include "tools/tcagent/Progress.h"
 #include "tools/tcagent/Quoted.h"
+#include "tools/tcagent/ScratchDirectory.h"
 #include "tools/tcagent/Show.h"
 #include "tools/tcagent/StateLocation.h"
 
@@ -25,7 +30,9 @@ namespace {
 
 AgentOptions agentOptionsOf(const CommandLine& line, std::ostream& err) {
   AgentOptions options;
-  options.stateDirectory = prepareStateDirectory(line.stateDirectory, line.stateDirectoryGiven);
+  options.stateDirectory =
+      prepareStateDirectory(line.stateDirectory, line.stateDirectoryGiven,
+                            line.dryRun ? StateDirectoryUse::lookOnly : StateDirectoryUse::make);
   options.driverPath = driverPath(line.driver);
   options.driverPathGiven = options.driverPath == line.driver;
   options.device = line.device;
@@ -43,12 +50,20 @@ AgentOptions agentOptionsOf(const CommandLine& line, std::ostream& err) {
   return options;
 }
 
+// Whether the state directory holds the device's chip, or something in its place that the start
+// must refuse.
+bool chipStateExists(const AgentOptions& options) {
+  const std::string path = SimChip::TernaryTable::statePath(options.stateDirectory, options.device);
+  struct stat status {};
+  return ::lstat(path.c_str(), &status) == 0 || errno != ENOENT;
+}
+
 // Tells of a chip made afresh for a command that only reads it, what the start set right, and a
 // --capacity that the existing chip does not have.
 void reportStart(const AgentTable& agent, const CommandLine& line, std::ostream& err) {
   // Else a mistyped state directory would pass for a table emptied, or for one that lacks the
   // whole policy. (What an apply adds to a new chip tells it already.)
-  if (agent.chip().madeAfresh() && !line.changesTable()) {
+  if (agent.chip().madeAfresh() && !line.changesTable() && !line.dryRun) {
     agent.options().noted(fmt::format("a new chip was made in {}, its table empty with room for {}",
                                       agent.options().stateDirectory,
                                       counted(agent.chip().capacity(), "entry", "entries")));
@@ -73,7 +88,23 @@ int runApply(const CommandLine& line, const Policy& policy, const char* unchange
   // The findings only warn: they are looked for on a second thread while the table starts.
   std::future<PolicyFindings> findings = std::async(std::launch::async | std::launch::deferred,
                                                     [&policy] { return policyFindings(policy); });
-  AgentTable agent(agentOptionsOf(line, err));
+  AgentOptions options = agentOptionsOf(line, err);
+  // A dry run over a state directory that holds no chip plans for the chip that the apply would
+  // make, attached in a scratch directory that goes with the run: a chip left behind would fix
+  // the size of the one that the apply makes.
+  std::optional<ScratchDirectory> scratch;
+  if (line.dryRun && !chipStateExists(options)) {
+    scratch.emplace("tcagent-dry-run-", "the dry run's scratch directory");
+    options.noted(
+        fmt::format("{} holds no chip yet: the plan is for a new one with room for {}, "
+                    "and the dry run makes none",
+                    options.stateDirectory, counted(options.capacity, "entry", "entries")));
+    options.stateDirectory = scratch->path();
+  }
+  AgentTable agent(options);
+  // The new chip's files stay mapped: removed now, they are not left behind by a run stopped
+  // while it plans.
+  if (scratch) scratch->remove();
   const PolicyFindings found = findings.get();
   if (line.format == Format::text) {
     for (const Finding& finding : found.findings)

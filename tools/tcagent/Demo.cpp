@@ -4,11 +4,8 @@
 #include <unistd.h>
 
 #include <array>
-#include <cerrno>
 #include <csignal>
 #include <cstdlib>
-#include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <regex>
@@ -17,6 +14,7 @@
 
 #include "tools/tcagent/DemoPolicy.h"
 #include "tools/tcagent/Quoted.h"
+#include "tools/tcagent/ScratchDirectory.h"
 
 namespace TcAgent {
 
@@ -223,17 +221,8 @@ int runDemo() {
   // Before the directory is made, so that it is never left behind.
   for (int signal : stopSignals)
     std::signal(signal, stopAsked);
-  // TMPDIR when it is set and not empty, as mktemp takes it.
-  const char* temporary = std::getenv("TMPDIR");
-  const bool temporaryGiven = temporary && *temporary;
-  std::string pattern = std::string(temporaryGiven ? temporary : "/tmp") + "/tcagent-demo-XXXXXX";
-  if (!::mkdtemp(pattern.data())) {
-    std::cerr << "tcagent: cannot make the demo's directory in "
-              << lineText(temporaryGiven ? "TMPDIR=" + std::string(temporary) : "/tmp") << ": "
-              << std::strerror(errno) << "\n";
-    return 1;
-  }
-  const std::string directory = pattern;
+  ScratchDirectory scratch("tcagent-demo-", "the demo's directory");
+  const std::string directory = scratch.path();
   // A reader that stops early makes the narration's writes fail instead of ending the run, so
   // that the directory is still removed; main says that the output could not be written.
   std::signal(SIGPIPE, SIG_IGN);
@@ -251,7 +240,7 @@ int runDemo() {
       return false;
     }
   }();
-  std::filesystem::remove_all(directory);
+  scratch.remove();
   if (stopSignal) {
     std::cout.flush();
     std::signal(stopSignal, SIG_DFL);

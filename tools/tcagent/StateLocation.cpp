@@ -41,6 +41,16 @@ void checkOwnDirectory(const std::string& path) {
   }
 }
 
+// Refuses an absent directory that could not be made, as mkdir would: its parent is missing or
+// not the user's to write in. A run that makes nothing says then what one that makes it would.
+void checkMakeable(const std::string& directory) {
+  std::string parent = std::filesystem::path(directory).parent_path().string();
+  if (parent.empty()) parent = ".";
+  if (::access(parent.c_str(), W_OK | X_OK) != 0) {
+    refuse(directory, std::string("cannot be made: ") + std::strerror(errno));
+  }
+}
+
 // The path without "." and ".." components or a trailing slash, so that its last component is
 // the directory itself: "link/" and "link/." would name what a link points to.
 std::string lexicallyNormal(const std::string& path) {
@@ -67,13 +77,20 @@ std::string defaultDirectory() {
 
 }  // namespace
 
-std::string prepareStateDirectory(const std::string& requested, bool given) {
+std::string prepareStateDirectory(const std::string& requested, bool given,
+                                  StateDirectoryUse use) {
   if (given && requested.empty()) throw UsageError("--state: an empty path names no directory");
   std::string directory = given ? lexicallyNormal(requested) : defaultDirectory();
   if (auto hazard = pathRedirectableAt(directory, PathUse::write)) {
     refuse(directory, "another user could redirect it: " + *hazard + "; give another --state");
   }
-  if (::mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST) {
+  if (use == StateDirectoryUse::lookOnly) {
+    struct stat status {};
+    if (::lstat(directory.c_str(), &status) != 0 && errno == ENOENT) {
+      checkMakeable(directory);
+      return directory;
+    }
+  } else if (::mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST) {
     refuse(directory, std::string("cannot be made: ") + std::strerror(errno));
   }
   checkOwnDirectory(directory);

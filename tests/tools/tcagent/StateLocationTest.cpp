@@ -70,9 +70,8 @@ TEST_F(StateLocationTest, TheDefaultDirectoryIsMadePrivateInTheRuntimeDirectory)
 // A read that makes a new chip (a mistyped --state) says so; the next read does not.
 TEST_F(StateLocationTest, AReadThatMakesANewChipSaysSo) {
   const std::string typo = directory + "/sate";
-  for (const std::vector<std::string>& read : {std::vector<std::string>{"show", "dscp=46"},
-                                               {"classify", "dscp=46"},
-                                               {"apply", "--dry-run", policy}}) {
+  for (const std::vector<std::string>& read :
+       {std::vector<std::string>{"show", "dscp=46"}, {"classify", "dscp=46"}}) {
     const std::string state = typo + read.front() + read[1];
     const Outcome first = tcagentOn(state, read);
     EXPECT_EQ(first.status, 0) << first.err;
@@ -80,6 +79,38 @@ TEST_F(StateLocationTest, AReadThatMakesANewChipSaysSo) {
                              ", its table empty with room for 512 entries\n");
     EXPECT_EQ(tcagentOn(state, read).err, "");
   }
+}
+
+// A dry run makes no state: over a directory without a chip it plans for the chip that the apply
+// would make, in a scratch directory of TMPDIR that it removes, and the apply then makes the chip
+// of the size it asks for.
+TEST_F(StateLocationTest, ADryRunMakesNoStateAndPlansForTheChipTheApplyWouldMake) {
+  const std::string temporary = directory + "/tmp";
+  directoryMade(temporary, 0700);
+  const std::string empty = directory + "/empty";
+  directoryMade(empty, 0700);
+  for (const std::string& absent : {state, empty}) {
+    const Outcome planned =
+        TcAgentProcess(withOptions(absent, {"--capacity", "20", "apply", "--dry-run", policy}),
+                       directory, Launch{"/dev/null", {"TMPDIR=" + temporary}})
+            .wait();
+    EXPECT_EQ(planned.status, 0) << planned.err;
+    EXPECT_EQ(planned.err, "tcagent: note: " + absent +
+                               " holds no chip yet: the plan is for a new one with room for 20 "
+                               "entries, and the dry run makes none\n");
+    EXPECT_THAT(planned.out, HasSubstr("1 to add, 0 to modify, 0 to remove, default unchanged; "
+                                       "room: 0 held, 1 at the peak, 20 in the table"));
+  }
+  EXPECT_FALSE(std::filesystem::exists(state));
+  EXPECT_TRUE(std::filesystem::is_empty(empty));
+  EXPECT_TRUE(std::filesystem::is_empty(temporary));
+  // What mkdir would refuse, the dry run refuses too.
+  EXPECT_EQ(tcagentOn(directory + "/missing/state", {"apply", "--dry-run", policy}).err,
+            "tcagent: state directory " + directory +
+                "/missing/state: cannot be made: No such file or directory\n");
+
+  EXPECT_EQ(tcagent({"--capacity", "20", "apply", policy}).status, 0);
+  EXPECT_THAT(outputOf({"apply", "--dry-run", policy}), HasSubstr("20 in the table"));
 }
 
 // The demo's directory goes in TMPDIR as mktemp takes it (an empty TMPDIR is unset); one that

@@ -77,8 +77,7 @@ std::string defaultDirectory() {
 
 }  // namespace
 
-std::string prepareStateDirectory(const std::string& requested, bool given,
-                                  StateDirectoryUse use) {
+std::string prepareStateDirectory(const std::string& requested, bool given, StateDirectoryUse use) {
   if (given && requested.empty()) throw UsageError("--state: an empty path names no directory");
   std::string directory = given ? lexicallyNormal(requested) : defaultDirectory();
   if (auto hazard = pathRedirectableAt(directory, PathUse::write)) {

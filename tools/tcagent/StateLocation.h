@@ -17,7 +17,6 @@ enum class StateDirectoryUse { make, lookOnly };
 // Like ssh and tmux with theirs, it takes only a real directory (not a symbolic link) owned by
 // the user and not writable by group or others, on a path that no one else could redirect (see
 // PathTrust.h); raises UsageError naming the path and the problem otherwise.
-std::string prepareStateDirectory(const std::string& requested, bool given,
-                                  StateDirectoryUse use);
+std::string prepareStateDirectory(const std::string& requested, bool given, StateDirectoryUse use);
 
 }  // namespace TcAgent

@@ -1,9 +1,8 @@
 #include "StateFiles.h"
 
-#include <algorithm>
-
 #include <fmt/format.h>
 
+#include "ShownEntries.h"
 #include "support/AgentState.h"
 #include "tools/tcagent/EntryText.h"
 
@@ -21,11 +20,6 @@ std::string recordText(U32 handle, U16 kind, U32 priority) {
   return kind == Vrell::EntryKind::defaultEntry
              ? fmt::format("default record of {:#x}", handle)
              : fmt::format("record of {:#x} at priority {}", handle, priority);
-}
-
-std::vector<std::string> sortedTexts(std::vector<std::string> texts) {
-  std::sort(texts.begin(), texts.end());
-  return texts;
 }
 
 }  // namespace
@@ -49,7 +43,7 @@ std::vector<std::string> chipLines(const std::string& state) {
   }
   if (auto action = chip.defaultAction())
     lines.push_back("default -> " + TcAgent::actionText({action->tc, action->qid}));
-  return sortedTexts(lines);
+  return sorted(lines);
 }
 
 ::testing::AssertionResult recordsNameExactlyTheChipEntries(const std::string& state) {
@@ -65,8 +59,8 @@ std::vector<std::string> chipLines(const std::string& state) {
     entries.push_back(recordText(chip.defaultHandle(), Vrell::EntryKind::defaultEntry, 0));
   for (const Vrell::EntryConfig& record : recordsOf(records))
     recorded.push_back(recordText(record.sdkEntryHandle(), record.kind(), record.priority()));
-  entries = sortedTexts(entries);
-  recorded = sortedTexts(recorded);
+  entries = sorted(entries);
+  recorded = sorted(recorded);
   if (recorded == entries) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure()
          << "the records name\n  " << fmt::format("{}", fmt::join(recorded, "\n  "))

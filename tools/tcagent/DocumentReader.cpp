@@ -304,11 +304,10 @@ class DocumentReader final : public nlohmann::json_sax<json> {
       case Slot::match:
         if (!object) refuse("the entry match must be an object");
         return Kind::match;
-      case Slot::field:
+      case Slot::field:  // a number alone: an exact match of it
         if (object) return Kind::field;
-        entry_.key.value[field_] = static_cast<U8>(numberOf(given, 255, fieldName(), " value"));
         entry_.key.mask[field_] = 0xFF;
-        break;
+        [[fallthrough]];
       case Slot::fieldValue:
         entry_.key.value[field_] = static_cast<U8>(numberOf(given, 255, fieldName(), " value"));
         break;

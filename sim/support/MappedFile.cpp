@@ -17,6 +17,9 @@ namespace SimSupport {
 
 namespace {
 
+// Whether files opened now keep this process's changes private.
+bool changesKeptPrivate = false;
+
 // How many times an open or a replacement starts again when the file it holds has meanwhile
 // been renamed away by another process.
 constexpr int attempts = 64;
@@ -102,8 +105,11 @@ void allocate(int descriptor, std::size_t size, const std::string& path) {
   }
 }
 
-void* mapped(int descriptor, std::size_t size, const std::string& path) {
-  void* data = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, descriptor, 0);
+// Maps the open file, or with `sharing` MAP_PRIVATE its copy-on-write image, or with no file
+// (-1) anonymous memory.
+void* mapped(int descriptor, std::size_t size, const std::string& path, int sharing = MAP_SHARED) {
+  void* data = ::mmap(nullptr, size, PROT_READ | PROT_WRITE,
+                      sharing | (descriptor < 0 ? MAP_ANONYMOUS : 0), descriptor, 0);
   if (data == MAP_FAILED) fail(path, "map");
   return data;
 }
@@ -112,27 +118,31 @@ void* mapped(int descriptor, std::size_t size, const std::string& path) {
 
 MappedFile::MappedFile(const std::string& path, const Kind& kind, std::size_t sizeIfNew,
                        const Writer& initialize)
-    : path_(path), kind_(kind) {
+    : path_(path), kind_(kind), changesPrivate_(changesKeptPrivate) {
   for (int attempt = 0; attempt < attempts; ++attempt) {
     Descriptor file(opened(path_, 0));
-    if (file.get() < 0) {
-      if ((madeHere_ = made(sizeIfNew, initialize, Placing::beside))) return;
-      continue;
+    std::optional<std::size_t> size;
+    if (file.get() >= 0) {
+      hold(file.get(), path_);
+      size = sizeIfStillAt(file.get(), path_);
+      if (!size) continue;
     }
-    hold(file.get(), path_);
-    std::optional<std::size_t> size = sizeIfStillAt(file.get(), path_);
-    if (!size) continue;
-    // An empty file holds nothing: it is made again in its place.
-    if (*size == 0) {
-      if ((madeHere_ = made(sizeIfNew, initialize, Placing::over))) return;
+    // A file that is not there is made; an empty one holds nothing and is made again in its place.
+    if (!size || *size == 0) {
+      if (changesPrivate_) {
+        madeHere_ = true;
+        mapInMemory(sizeIfNew, initialize);
+        return;
+      }
+      if ((madeHere_ = made(sizeIfNew, initialize, size ? Placing::over : Placing::beside))) return;
       continue;
     }
     if (*size > kind_.maxSize) {
       refuseAsDamaged("the file of " + std::to_string(*size) + " bytes is larger than any " +
                       std::string(kind_.name) + " (" + std::to_string(kind_.maxSize) + " bytes)");
     }
-    allocate(file.get(), *size, path_);
-    void* data = mapped(file.get(), *size, path_);
+    if (!changesPrivate_) allocate(file.get(), *size, path_);
+    void* data = mapped(file.get(), *size, path_, changesPrivate_ ? MAP_PRIVATE : MAP_SHARED);
     adopt(file.release(), data, *size);
     return;
   }
@@ -144,6 +154,10 @@ MappedFile::~MappedFile() {
 }
 
 void MappedFile::replace(std::size_t size, const Writer& write) {
+  if (changesPrivate_) {
+    mapInMemory(size, write);
+    return;
+  }
   for (int attempt = 0; attempt < attempts; ++attempt) {
     if (made(size, write, Placing::over)) return;
   }
@@ -188,6 +202,19 @@ bool MappedFile::made(std::size_t size, const Writer& write, Placing placing) {
   return true;
 }
 
+void MappedFile::mapInMemory(std::size_t size, const Writer& write) {
+  void* data = mapped(-1, size, path_, MAP_PRIVATE);
+  try {
+    write(data, size);
+  } catch (...) {
+    ::munmap(data, size);
+    throw;
+  }
+  if (data_) ::munmap(data_, size_);
+  data_ = data;
+  size_ = size;
+}
+
 void MappedFile::adopt(int descriptor, void* data, std::size_t size) noexcept {
   if (data_) ::munmap(data_, size_);
   if (descriptor_ >= 0) ::close(descriptor_);
@@ -207,6 +234,14 @@ void MappedFile::refuse(std::string_view problem) const {
 void MappedFile::refuseAsDamaged(std::string_view reason) const {
   const std::string problem = "damaged " + std::string(kind_.name) + ": " + std::string(reason);
   throw DamagedFile(refusal(problem), path_, problem);
+}
+
+PrivateStateChanges::PrivateStateChanges() noexcept {
+  changesKeptPrivate = true;
+}
+
+PrivateStateChanges::~PrivateStateChanges() {
+  changesKeptPrivate = false;
 }
 
 }  // namespace SimSupport

@@ -6,6 +6,10 @@
 // written under a name of its own beside it (the path and ".new", locked while written) and then
 // renamed into place, so that a process killed at any point leaves the old file or the new one,
 // and two processes making the same file at once never both write it.
+//
+// A process that must change nothing on disk keeps its changes private: while a
+// PrivateStateChanges lives, files are opened and locked as ever but mapped copy-on-write, and a
+// file that is not there is made in memory only.
 #pragma once
 
 #include <cstddef>
@@ -44,7 +48,8 @@ class MappedFile {
 
   // Opens the file at `path`. When there is none, or an empty one (left by an older program
   // killed while making it), makes it of `sizeIfNew` bytes that `initialize` writes; a process
-  // that loses a race to make it opens the winner's file instead. Raises std::runtime_error
+  // that loses a race to make it opens the winner's file instead. While a PrivateStateChanges
+  // lives, the file on disk stays as it is (and absent if it is). Raises std::runtime_error
   // naming the file when it is a link, not a regular file, another user's, larger than `kind`
   // allows, held by another process, or cannot be opened, made or mapped.
   MappedFile(const std::string& path, const Kind& kind, std::size_t sizeIfNew,
@@ -60,7 +65,8 @@ class MappedFile {
   bool madeHere() const noexcept { return madeHere_; }
 
   // Replaces the file by one of `size` bytes that `write` fills while the old contents are
-  // still mapped; data() then maps the new one.
+  // still mapped; data() then maps the new one. A file opened to keep its changes private is
+  // replaced in memory only.
   void replace(std::size_t size, const Writer& write);
 
   // Raise std::runtime_error "PATH: PROBLEM; remove PATH to start afresh", the second a
@@ -74,15 +80,27 @@ class MappedFile {
   // Makes the file under its temporary name and renames it into place, beside nothing or over
   // what is there; false when the temporary name or the path changed hands meanwhile.
   bool made(std::size_t size, const Writer& write, Placing placing);
+  // Maps in place of the file's contents `size` bytes that `write` fills, backed by no file.
+  void mapInMemory(std::size_t size, const Writer& write);
   void adopt(int descriptor, void* data, std::size_t size) noexcept;
   std::string refusal(std::string_view problem) const;
 
   std::string path_;
   Kind kind_;
+  bool changesPrivate_;
   int descriptor_ = -1;
   void* data_ = nullptr;
   std::size_t size_ = 0;
   bool madeHere_ = false;
+};
+
+// While one lives, the state files that this process opens keep its changes to themselves.
+class PrivateStateChanges {
+ public:
+  PrivateStateChanges() noexcept;
+  ~PrivateStateChanges();
+  PrivateStateChanges(const PrivateStateChanges&) = delete;
+  PrivateStateChanges& operator=(const PrivateStateChanges&) = delete;
 };
 
 }  // namespace SimSupport

@@ -1,14 +1,12 @@
 #include "tools/tcagent/Commands.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <future>
 #include <optional>
 
 #include <fmt/format.h>
 
 #include "platform/Kiv/Trace.h"
+#include "sim/support/MappedFile.h"
 #include "tools/tcagent/Apply.h"
 #include "tools/tcagent/Classify.h"
 #include "tools/tcagent/Counted.h"
@@ -20,7 +18,6 @@
 #include "tools/tcagent/PolicyDocument.h"
 #include "tools/tcagent/Progress.h"
 #include "tools/tcagent/Quoted.h"
-#include "tools/tcagent/ScratchDirectory.h"
 #include "tools/tcagent/Show.h"
 #include "tools/tcagent/StateLocation.h"
 
@@ -50,23 +47,20 @@ AgentOptions agentOptionsOf(const CommandLine& line, std::ostream& err) {
   return options;
 }
 
-// Whether the state directory holds the device's chip, or something in its place that the start
-// must refuse.
-bool chipStateExists(const AgentOptions& options) {
-  const std::string path = SimChip::TernaryTable::statePath(options.stateDirectory, options.device);
-  struct stat status {};
-  return ::lstat(path.c_str(), &status) == 0 || errno != ENOENT;
-}
-
 // Tells of a chip made afresh for a command that only reads it, what the start set right, and a
 // --capacity that the existing chip does not have.
 void reportStart(const AgentTable& agent, const CommandLine& line, std::ostream& err) {
   // Else a mistyped state directory would pass for a table emptied, or for one that lacks the
   // whole policy. (What an apply adds to a new chip tells it already.)
-  if (agent.chip().madeAfresh() && !line.changesTable() && !line.dryRun) {
+  const std::string room = counted(agent.chip().capacity(), "entry", "entries");
+  if (agent.chip().madeAfresh() && line.dryRun) {
+    agent.options().noted(fmt::format(
+        "{} holds no chip yet: the plan is for a new one with room for {}, and the dry run makes "
+        "none",
+        agent.options().stateDirectory, room));
+  } else if (agent.chip().madeAfresh() && !line.changesTable()) {
     agent.options().noted(fmt::format("a new chip was made in {}, its table empty with room for {}",
-                                      agent.options().stateDirectory,
-                                      counted(agent.chip().capacity(), "entry", "entries")));
+                                      agent.options().stateDirectory, room));
   }
   for (const std::string& note : agent.records().corruptionMessages())
     err << "tcagent: note: " << lineText(note) << "; the record was dropped\n";
@@ -88,23 +82,11 @@ int runApply(const CommandLine& line, const Policy& policy, const char* unchange
   // The findings only warn: they are looked for on a second thread while the table starts.
   std::future<PolicyFindings> findings = std::async(std::launch::async | std::launch::deferred,
                                                     [&policy] { return policyFindings(policy); });
-  AgentOptions options = agentOptionsOf(line, err);
-  // A dry run over a state directory that holds no chip plans for the chip that the apply would
-  // make, attached in a scratch directory that goes with the run: a chip left behind would fix
-  // the size of the one that the apply makes.
-  std::optional<ScratchDirectory> scratch;
-  if (line.dryRun && !chipStateExists(options)) {
-    scratch.emplace("tcagent-dry-run-", "the dry run's scratch directory");
-    options.noted(
-        fmt::format("{} holds no chip yet: the plan is for a new one with room for {}, "
-                    "and the dry run makes none",
-                    options.stateDirectory, counted(options.capacity, "entry", "entries")));
-    options.stateDirectory = scratch->path();
-  }
-  AgentTable agent(options);
-  // The new chip's files stay mapped: removed now, they are not left behind by a run stopped
-  // while it plans.
-  if (scratch) scratch->remove();
+  // A dry run changes nothing on disk, not even what the start would set right in the records;
+  // over a state directory that holds no chip, it plans for the chip that the apply would make.
+  std::optional<SimSupport::PrivateStateChanges> changesKeptPrivate;
+  if (line.dryRun) changesKeptPrivate.emplace();
+  AgentTable agent(agentOptionsOf(line, err));
   const PolicyFindings found = findings.get();
   if (line.format == Format::text) {
     for (const Finding& finding : found.findings)

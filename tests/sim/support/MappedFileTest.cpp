@@ -1,6 +1,7 @@
 // State files as hostile input: links, other kinds of file and other users' files are refused
 // untouched; only an empty or half-made file is made again; one too large is refused, and one that
-// cannot be made whole is not left behind.
+// cannot be made whole is not left behind. A process that keeps its changes private changes
+// nothing on disk.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -136,6 +137,38 @@ TEST_F(MappedFileTest, AReplacementTakesThePlaceOfTheFileWholeAndStaysHeld) {
   EXPECT_FALSE(fs::exists(path_ + ".new"));
   EXPECT_EXIT(SimTesting::attemptAndExit([this] { open(); }), testing::ExitedWithCode(0),
               "in use by another process");
+}
+
+// Files there are held as ever, but what is written to them, a replacement and a file made
+// afresh stay in memory; once the changes are no longer kept private, files are made on disk again.
+TEST_F(MappedFileTest, WhileChangesAreKeptPrivateNothingIsWrittenOnDisk) {
+  textIs(path_, std::string(100, 'o'));
+  {
+    SimSupport::PrivateStateChanges changesKeptPrivate;
+    auto there = open();
+    std::fill_n(static_cast<char*>(there->data()), there->size(), 'w');
+    there->replace(128, [](void* data, std::size_t size) {
+      std::fill_n(static_cast<char*>(data), size, 'r');
+    });
+    EXPECT_EQ(static_cast<const char*>(there->data())[127], 'r');
+    EXPECT_EXIT(SimTesting::attemptAndExit([this] { open(); }), testing::ExitedWithCode(0),
+                "in use by another process");
+    there.reset();
+    EXPECT_EQ(textOf(path_), std::string(100, 'o'));
+
+    for (const std::string& content : {std::string("absent"), std::string()}) {
+      fs::remove(path_);
+      if (content.empty()) textIs(path_, content);
+      auto made = open(64);
+      EXPECT_TRUE(made->madeHere());
+      EXPECT_EQ(static_cast<const char*>(made->data())[63], 'm');
+      EXPECT_EQ(fs::exists(path_), content.empty());
+      EXPECT_FALSE(fs::exists(path_ + ".new"));
+    }
+  }
+  fs::remove(path_);
+  open(64);
+  EXPECT_EQ(textOf(path_), std::string(64, 'm'));
 }
 
 }  // namespace

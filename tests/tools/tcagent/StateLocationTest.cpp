@@ -82,8 +82,9 @@ TEST_F(StateLocationTest, AReadThatMakesANewChipSaysSo) {
 }
 
 // A dry run makes no state: over a directory without a chip it plans for the chip that the apply
-// would make, in a scratch directory of TMPDIR that it removes, and the apply then makes the chip
-// of the size it asks for.
+// would make, leaving nothing in TMPDIR either, and the apply then makes the chip of the size it
+// asks for. Over a chip whose records are lost, it plans with the entries adopted, and leaves the
+// adopting to the next run that may change the state.
 TEST_F(StateLocationTest, ADryRunMakesNoStateAndPlansForTheChipTheApplyWouldMake) {
   const std::string temporary = directory + "/tmp";
   directoryMade(temporary, 0700);
@@ -111,6 +112,13 @@ TEST_F(StateLocationTest, ADryRunMakesNoStateAndPlansForTheChipTheApplyWouldMake
 
   EXPECT_EQ(tcagent({"--capacity", "20", "apply", policy}).status, 0);
   EXPECT_THAT(outputOf({"apply", "--dry-run", policy}), HasSubstr("20 in the table"));
+
+  std::filesystem::remove(keyStorePath(state));
+  const std::vector<char> chip = fileBytes(chipStatePath(state));
+  EXPECT_THAT(outputOf({"apply", "--dry-run", policy}), HasSubstr("0 to add, 0 to modify"));
+  EXPECT_FALSE(std::filesystem::exists(keyStorePath(state)));
+  EXPECT_EQ(fileBytes(chipStatePath(state)), chip);
+  EXPECT_THAT(outputOf({"show"}), HasSubstr("0 read back from records, 1 adopted"));
 }
 
 // The demo's directory goes in TMPDIR as mktemp takes it (an empty TMPDIR is unset); one that

@@ -1,5 +1,6 @@
 #include "platform/Kiv/CharRange.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "platform/Kiv/Exception.h"
@@ -120,18 +121,27 @@ String CharRange::quotedString() {
 }
 
 String quoted(std::string_view text) {
-  String out = "'";
-  for (char c : text) {
+  // Printable ASCII but the quote and the backslash, whatever the locale, so that the text form
+  // is the same in every process; copied in runs.
+  auto plain = [](char c) { return c >= ' ' && c <= '~' && c != '\\' && c != '\''; };
+  String out;
+  out.reserve(text.size() + 2);
+  out += '\'';
+  for (auto next = text.begin(); next != text.end();) {
+    const auto run = std::find_if_not(next, text.end(), plain);
+    out.append(next, run);
+    if (run == text.end()) break;
+    const char c = *run;
     if (c == '\\' || c == '\'') {
       out += '\\';
-      out += c;
-    } else if (std::isprint(static_cast<unsigned char>(c))) {
       out += c;
     } else {
       out += _fmt("\\x%02x", static_cast<unsigned char>(c));
     }
+    next = run + 1;
   }
-  return out + "'";
+  out += '\'';
+  return out;
 }
 
 }  // namespace Kiv

@@ -116,15 +116,21 @@ void parseAttributeValue(const char* attribute, const TypeDescriptor& type, Char
 String objectToStrep(const PtrInterface* object) {
   if (!object) return "None";
   const TypeDescriptor& type = typeOf(*object);
-  String text = "Ptr(" + quoted(type.name) + ", ** {";
+  String text = "Ptr(";
+  text += quoted(type.name);
+  text += ", ** {";
   const char* separator = "";
   forEachPlainAttribute(type, [&](const AttributeDescriptor& attribute) {
     ValueSlot value(*attribute.type);
     attribute.access.read(attribute, object, value.get());
-    text += separator + quoted(attribute.name) + ": " + valueToStrep(*attribute.type, value.get());
+    text += separator;
+    text += quoted(attribute.name);
+    text += ": ";
+    text += valueToStrep(*attribute.type, value.get());
     separator = ", ";
   });
-  return text + "})";
+  text += "})";
+  return text;
 }
 
 Ptr<PtrInterface> objectFromStrep(CharRange& text, const TypeDescriptor& expected) {

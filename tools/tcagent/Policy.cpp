@@ -158,20 +158,33 @@ struct PolicyLine {
   EntryAction action;
 };
 
+// The attributes that a line of the string form, parsed already, gives: each quoted name that
+// ": " follows (a type's name is followed by ", ** {").
+std::vector<std::string_view> attributesGiven(std::string_view text) {
+  std::vector<std::string_view> names;
+  for (std::size_t end = text.find("': "); end != std::string_view::npos;
+       end = text.find("': ", end + 1)) {
+    const std::size_t start = text.rfind('\'', end - 1);
+    if (start != std::string_view::npos) names.push_back(text.substr(start + 1, end - start - 1));
+  }
+  return names;
+}
+
 // The string form takes an attribute left out for 0. As in the other forms, a policy's action
 // says both of its numbers, and a field given a mask says its value.
 void checkAttributesGiven(std::string_view line) {
   const std::size_t actionAt = std::min(line.find("'action'"), line.size());
-  auto names = [](std::string_view text, std::string_view attribute) {
-    return text.find(fmt::format("'{}': ", attribute)) != std::string_view::npos;
+  const std::vector<std::string_view> match = attributesGiven(line.substr(0, actionAt));
+  const std::vector<std::string_view> action = attributesGiven(line.substr(actionAt));
+  auto given = [](const std::vector<std::string_view>& names, std::string_view attribute) {
+    return std::find(names.begin(), names.end(), attribute) != names.end();
   };
   for (std::string_view parameter : actionParameters) {
-    if (!names(line.substr(actionAt), parameter)) throw missingActionParameter(parameter);
+    if (!given(action, parameter)) throw missingActionParameter(parameter);
   }
-  const std::string_view match = line.substr(0, actionAt);
   for (const KeyField& field : keyFields) {
     const std::string mask = std::string(field.attribute) + "Mask";
-    if (names(match, mask) && !names(match, field.attribute)) {
+    if (given(match, mask) && !given(match, field.attribute)) {
       throw LineError{fmt::format("{} given without {}", mask, field.attribute)};
     }
   }

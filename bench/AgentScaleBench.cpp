@@ -1,7 +1,8 @@
 // tcagent's main job at ten thousand, a hundred thousand and a million entries, each command a
-// whole run as a user starts it: reading and checking a policy (check), and the JSON document
-// that show writes of it; a fresh apply, a no-op apply (a restart that finds the table already
-// holds the policy), and show as JSON and as a table. Each reports the wall time and the peak
+// whole run as a user starts it: reading and checking a policy (check), and the JSON document and
+// the entry string form that show writes of it; a fresh apply, a no-op apply (a restart that
+// finds the table already holds the policy), and show as JSON, as a table and in the entry
+// string form. Each reports the wall time and the peak
 // memory per entry of the run.
 #include <benchmark/benchmark.h>
 
@@ -54,6 +55,13 @@ const std::string& documentOf(unsigned entries) {
   });
 }
 
+// The entries in their string form, as show writes them; a policy file too.
+const std::string& entryFormOf(unsigned entries) {
+  return madeOnce("entries", entries, [](const std::string& path, unsigned entries) {
+    AgentBench::runAgent({"--state", appliedState(entries), "show", "--format", "entry"}, path);
+  });
+}
+
 void report(benchmark::State& state, const AgentRun& run, unsigned entries) {
   if (run.status != 0) state.SkipWithError("tcagent failed");
   state.SetIterationTime(run.seconds);
@@ -73,6 +81,10 @@ void Check(benchmark::State& state) {
 
 void CheckJsonDocument(benchmark::State& state) {
   checkFile(state, documentOf);
+}
+
+void CheckEntryForm(benchmark::State& state) {
+  checkFile(state, entryFormOf);
 }
 
 void FreshApply(benchmark::State& state) {
@@ -109,6 +121,10 @@ void ShowTable(benchmark::State& state) {
   runOnAppliedState(state, {"show"});
 }
 
+void ShowEntryForm(benchmark::State& state) {
+  runOnAppliedState(state, {"show", "--format", "entry"});
+}
+
 void sizes(benchmark::internal::Benchmark* benchmark) {
   benchmark->ArgName("entries")
       ->Arg(10'000)
@@ -121,10 +137,12 @@ void sizes(benchmark::internal::Benchmark* benchmark) {
 
 BENCHMARK(Check)->Apply(sizes);
 BENCHMARK(CheckJsonDocument)->Apply(sizes);
+BENCHMARK(CheckEntryForm)->Apply(sizes);
 BENCHMARK(FreshApply)->Apply(sizes);
 BENCHMARK(NoOpApply)->Apply(sizes);
 BENCHMARK(ShowJson)->Apply(sizes);
 BENCHMARK(ShowTable)->Apply(sizes);
+BENCHMARK(ShowEntryForm)->Apply(sizes);
 
 }  // namespace
 

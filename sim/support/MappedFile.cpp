@@ -68,8 +68,9 @@ int opened(const std::string& path, int flags) {
   fail(path, "open");
 }
 
-// Locks the open file for this process once it is seen to be a regular file of this user.
-void hold(int descriptor, const std::string& path) {
+// Locks the open file for this process once it is seen to be a regular file of this user; gives
+// its number of names (hard links).
+nlink_t hold(int descriptor, const std::string& path) {
   struct stat status {};
   if (::fstat(descriptor, &status) != 0) fail(path, "stat");
   if (!S_ISREG(status.st_mode)) throw std::runtime_error(refusalOf(path, "not a regular file"));
@@ -81,6 +82,7 @@ void hold(int descriptor, const std::string& path) {
     if (errno == EWOULDBLOCK) throw std::runtime_error(path + ": in use by another process");
     fail(path, "lock");
   }
+  return status.st_nlink;
 }
 
 // The size of the open file if `path` still names it; none once another process renamed it
@@ -123,7 +125,10 @@ MappedFile::MappedFile(const std::string& path, const Kind& kind, std::size_t si
     Descriptor file(opened(path_, 0));
     std::optional<std::size_t> size;
     if (file.get() >= 0) {
-      hold(file.get(), path_);
+      // Written through, a file with another name would change that one too.
+      if (const nlink_t names = hold(file.get(), path_); names > 1) {
+        refuse("has " + std::to_string(names) + " names (hard links)");
+      }
       size = sizeIfStillAt(file.get(), path_);
       if (!size) continue;
     }
@@ -168,11 +173,17 @@ void MappedFile::replace(std::size_t size, const Writer& write) {
 bool MappedFile::made(std::size_t size, const Writer& write, Placing placing) {
   const std::string newPath = path_ + ".new";
   Descriptor file(opened(newPath, O_CREAT));
-  hold(file.get(), newPath);
+  // A leftover with another name is not this program's to write: it is made again.
+  if (hold(file.get(), newPath) > 1) {
+    ::unlink(newPath.c_str());
+    return false;
+  }
   // Another process may have placed this file at the path, or given up its making.
   if (!sizeIfStillAt(file.get(), newPath)) return false;
   void* data = nullptr;
   try {
+    // Private whatever the umask, or a leftover's mode, says.
+    if (::fchmod(file.get(), 0600) != 0) fail(newPath, "make private");
     if (::ftruncate(file.get(), 0) != 0 || ::ftruncate(file.get(), static_cast<off_t>(size)) != 0)
       fail(newPath, "size");
     allocate(file.get(), size, newPath);

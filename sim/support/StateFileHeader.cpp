@@ -27,6 +27,8 @@ const StateFileHeader& StateFileFormat::validHeader(const MappedFile& file) cons
   if (std::string_view(header.magic, sizeof header.magic) != magic) {
     file.refuseAsDamaged("the header does not begin with " + std::string(magic));
   }
+  // No program writes version 0: it is a zeroed field, not a newer format.
+  if (header.version == 0) file.refuseAsDamaged("version 0");
   if (header.version != version) {
     file.refuse(std::string(name) + " of unknown version " + std::to_string(header.version));
   }

@@ -89,7 +89,11 @@ std::string prepareStateDirectory(const std::string& requested, bool given, Stat
       checkMakeable(directory);
       return directory;
     }
-  } else if (::mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST) {
+  } else if (::mkdir(directory.c_str(), 0700) == 0) {
+    // The umask may have taken bits that the directory needs.
+    if (::chmod(directory.c_str(), 0700) != 0)
+      refuse(directory, std::string("cannot be made private: ") + std::strerror(errno));
+  } else if (errno != EEXIST) {
     refuse(directory, std::string("cannot be made: ") + std::strerror(errno));
   }
   checkOwnDirectory(directory);

@@ -1,7 +1,7 @@
-// State files as hostile input: links, other kinds of file and other users' files are refused
-// untouched; only an empty or half-made file is made again; one too large is refused, and one that
-// cannot be made whole is not left behind. A process that keeps its changes private changes
-// nothing on disk.
+// State files as hostile input: links (hard ones too), other kinds of file and other users' files
+// are refused untouched; only an empty or half-made file is made again; one too large is
+// refused, and one that cannot be made whole is not left behind. A process that keeps its changes
+// private changes nothing on disk.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -65,6 +65,7 @@ TEST_F(MappedFileTest, LinksOtherKindsOfFileTooLargeFilesAndOtherUsersFilesAreRe
        refusalOf(path_, "is a symbolic link")},
       {[&] { fs::create_symlink(victim_, path_ + ".new"); },
        refusalOf(path_ + ".new", "is a symbolic link")},
+      {[&] { fs::create_hard_link(victim_, path_); }, refusalOf(path_, "has 2 names (hard links)")},
       {[&] { fs::create_directory(path_); }, refusalOf(path_, "not a regular file")},
       {[&] { ::mkfifo(path_.c_str(), 0600); }, refusalOf(path_, "not a regular file")},
       {[&] { textIs(path_, std::string(4097, 'o')); },
@@ -107,6 +108,19 @@ TEST_F(MappedFileTest, AFileThereIsUsedAsItIsAndOnlyAnEmptyOrHalfMadeOneIsMadeAg
   EXPECT_EQ(open(64)->size(), 64u);
   EXPECT_EQ(textOf(path_), std::string(64, 'm'));
   EXPECT_FALSE(fs::exists(path_ + ".new"));
+}
+
+// A leftover temporary file with another name is not written through, and what is made is
+// private whatever the umask.
+TEST_F(MappedFileTest, AFileIsMadeAfreshPastALinkedLeftoverAndPrivateWhateverTheUmask) {
+  textIs(victim_, "keep");
+  fs::create_hard_link(victim_, path_ + ".new");
+  const mode_t umask = ::umask(0277);
+  open(64);
+  ::umask(umask);
+  EXPECT_EQ(textOf(victim_), "keep");
+  EXPECT_EQ(textOf(path_), std::string(64, 'm'));
+  EXPECT_EQ(fs::status(path_).permissions(), fs::perms::owner_read | fs::perms::owner_write);
 }
 
 // As when the disk is full: the file cannot be given its size.

@@ -73,6 +73,17 @@ U32 TernaryTable::entryScope() const noexcept {
   return header_->entryScope;
 }
 
+bool TernaryTable::remakeIfEmpty(U32 capacity) {
+  if (entryCount() || defaultAction()) return false;
+  const U32 device = header_->device;
+  file_.replace(format.fileBytes(checkedCapacity(capacity)),
+                [=](void* data, std::size_t) { writeFresh(data, device, capacity); });
+  header_ = static_cast<Header*>(file_.data());
+  slots_ = reinterpret_cast<Slot*>(header_ + 1);
+  index();
+  return true;
+}
+
 void TernaryTable::writeFresh(void* data, U32 device, U32 capacity) noexcept {
   auto& header = *static_cast<Header*>(data);
   header.file = format.header(capacity);

@@ -1,5 +1,9 @@
 #include "sim/support/StateFileHeader.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -42,6 +46,27 @@ const StateFileHeader& StateFileFormat::validHeader(const MappedFile& file) cons
                          " does not fit the file of " + std::to_string(size) + " bytes");
   }
   return header;
+}
+
+std::optional<U32> StateFileFormat::capacityRecorded(const std::string& path) const noexcept {
+  const int file = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (file < 0) return std::nullopt;
+  struct stat status {};
+  StateFileHeader header{};
+  const bool read = ::fstat(file, &status) == 0 && S_ISREG(status.st_mode) &&
+                    ::pread(file, &header, sizeof header, 0) == sizeof header;
+  ::close(file);
+  if (!read) return std::nullopt;
+  auto mayHave = [this](U64 capacity) { return capacity >= 1 && capacity <= maxCapacity; };
+  const auto size = static_cast<U64>(status.st_size);
+  if (size > headerBytes && (size - headerBytes) % itemBytes == 0 &&
+      mayHave((size - headerBytes) / itemBytes)) {
+    return static_cast<U32>((size - headerBytes) / itemBytes);
+  }
+  if (std::string_view(header.magic, sizeof header.magic) == magic && mayHave(header.capacity)) {
+    return header.capacity;
+  }
+  return std::nullopt;
 }
 
 }  // namespace SimSupport

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "platform/Kiv/Types.h"
@@ -39,6 +41,10 @@ struct StateFileFormat {
   // The header of `file`, once it is seen to be of this format with a capacity from 1 to
   // maxCapacity that makes exactly the file's size; else raises the refusal of `file`.
   const StateFileHeader& validHeader(const MappedFile& file) const;
+  // The capacity that the file at `path`, damaged or not, stands for if it is a regular file
+  // that one of this format may be: the one that makes its size whole, else its header's (a
+  // file a byte short or long). Follows no link, and never raises.
+  std::optional<U32> capacityRecorded(const std::string& path) const noexcept;
 };
 
 }  // namespace SimSupport

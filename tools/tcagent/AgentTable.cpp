@@ -2,8 +2,6 @@
 
 #include <dlfcn.h>
 #include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -16,6 +14,7 @@
 #include "sim/chip/Devices.h"
 #include "sim/support/MappedFile.h"
 #include "sim/support/StateFileHeader.h"
+#include "tools/tcagent/Counted.h"
 #include "tools/tcagent/StartCheck.h"
 #include "tools/tcagent/UsageError.h"
 
@@ -115,41 +114,31 @@ auto openedSettingDamageAside(const AgentOptions& options, Open open) {
   }
 }
 
-bool chipMayHave(U64 capacity) {
-  return capacity >= 1 && capacity <= SimChip::StateLayout::maxCapacity;
+// The size of a chip made afresh: the one asked for, else that of the damaged chip set aside at
+// `damaged`, else the default.
+U32 freshChipCapacity(const AgentOptions& options, const std::string* damaged) {
+  if (options.capacityGiven || !damaged) return options.capacity;
+  return SimChip::StateLayout::format.capacityRecorded(*damaged).value_or(options.capacity);
 }
 
-// The capacity of the damaged chip state at `path`, if a chip may have it: the one that makes
-// its size whole, else its header's (a file a byte short or long).
-std::optional<U32> chipCapacityRecorded(const std::string& path) {
-  const int file = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-  if (file < 0) return std::nullopt;
-  struct stat status {};
-  SimSupport::StateFileHeader header{};
-  const bool read =
-      ::fstat(file, &status) == 0 && ::pread(file, &header, sizeof header, 0) == sizeof header;
-  ::close(file);
-  if (!read) return std::nullopt;
-  const SimSupport::StateFileFormat& format = SimChip::StateLayout::format;
-  const auto size = static_cast<U64>(status.st_size);
-  if (size > format.headerBytes && (size - format.headerBytes) % format.itemBytes == 0) {
-    const U64 whole = (size - format.headerBytes) / format.itemBytes;
-    if (chipMayHave(whole)) return static_cast<U32>(whole);
-  }
-  if (std::string_view(header.magic, sizeof header.magic) == format.magic &&
-      chipMayHave(header.capacity)) {
-    return header.capacity;
-  }
-  return std::nullopt;
-}
-
-// Attaches the device's chip. One made afresh in place of a damaged one set aside at
-// `damaged` keeps its size, unless another was asked for.
+// Attaches the device's chip: one made afresh in place of a damaged one set aside at `damaged`
+// keeps its size, unless another was asked for. An empty one is made again with the size asked
+// for, where the options allow.
 SimChip::TernaryTable& chipAttached(const AgentOptions& options, const std::string* damaged) {
-  U32 capacity = options.capacity;
-  if (damaged && !options.capacityGiven)
-    capacity = chipCapacityRecorded(*damaged).value_or(capacity);
-  return SimChip::deviceAttach(options.device, options.stateDirectory, capacity);
+  SimChip::TernaryTable& chip = SimChip::deviceAttach(options.device, options.stateDirectory,
+                                                      freshChipCapacity(options, damaged));
+  if (options.emptyChipRemade && options.capacityGiven && chip.capacity() != options.capacity &&
+      chip.remakeIfEmpty(options.capacity)) {
+    const std::string room = counted(options.capacity, "entry", "entries");
+    options.noted(options.dryRun ? fmt::format("the chip's table holds nothing: the plan is for "
+                                               "it made again with room for {}, and the dry run "
+                                               "makes none",
+                                               room)
+                                 : fmt::format("the chip's table held nothing: it was made again "
+                                               "with room for {}",
+                                               room));
+  }
+  return chip;
 }
 
 }  // namespace

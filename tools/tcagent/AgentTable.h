@@ -35,6 +35,11 @@ struct AgentOptions {
   // The capacity was asked for: a chip made afresh in place of a damaged one takes it, not the
   // damaged one's.
   bool capacityGiven = false;
+  // Make the chip again with the capacity asked for while its table holds nothing, as a command
+  // that sets the whole table may (a dry run in memory only).
+  bool emptyChipRemade = false;
+  // Started as a dry run, so that what it tells speaks of the plan.
+  bool dryRun = false;
   TableFactory factory = &ingressTrafficClassTableFactory;
   // Take into keeping the entries that the chip holds and no record names (an agent killed
   // between the driver's answer and the record write leaves such an entry), and complete what

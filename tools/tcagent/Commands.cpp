@@ -36,6 +36,8 @@ AgentOptions agentOptionsOf(const CommandLine& line, std::ostream& err) {
   options.pipe = line.pipe;
   options.capacity = line.capacity;
   options.capacityGiven = line.capacityGiven;
+  options.emptyChipRemade = line.changesTable() || line.dryRun;
+  options.dryRun = line.dryRun;
   options.factory = loadPluginEntryPoint();
   options.adoptUntracked = true;
   options.faults = line.faults;
@@ -67,7 +69,7 @@ void reportStart(const AgentTable& agent, const CommandLine& line, std::ostream&
   if (line.capacityGiven && agent.chip().capacity() != line.capacity) {
     err << fmt::format(
         "tcagent: note: the chip's table has {}; --capacity {} applies only to a chip made "
-        "afresh\n",
+        "afresh, or made again by apply or clear while it holds nothing\n",
         counted(agent.chip().capacity(), "entry", "entries"), line.capacity);
   }
 }

@@ -20,11 +20,16 @@ DefaultChange defaultChangeOf(const Policy& policy, const TableRows& rows) {
   return DefaultChange::unchanged;
 }
 
-void planRoom(const Policy& policy, bool allowDisruption, Plan& plan) {
+// A table that holds nothing may be made again larger: the refusal says how.
+void planRoom(const Policy& policy, bool allowDisruption, bool tableEmpty, Plan& plan) {
   const TableRoom& room = plan.room;
   if (policy.entries.size() > room.size) {
-    throw RoomError(fmt::format("the policy needs {} entries; the table holds {}",
-                                policy.entries.size(), room.size));
+    throw RoomError(fmt::format(
+        "the policy needs {} entries; the table holds {}{}", policy.entries.size(), room.size,
+        tableEmpty ? fmt::format(" (and nothing yet: --capacity {} or more makes it again with "
+                                 "room for them)",
+                                 policy.entries.size())
+                   : ""));
   }
   plan.peak = room.used + static_cast<U32>(plan.additions.size());
   if (plan.peak <= room.size) return;
@@ -59,6 +64,7 @@ void sortByRank(std::vector<PlannedChange>& changes, RankOf rankOf) {
 }  // namespace
 
 Plan planOf(const Policy& policy, TableRows& rows, const TableRoom& room, bool allowDisruption) {
+  const bool tableEmpty = rows.entries.empty() && !rows.defaultEntry;
   Plan plan;
   plan.room = room;
   ProgressPhase planning("planning", policy.entries.size() + rows.entries.size());
@@ -105,7 +111,7 @@ Plan planOf(const Policy& policy, TableRows& rows, const TableRoom& room, bool a
     return ~rows.entries[change.held].key.priority;
   });
   plan.defaultChange = defaultChangeOf(policy, rows);
-  planRoom(policy, allowDisruption, plan);
+  planRoom(policy, allowDisruption, tableEmpty, plan);
   return plan;
 }
 

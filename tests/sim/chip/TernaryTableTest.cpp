@@ -110,6 +110,27 @@ TEST_F(TernaryTableTest, DamagedStateIsRefusedWithItsReasonAndItsRemovalStartsAf
   }
 }
 
+// Only a table that holds no entry and no default action is made again, and the new size is the
+// state's from then on.
+TEST_F(TernaryTableTest, OnlyAnEmptyTableIsMadeAgainWithAnotherSize) {
+  {
+    auto table = open(4);
+    U32 handle = add(*table, fieldKey(dscpField, 1), 1);
+    EXPECT_FALSE(table->remakeIfEmpty(8));
+    ASSERT_EQ(table->remove(handle), StatusCode::success);
+    U32 defaultHandle = 0;
+    ASSERT_EQ(table->defaultActionIs({1, 1}, &defaultHandle), StatusCode::success);
+    EXPECT_FALSE(table->remakeIfEmpty(8));
+    ASSERT_EQ(table->defaultActionReset(), StatusCode::success);
+    EXPECT_TRUE(table->remakeIfEmpty(8));
+    for (U8 value = 0; value < 8; ++value)
+      add(*table, fieldKey(dscpField, value), 1);
+  }
+  auto reopened = open(4);
+  EXPECT_EQ(reopened->capacity(), 8u);
+  EXPECT_EQ(reopened->entryCount(), 8u);
+}
+
 // Of two processes making the state at once, one makes it and the other uses it or finds it in
 // use; the state is whole for every later start.
 TEST_F(TernaryTableTest, TwoProcessesMakingTheStateAtOnceLeaveOneWholeState) {

@@ -117,12 +117,25 @@ TEST_P(ApplyTest, TheEntryFormIsAPolicyAndClassifyGivesTheLowestPriorityMatchOrT
 }
 
 // A policy the table cannot hold, or a swap without room for its peak, is refused before anything
-// is programmed; --allow-disruption removes the lowest precedence first.
+// is programmed; --allow-disruption removes the lowest precedence first. A table that holds
+// nothing is made again with the room asked for; one that holds something is not.
 TEST_P(ApplyTest, RoomIsCheckedBeforeAnythingIsProgrammed) {
-  const Outcome tooMany = tcagent({"--capacity", "4", "apply", writePolicy(entriesAtDscp(1, 6))});
+  const std::string six = writePolicy(entriesAtDscp(1, 6), "six.txt");
+  const Outcome tooMany = tcagent({"--capacity", "4", "apply", six});
   EXPECT_EQ(tooMany.status, 1);
-  EXPECT_EQ(tooMany.err, "tcagent: the policy needs 6 entries; the table holds 4\n");
+  EXPECT_EQ(tooMany.err,
+            "tcagent: the policy needs 6 entries; the table holds 4 (and nothing yet: --capacity "
+            "6 or more makes it again with room for them)\n");
   EXPECT_EQ(shownLines(), std::vector<std::string>());
+  const std::string remadeState = directory + "/remade";
+  EXPECT_EQ(tcagentOn(remadeState, {"--capacity", "4", "apply", six}).status, 1);
+  const Outcome remade = tcagentOn(remadeState, {"--capacity", "6", "apply", six});
+  EXPECT_EQ(remade.out, "6 added, 0 modified, 0 removed, default unchanged\n");
+  EXPECT_EQ(remade.err,
+            "tcagent: note: the chip's table held nothing: it was made again with room for 6 "
+            "entries\n");
+  EXPECT_THAT(tcagentOn(remadeState, {"--capacity", "8", "apply", six}).err,
+              HasSubstr("--capacity 8 applies only to a chip made afresh"));
 
   outputOf({"apply", writePolicy(entriesAtDscp(1, 3))});
   const std::string swap = writePolicy(entriesAtDscp(4, 6), "swap.txt");

@@ -63,6 +63,13 @@ void checkPipeHeld(const SimChip::TernaryTable& chip, U16 pipe) {
       *held, *held));
 }
 
+// Whether the table holds entries or a default action of another entry scope than `pipe` needs
+// (all pipes, or a single one): the driver then refuses to set the scope.
+bool entryScopeConflicts(const SimChip::TernaryTable& chip, U16 pipe) {
+  const bool holdsAny = chip.entryCount() != 0 || chip.defaultAction();
+  return holdsAny && (chip.entryScope() == 0) != (pipe == pdAllPipes);
+}
+
 // The driver refuses to set the table's entry scope for `pipe` only while the table holds
 // entries or a default action of the other scope.
 std::string entryScopeRefused(U16 pipe, std::optional<U16> pipeHeld, const std::string& refusal) {
@@ -169,7 +176,10 @@ AgentTable::AgentTable(const AgentOptions& options)
       table_ = options.factory(keys_, statuses_, driver_, session_, options.device, options.pipe,
                                options.driverPath);
     } catch (const BfTable::BfTableException& error) {
-      if (error.status() != DriverStatusCode::invalidArguments) throw;
+      if (error.status() != DriverStatusCode::invalidArguments ||
+          !entryScopeConflicts(*chip_, options.pipe)) {
+        throw;
+      }
       throw std::runtime_error(entryScopeRefused(options.pipe, chip_->pipeHeld(), error.what()));
     }
     start_.reconciled = table_->helper()->sdkHandles()->entries();

@@ -193,8 +193,12 @@ TEST_P(ApplyTest, ARefusalStopsTheApplyAndTheNextApplyConverges) {
 }
 
 // The chip keeps one pipe's table: a run of another pipe, or of all, says which pipe to give and
-// changes nothing.
+// changes nothing. A refusal to set the scope of an empty table is the driver's own.
 TEST_P(ApplyTest, APipeOtherThanTheEntriesOnesSaysWhichToGive) {
+  const std::string scopeCall = driver == std::string("pd") ? "set_property" : "tableAttributesSet";
+  EXPECT_THAT(tcagent({"--pipe", "2", "--fail", scopeCall + ":3", "show"}).err,
+              testing::AllOf(HasSubstr("failed: Invalid arguments\n"),
+                             testing::Not(HasSubstr("was programmed for"))));
   outputOf({"--pipe", "2", "apply", writePolicy({"prio=1 dscp=1 -> tc=1 qid=1"})});
   const Outcome allPipes = tcagent({"show"});
   EXPECT_EQ(allPipes.status, 1);

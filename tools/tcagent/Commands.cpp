@@ -93,6 +93,9 @@ int runApply(const CommandLine& line, const Policy& policy, const char* unchange
   if (line.format == Format::text) {
     for (const Finding& finding : found.findings)
       err << "tcagent: warning: " << findingLine(policy, finding) << "\n";
+    if (found.truncated) {
+      err << "tcagent: warning: and more findings than the " << findingsMax << " listed\n";
+    }
     if (found.stoppedEarly) err << "tcagent: warning: " << stoppedEarlyText(found) << "\n";
   }
   reportStart(agent, line, err);

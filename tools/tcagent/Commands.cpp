@@ -94,7 +94,7 @@ int runApply(const CommandLine& line, const Policy& policy, const char* unchange
     for (const Finding& finding : found.findings)
       err << "tcagent: warning: " << findingLine(policy, finding) << "\n";
     if (found.truncated) {
-      err << "tcagent: warning: and more findings than the " << findingsMax << " listed\n";
+      err << "tcagent: warning: and more findings after the first " << findingsMax << " listed\n";
     }
     if (found.stoppedEarly) err << "tcagent: warning: " << stoppedEarlyText(found) << "\n";
   }

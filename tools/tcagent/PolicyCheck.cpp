@@ -39,6 +39,26 @@ class Comparisons {
   U64 made_ = 0;
 };
 
+// The order of findings: by the lines of their entries.
+bool lineOrder(const Finding& left, const Finding& right) {
+  return std::tie(left.entry->line, left.other->line, left.kind) <
+         std::tie(right.entry->line, right.other->line, right.kind);
+}
+
+// Keeps the first findingsMax findings in line order, as a heap whose top is the last of them.
+void keep(const Finding& finding, PolicyFindings& found) {
+  std::vector<Finding>& kept = found.findings;
+  if (kept.size() == findingsMax) {
+    found.truncated = true;
+    if (!lineOrder(finding, kept.front())) return;
+    std::pop_heap(kept.begin(), kept.end(), lineOrder);
+    kept.back() = finding;
+  } else {
+    kept.push_back(finding);
+  }
+  std::push_heap(kept.begin(), kept.end(), lineOrder);
+}
+
 // The entries of one tuple of masks.
 struct MaskGroup {
   U64 mask;
@@ -107,13 +127,10 @@ struct Keyed {
 };
 
 void overlapFound(const Keyed& one, const Keyed& other, PolicyFindings& found) {
-  if (found.findings.size() == findingsMax) {
-    found.truncated = true;
-    return;
-  }
   bool oneLater = one.entry->line > other.entry->line;
-  found.findings.push_back({Finding::Kind::samePriorityOverlap, oneLater ? one.entry : other.entry,
-                            oneLater ? other.entry : one.entry});
+  keep({Finding::Kind::samePriorityOverlap, oneLater ? one.entry : other.entry,
+        oneLater ? other.entry : one.entry},
+       found);
 }
 
 using Run = std::span<const Keyed>;
@@ -192,18 +209,9 @@ PolicyFindings policyFindings(const Policy& policy) {
   CoveredBy coveredBy;
   findShadowed(policy, coveredBy, comparisons);
   findOverlaps(policy, found, comparisons);
-  for (const auto& [entry, by] : coveredBy) {
-    if (found.findings.size() == findingsMax) {
-      found.truncated = true;
-      break;
-    }
-    found.findings.push_back({Finding::Kind::shadowed, entry, by});
-  }
-  std::sort(found.findings.begin(), found.findings.end(),
-            [](const Finding& left, const Finding& right) {
-              return std::tie(left.entry->line, left.other->line, left.kind) <
-                     std::tie(right.entry->line, right.other->line, right.kind);
-            });
+  for (const auto& [entry, by] : coveredBy)
+    keep({Finding::Kind::shadowed, entry, by}, found);
+  std::sort_heap(found.findings.begin(), found.findings.end(), lineOrder);
   return found;
 }
 

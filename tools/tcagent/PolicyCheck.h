@@ -18,7 +18,7 @@ struct Finding {
 };
 
 struct PolicyFindings {
-  std::vector<Finding> findings;  // in the order of their entries' lines
+  std::vector<Finding> findings;  // the first findingsMax, in the order of their entries' lines
   bool truncated = false;         // there are more than findingsMax
   bool stoppedEarly = false;      // at comparisonsMax: there may be more
 };

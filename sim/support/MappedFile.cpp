@@ -69,8 +69,8 @@ int opened(const std::string& path, int flags) {
 }
 
 // Locks the open file for this process once it is seen to be a regular file of this user; gives
-// its number of names (hard links).
-nlink_t hold(int descriptor, const std::string& path) {
+// what it is.
+struct stat hold(int descriptor, const std::string& path) {
   struct stat status {};
   if (::fstat(descriptor, &status) != 0) fail(path, "stat");
   if (!S_ISREG(status.st_mode)) throw std::runtime_error(refusalOf(path, "not a regular file"));
@@ -82,7 +82,23 @@ nlink_t hold(int descriptor, const std::string& path) {
     if (errno == EWOULDBLOCK) throw std::runtime_error(path + ": in use by another process");
     fail(path, "lock");
   }
-  return status.st_nlink;
+  return status;
+}
+
+// Refuses a state file that another user could write, or that another name would show written.
+void checkPrivate(const struct stat& status, const std::string& path) {
+  if (status.st_mode & (S_IWGRP | S_IWOTH)) {
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(status.st_mode & 07777));
+    throw std::runtime_error(path + ": writable by others (mode " + mode +
+                             "); make it private with chmod 600");
+  }
+  if (status.st_nlink > 1) {
+    throw std::runtime_error(path + ": has " + std::to_string(status.st_nlink) +
+                             " names (hard links), which writing it would change too: remove "
+                             "them, or remove " +
+                             path + " to start afresh");
+  }
 }
 
 // The size of the open file if `path` still names it; none once another process renamed it
@@ -101,6 +117,9 @@ std::optional<std::size_t> sizeIfStillAt(int descriptor, const std::string& path
 // Gives the open file's every byte a block, so that writing through its mapping never meets a
 // full disk: that would end the process with SIGBUS instead of an error.
 void allocate(int descriptor, std::size_t size, const std::string& path) {
+  struct stat status {};
+  if (::fstat(descriptor, &status) == 0 && static_cast<std::size_t>(status.st_blocks) * 512 >= size)
+    return;  // every byte has one: the file, and its times, stay as they are
   if (int error = ::posix_fallocate(descriptor, 0, static_cast<off_t>(size))) {
     errno = error;
     fail(path, "allocate");
@@ -125,10 +144,7 @@ MappedFile::MappedFile(const std::string& path, const Kind& kind, std::size_t si
     Descriptor file(opened(path_, 0));
     std::optional<std::size_t> size;
     if (file.get() >= 0) {
-      // Written through, a file with another name would change that one too.
-      if (const nlink_t names = hold(file.get(), path_); names > 1) {
-        refuse("has " + std::to_string(names) + " names (hard links)");
-      }
+      checkPrivate(hold(file.get(), path_), path_);
       size = sizeIfStillAt(file.get(), path_);
       if (!size) continue;
     }
@@ -174,7 +190,7 @@ bool MappedFile::made(std::size_t size, const Writer& write, Placing placing) {
   const std::string newPath = path_ + ".new";
   Descriptor file(opened(newPath, O_CREAT));
   // A leftover with another name is not this program's to write: it is made again.
-  if (hold(file.get(), newPath) > 1) {
+  if (hold(file.get(), newPath).st_nlink > 1) {
     ::unlink(newPath.c_str());
     return false;
   }

@@ -129,41 +129,47 @@ U32 freshChipCapacity(const AgentOptions& options, const std::string* damaged) {
 }
 
 // Attaches the device's chip: one made afresh in place of a damaged one set aside at `damaged`
-// keeps its size, unless another was asked for. An empty one is made again with the size asked
-// for, where the options allow.
+// keeps its size, unless another was asked for.
 SimChip::TernaryTable& chipAttached(const AgentOptions& options, const std::string* damaged) {
-  SimChip::TernaryTable& chip = SimChip::deviceAttach(options.device, options.stateDirectory,
-                                                      freshChipCapacity(options, damaged));
-  if (options.emptyChipRemade && options.capacityGiven && chip.capacity() != options.capacity &&
-      chip.remakeIfEmpty(options.capacity)) {
-    const std::string room = counted(options.capacity, "entry", "entries");
-    options.noted(options.dryRun ? fmt::format("the chip's table holds nothing: the plan is for "
-                                               "it made again with room for {}, and the dry run "
-                                               "makes none",
-                                               room)
-                                 : fmt::format("the chip's table held nothing: it was made again "
-                                               "with room for {}",
-                                               room));
+  return SimChip::deviceAttach(options.device, options.stateDirectory,
+                               freshChipCapacity(options, damaged));
+}
+
+// Makes the chip again with the size asked for while its table holds nothing, where the options
+// allow, and says so.
+void remakeEmptyChip(SimChip::TernaryTable& chip, const AgentOptions& options) {
+  if (!options.emptyChipRemade || !options.capacityGiven || chip.capacity() == options.capacity ||
+      !chip.remakeIfEmpty(options.capacity)) {
+    return;
   }
-  return chip;
+  const std::string room = counted(options.capacity, "entry", "entries");
+  options.noted(options.dryRun ? fmt::format("the chip's table holds nothing: the plan is for it "
+                                             "made again with room for {}, and the dry run makes "
+                                             "none",
+                                             room)
+                               : fmt::format("the chip's table held nothing: it was made again "
+                                             "with room for {}",
+                                             room));
 }
 
 }  // namespace
 
+// A driver library or a fault that the command line gets wrong is refused before the state is
+// touched, and a pipe before the chip is made again.
 AgentTable::AgentTable(const AgentOptions& options)
     : options_(options),
-      chip_(openedSettingDamageAside(
-          options,
-          [&options](const std::string* damaged) { return &chipAttached(options, damaged); })),
-      driver_(nullptr),
+      driver_(loadDriver(options.driverPath, options.driverPathGiven)),
       queries_(nullptr, 0, options.device, options.pipe) {
   try {
-    driver_ = loadDriver(options.driverPath, options.driverPathGiven);
     injectFaults(driver_, options.faults);
+    chip_ = openedSettingDamageAside(options, [&options](const std::string* damaged) {
+      return &chipAttached(options, damaged);
+    });
     session_ = openSession(driver_);
     queries_ = DriverQueries(driver_, session_, options.device, options.pipe);
     checkPipe(queries_, options);
     checkPipeHeld(*chip_, options.pipe);
+    remakeEmptyChip(*chip_, options);
     // One record for each entry the chip can hold, and one for the default entry.
     keys_ = openedSettingDamageAside(options, [&](const std::string*) {
       return MbbVrellKey::VrellKeyManager::VrellKeyManagerIs(options.stateDirectory, options.device,

@@ -107,8 +107,8 @@ class AgentTable {
   void release() noexcept;
 
   AgentOptions options_;
-  SimChip::TernaryTable* chip_;
   void* driver_;
+  SimChip::TernaryTable* chip_ = nullptr;
   U32 session_ = 0;
   DriverQueries queries_;
   MbbVrellKey::VrellKeyManager::Ptr keys_;

@@ -10,9 +10,8 @@ namespace TcAgent {
 
 using namespace BfIngressTrafficClass;
 
-void classifyPacket(const AgentTable& agent, const std::vector<std::string>& fields, Format format,
+void classifyPacket(const AgentTable& agent, const KeyBytes& packet, Format format,
                     std::ostream& out) {
-  KeyBytes packet = packetOf(fields);
   SimChip::Classification result = agent.chip().classify(packet);
   std::optional<EntryKey> key;
   if (result.hit) key = agent.driverQueries().entry(result.handle).key;

@@ -3,17 +3,14 @@
 #pragma once
 
 #include <ostream>
-#include <string>
-#include <vector>
 
 #include "tools/tcagent/AgentTable.h"
 #include "tools/tcagent/CommandLine.h"
+#include "tools/tcagent/Policy.h"
 
 namespace TcAgent {
 
-// `fields` are FIELD=VALUE words; fields not given are 0. Raises UsageError for a word that is
-// not one.
-void classifyPacket(const AgentTable& agent, const std::vector<std::string>& fields, Format format,
+void classifyPacket(const AgentTable& agent, const KeyBytes& packet, Format format,
                     std::ostream& out);
 
 }  // namespace TcAgent

@@ -138,7 +138,8 @@ CommandLine commandLineOf(int argc, const char* const* argv) {
   addNumber(app, "--device", line.device, 0, 0xFF, "device number (default 0)");
   addNumber(app, "--pipe", line.pipe, 0, 0xFFFF, "pipe (default 65535: all pipes)");
   addNumber(app, "--capacity", line.capacity, 1, SimChip::TernaryTable::maxCapacity,
-            "entries of the chip's table when its state is first made (default 512)");
+            "entries of the chip's table when its state is first made (default 512), or when "
+            "apply or clear makes an empty one again");
   app.add_flag("--trace", line.trace, "trace the library at level 9 on standard error");
   app.add_option_function<std::vector<std::string>>(
          "--fail",

@@ -13,6 +13,7 @@
 #include "tools/tcagent/Demo.h"
 #include "tools/tcagent/EntryText.h"
 #include "tools/tcagent/Installation.h"
+#include "tools/tcagent/Packet.h"
 #include "tools/tcagent/PlanText.h"
 #include "tools/tcagent/PolicyCheck.h"
 #include "tools/tcagent/PolicyDocument.h"
@@ -172,12 +173,15 @@ int runCommand(const CommandLine& line, std::ostream& out, std::ostream& err) {
   if (line.command == "clear") {
     return runApply(line, Policy{"clear", {}, std::nullopt, 0}, "the table was empty", out, err);
   }
+  // And so is a packet that is not one.
+  std::optional<KeyBytes> packet;
+  if (line.command == "classify" || !line.fields.empty()) packet = packetOf(line.fields);
   AgentTable agent(agentOptionsOf(line, err));
   reportStart(agent, line, err);
   if (line.command == "show") {
-    showTable(agent, line.fields, line.format, out);
+    showTable(agent, packet, line.format, out);
   } else {
-    classifyPacket(agent, line.fields, line.format, out);
+    classifyPacket(agent, *packet, line.format, out);
   }
   return 0;
 }

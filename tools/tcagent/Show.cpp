@@ -182,14 +182,11 @@ void writeDocument(const Shown& shown, const StartReport& start, std::ostream& o
 
 }  // namespace
 
-void showTable(const AgentTable& agent, const std::vector<std::string>& fields, Format format,
+void showTable(const AgentTable& agent, const std::optional<KeyBytes>& packet, Format format,
                std::ostream& out) {
-  Shown shown{tableRows(agent), agent.driverQueries().room(*agent.table()), std::nullopt};
+  Shown shown{tableRows(agent), agent.driverQueries().room(*agent.table()), packet};
   sortByPrecedence(shown.rows.entries);
-  if (!fields.empty()) {
-    shown.packet = packetOf(fields);
-    keepMatching(agent, *shown.packet, shown.rows);
-  }
+  if (packet) keepMatching(agent, *packet, shown.rows);
   switch (format) {
     case Format::text:
       writeTable(shown, agent.start(), out);

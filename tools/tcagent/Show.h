@@ -2,17 +2,17 @@
 // the JSON document; all of the table, or the entries that a packet matches.
 #pragma once
 
+#include <optional>
 #include <ostream>
-#include <string>
-#include <vector>
 
 #include "tools/tcagent/AgentTable.h"
 #include "tools/tcagent/CommandLine.h"
+#include "tools/tcagent/Policy.h"
 
 namespace TcAgent {
 
-// `fields`: FIELD=VALUE words of a packet, or none for the whole table.
-void showTable(const AgentTable& agent, const std::vector<std::string>& fields, Format format,
+// Of the entries that `packet` matches, or of the whole table.
+void showTable(const AgentTable& agent, const std::optional<KeyBytes>& packet, Format format,
                std::ostream& out);
 
 }  // namespace TcAgent

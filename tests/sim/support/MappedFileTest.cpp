@@ -65,7 +65,16 @@ TEST_F(MappedFileTest, LinksOtherKindsOfFileTooLargeFilesAndOtherUsersFilesAreRe
        refusalOf(path_, "is a symbolic link")},
       {[&] { fs::create_symlink(victim_, path_ + ".new"); },
        refusalOf(path_ + ".new", "is a symbolic link")},
-      {[&] { fs::create_hard_link(victim_, path_); }, refusalOf(path_, "has 2 names (hard links)")},
+      {[&] { fs::create_hard_link(victim_, path_); },
+       path_ +
+           ": has 2 names (hard links), which writing it would change too: remove them, or "
+           "remove " +
+           path_ + " to start afresh"},
+      {[&] {
+         textIs(path_, std::string(64, 'o'));
+         fs::permissions(path_, fs::perms::owner_all | fs::perms::group_write);
+       },
+       path_ + ": writable by others (mode 0720); make it private with chmod 600"},
       {[&] { fs::create_directory(path_); }, refusalOf(path_, "not a regular file")},
       {[&] { ::mkfifo(path_.c_str(), 0600); }, refusalOf(path_, "not a regular file")},
       {[&] { textIs(path_, std::string(4097, 'o')); },

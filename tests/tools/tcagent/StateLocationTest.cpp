@@ -124,6 +124,21 @@ TEST_F(StateLocationTest, ADryRunMakesNoStateAndPlansForTheChipTheApplyWouldMake
   EXPECT_THAT(outputOf({"show"}), HasSubstr("0 read back from records, 1 adopted"));
 }
 
+// A command line that names no driver operation or no packet is refused before a chip is made, and
+// one that names no pipe before an empty chip is made again.
+TEST_F(StateLocationTest, BadUsageMakesNoChipAndRemakesNone) {
+  for (const std::vector<std::string>& bad :
+       {std::vector<std::string>{"--fail", "nosuch:1", "show"},
+        {"classify", "dscp=999"},
+        {"show", "nosuch=1"}}) {
+    EXPECT_EQ(tcagent(bad).status, 2);
+    EXPECT_FALSE(std::filesystem::exists(chipStatePath(state)));
+  }
+  EXPECT_EQ(tcagent({"clear"}).status, 0);
+  EXPECT_EQ(tcagent({"--capacity", "64", "--pipe", "7", "clear"}).status, 2);
+  EXPECT_THAT(outputOf({"show"}), HasSubstr("(0 of 512 used)"));
+}
+
 // The demo's directory goes in TMPDIR as mktemp takes it (an empty TMPDIR is unset); one that
 // names no directory stops the demo, naming it; a reader that stops early (`| head -1`) ends the
 // demo with a message, and the demo's directory goes with it.

@@ -117,9 +117,13 @@ std::optional<std::size_t> sizeIfStillAt(int descriptor, const std::string& path
 // Gives the open file's every byte a block, so that writing through its mapping never meets a
 // full disk: that would end the process with SIGBUS instead of an error.
 void allocate(int descriptor, std::size_t size, const std::string& path) {
+  // A file without a hole, every byte of which has a block, stays as it is, its times too.
   struct stat status {};
-  if (::fstat(descriptor, &status) == 0 && static_cast<std::size_t>(status.st_blocks) * 512 >= size)
-    return;  // every byte has one: the file, and its times, stay as they are
+  if (::fstat(descriptor, &status) == 0 &&
+      static_cast<std::size_t>(status.st_blocks) * 512 >= size &&
+      ::lseek(descriptor, 0, SEEK_HOLE) == static_cast<off_t>(size)) {
+    return;
+  }
   if (int error = ::posix_fallocate(descriptor, 0, static_cast<off_t>(size))) {
     errno = error;
     fail(path, "allocate");

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -99,17 +100,28 @@ TEST_F(MappedFileTest, LinksOtherKindsOfFileTooLargeFilesAndOtherUsersFilesAreRe
   EXPECT_EQ(textOf(path_), std::string(64, 'o'));
 }
 
+// A file there is used as it is, its times too, but for the blocks of its holes.
 TEST_F(MappedFileTest, AFileThereIsUsedAsItIsAndOnlyAnEmptyOrHalfMadeOneIsMadeAgain) {
   textIs(path_, "");
   EXPECT_EQ(open(64)->size(), 64u);
   EXPECT_EQ(textOf(path_), std::string(64, 'm'));
 
   textIs(path_, std::string(100, 'o'));
+  const fs::file_time_type written = fs::last_write_time(path_) - std::chrono::seconds(1);
+  fs::last_write_time(path_, written);
   auto opened = open(64);
   EXPECT_EQ(opened->size(), 100u);
   EXPECT_EQ(static_cast<const char*>(opened->data())[99], 'o');
   opened.reset();
   EXPECT_EQ(textOf(path_), std::string(100, 'o'));
+  EXPECT_EQ(fs::last_write_time(path_), written);
+  // A file with a hole is given its blocks, so that writing it never meets a full disk.
+  textIs(path_, "");
+  fs::resize_file(path_, 4000);
+  open(64);
+  struct stat status {};
+  ASSERT_EQ(::stat(path_.c_str(), &status), 0);
+  EXPECT_GE(status.st_blocks * 512, 4000);
 
   // Left by a maker killed before it put its file in place.
   fs::remove(path_);

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <optional>
@@ -17,8 +18,8 @@ namespace SimSupport {
 
 namespace {
 
-// Whether files opened now keep this process's changes private.
-bool changesKeptPrivate = false;
+// What keeps the changes of the files opened now private, if anything does.
+const PrivateStateChanges* changesKeptPrivateBy = nullptr;
 
 // How many times an open or a replacement starts again when the file it holds has meanwhile
 // been renamed away by another process.
@@ -143,7 +144,12 @@ void* mapped(int descriptor, std::size_t size, const std::string& path, int shar
 
 MappedFile::MappedFile(const std::string& path, const Kind& kind, std::size_t sizeIfNew,
                        const Writer& initialize)
-    : path_(path), kind_(kind), changesPrivate_(changesKeptPrivate) {
+    : path_(path), kind_(kind), changesPrivate_(changesKeptPrivateBy != nullptr) {
+  if (changesPrivate_ && changesKeptPrivateBy->takenAsAbsent(path_)) {
+    madeHere_ = true;
+    mapInMemory(sizeIfNew, initialize);
+    return;
+  }
   for (int attempt = 0; attempt < attempts; ++attempt) {
     Descriptor file(opened(path_, 0));
     std::optional<std::size_t> size;
@@ -268,11 +274,15 @@ void MappedFile::refuseAsDamaged(std::string_view reason) const {
 }
 
 PrivateStateChanges::PrivateStateChanges() noexcept {
-  changesKeptPrivate = true;
+  changesKeptPrivateBy = this;
 }
 
 PrivateStateChanges::~PrivateStateChanges() {
-  changesKeptPrivate = false;
+  changesKeptPrivateBy = nullptr;
+}
+
+bool PrivateStateChanges::takenAsAbsent(const std::string& path) const noexcept {
+  return std::find(absent_.begin(), absent_.end(), path) != absent_.end();
 }
 
 }  // namespace SimSupport

@@ -18,6 +18,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace SimSupport {
 
@@ -101,6 +102,14 @@ class PrivateStateChanges {
   ~PrivateStateChanges();
   PrivateStateChanges(const PrivateStateChanges&) = delete;
   PrivateStateChanges& operator=(const PrivateStateChanges&) = delete;
+
+  // Takes the file at `path` for absent from now on, as if it had been set aside: opened, it is
+  // made afresh in memory, and the file stays as it is.
+  void takeAsAbsent(const std::string& path) { absent_.push_back(path); }
+  bool takenAsAbsent(const std::string& path) const noexcept;
+
+ private:
+  std::vector<std::string> absent_;
 };
 
 }  // namespace SimSupport

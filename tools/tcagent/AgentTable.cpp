@@ -104,13 +104,21 @@ std::string setAside(const SimSupport::DamagedFile& damage) {
 }
 
 // Opens a state file through `open`, given null. A damaged one is set aside, when the options
-// allow, and made afresh by `open` given the path it was set aside at; otherwise the refusal
-// says which commands set it aside.
+// allow, and made afresh by `open` given the path it was set aside at; a dry run takes it for set
+// aside, in memory; otherwise the refusal says which commands set it aside.
 template <class Open>
 auto openedSettingDamageAside(const AgentOptions& options, Open open) {
   try {
     return open(nullptr);
   } catch (const SimSupport::DamagedFile& damage) {
+    if (options.dryRun) {
+      options.dryRun->takeAsAbsent(damage.path());
+      options.noted(
+          fmt::format("{}: {}; the plan is for it set aside, as the apply would, and the "
+                      "dry run sets nothing aside",
+                      damage.path(), damage.problem()));
+      return open(&damage.path());
+    }
     if (!options.damagedStateSetAside) {
       throw std::runtime_error(std::string(damage.what()) +
                                ", or run apply or clear, which set it aside");

@@ -36,10 +36,8 @@ struct AgentOptions {
   // damaged one's.
   bool capacityGiven = false;
   // Make the chip again with the capacity asked for while its table holds nothing, as a command
-  // that sets the whole table may (a dry run in memory only).
+  // that sets the whole table may.
   bool emptyChipRemade = false;
-  // Started as a dry run, so that what it tells speaks of the plan.
-  bool dryRun = false;
   TableFactory factory = &ingressTrafficClassTableFactory;
   // Take into keeping the entries that the chip holds and no record names (an agent killed
   // between the driver's answer and the record write leaves such an entry), and complete what
@@ -50,6 +48,9 @@ struct AgentOptions {
   // taken) and start with a fresh one, as a command that sets the whole table may: the entries
   // or the records are learnt again.
   bool damagedStateSetAside = false;
+  // A dry run's: what keeps its changes in memory. It starts as its apply would, a damaged state
+  // file taken for set aside and an empty chip made again in memory only, and tells of its plan.
+  SimSupport::PrivateStateChanges* dryRun = nullptr;
   // Told what the user should know as the start finds it (damage found and set right), so that
   // a start that then fails has still said what it changed.
   std::function<void(const std::string& note)> noted = [](const std::string&) {};

@@ -38,7 +38,6 @@ AgentOptions agentOptionsOf(const CommandLine& line, std::ostream& err) {
   options.capacity = line.capacity;
   options.capacityGiven = line.capacityGiven;
   options.emptyChipRemade = line.changesTable() || line.dryRun;
-  options.dryRun = line.dryRun;
   options.factory = loadPluginEntryPoint();
   options.adoptUntracked = true;
   options.faults = line.faults;
@@ -55,15 +54,20 @@ AgentOptions agentOptionsOf(const CommandLine& line, std::ostream& err) {
 void reportStart(const AgentTable& agent, const CommandLine& line, std::ostream& err) {
   // Else a mistyped state directory would pass for a table emptied, or for one that lacks the
   // whole policy. (What an apply adds to a new chip tells it already.)
+  const AgentOptions& options = agent.options();
   const std::string room = counted(agent.chip().capacity(), "entry", "entries");
-  if (agent.chip().madeAfresh() && line.dryRun) {
-    agent.options().noted(fmt::format(
-        "{} holds no chip yet: the plan is for a new one with room for {}, and the dry run makes "
-        "none",
-        agent.options().stateDirectory, room));
+  if (agent.chip().madeAfresh() && options.dryRun) {
+    // Unless it stands in memory for a damaged chip, which the plan takes for set aside.
+    if (!options.dryRun->takenAsAbsent(
+            SimChip::TernaryTable::statePath(options.stateDirectory, options.device))) {
+      options.noted(fmt::format(
+          "{} holds no chip yet: the plan is for a new one with room for {}, and the dry run "
+          "makes none",
+          options.stateDirectory, room));
+    }
   } else if (agent.chip().madeAfresh() && !line.changesTable()) {
-    agent.options().noted(fmt::format("a new chip was made in {}, its table empty with room for {}",
-                                      agent.options().stateDirectory, room));
+    options.noted(fmt::format("a new chip was made in {}, its table empty with room for {}",
+                              options.stateDirectory, room));
   }
   for (const std::string& note : agent.records().corruptionMessages())
     err << "tcagent: note: " << lineText(note) << "; the record was dropped\n";
@@ -85,11 +89,12 @@ int runApply(const CommandLine& line, const Policy& policy, const char* unchange
   // The findings only warn: they are looked for on a second thread while the table starts.
   std::future<PolicyFindings> findings = std::async(std::launch::async | std::launch::deferred,
                                                     [&policy] { return policyFindings(policy); });
-  // A dry run changes nothing on disk, not even what the start would set right in the records;
-  // over a state directory that holds no chip, it plans for the chip that the apply would make.
+  // A dry run changes nothing on disk, not even what the start would set right; it plans for the
+  // state that the apply would start with.
   std::optional<SimSupport::PrivateStateChanges> changesKeptPrivate;
-  if (line.dryRun) changesKeptPrivate.emplace();
-  AgentTable agent(agentOptionsOf(line, err));
+  AgentOptions options = agentOptionsOf(line, err);
+  if (line.dryRun) options.dryRun = &changesKeptPrivate.emplace();
+  AgentTable agent(options);
   const PolicyFindings found = findings.get();
   if (line.format == Format::text) {
     for (const Finding& finding : found.findings)

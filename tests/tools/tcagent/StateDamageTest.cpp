@@ -279,18 +279,22 @@ INSTANTIATE_TEST_SUITE_P(Records, ContradictionTest,
                          driverAndCaseName<Contradiction>);
 
 // A header claiming the largest count over a sparse file of that size: a read stops at once, saying
-// how to start afresh; an apply sets the file aside and adopts or programs the entries again.
+// how to start afresh; an apply sets the file aside and adopts or programs the entries again, as
+// its dry run plans without setting anything aside.
 struct OversizedHeader {
   const char* name;
   std::string (*path)(const std::string& state);
   const SimSupport::StateFileFormat* format;
+  const char* planned;
   const char* applied;
 };
 
 const OversizedHeader oversizedHeaders[] = {
     {"KeyStore", &keyStorePath, &Vrell::StoreLayout::format,
+     "0 to add, 0 to modify, 0 to remove, default unchanged",
      "0 added, 0 modified, 0 removed, default unchanged (the table already holds the policy)\n"},
     {"ChipState", &chipStatePath, &SimChip::StateLayout::format,
+     "16 to add, 0 to modify, 0 to remove, default set",
      "16 added, 0 modified, 0 removed, default set\n"},
 };
 
@@ -312,8 +316,14 @@ TEST_P(OversizedHeaderTest, IsRefusedAtOnceAndSetAsideByAnApply) {
                                       " to start afresh, or run apply or clear, which set it "
                                       "aside\n"));
 
-  // A dry run changes nothing: it sets nothing aside.
-  EXPECT_EQ(tcagent({"apply", "--dry-run", EXAMPLE_POLICY}).status, 1);
+  // A dry run plans for the file set aside, and sets nothing aside.
+  const Outcome planned = tcagent({"apply", "--dry-run", EXAMPLE_POLICY});
+  EXPECT_EQ(planned.status, 0) << planned.err;
+  EXPECT_THAT(planned.out, HasSubstr(header.planned));
+  EXPECT_THAT(planned.err, HasSubstr("; the plan is for it set aside, as the apply would, and the "
+                                     "dry run sets nothing aside\n"));
+  EXPECT_EQ(std::filesystem::file_size(path), header.format->fileBytes(claimed));
+  EXPECT_FALSE(std::filesystem::exists(path + ".damaged"));
   const Outcome applied = tcagent({"apply", EXAMPLE_POLICY});
   EXPECT_EQ(applied.status, 0) << applied.err;
   EXPECT_EQ(applied.out, header.applied);

@@ -302,7 +302,8 @@ Status TernaryTable::entryScopeIs(U32 scope) {
   if (scope > 2 || (scope != header_->entryScope && holdsAny)) {
     return StatusCode::invalidArguments;
   }
-  publish(header_->entryScope, static_cast<U16>(scope));
+  // Stored only when it changes: a store dirties the page, and so the file's modified time.
+  if (scope != header_->entryScope) publish(header_->entryScope, static_cast<U16>(scope));
   return StatusCode::success;
 }
 

@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -82,15 +83,16 @@ std::string entryScopeRefused(U16 pipe, std::optional<U16> pipeHeld, const std::
       pipe == pdAllPipes ? givePipe : "no --pipe", refusal);
 }
 
-// Renames the damaged file to the first of PATH.damaged, PATH.damaged.1, ... that is free, so
-// that a file set aside earlier is kept; answers the name.
-std::string setAside(const SimSupport::DamagedFile& damage) {
+// A damaged file is set aside under the first of PATH.damaged, PATH.damaged.1, ... that is free,
+// so that a file set aside earlier is kept; given the first free one by `setAsideAt`, which
+// answers whether it was, this answers the name, or raises when every name is taken.
+template <class SetAsideAt>
+std::string setAsideUnderFreeName(const SimSupport::DamagedFile& damage, SetAsideAt setAsideAt) {
   constexpr int asideNamesMax = 10;
-  const char* path = damage.path().c_str();
   for (int number = 0; number < asideNamesMax; ++number) {
     std::string aside = damage.path() + ".damaged";
     if (number) aside += "." + std::to_string(number);
-    if (::renameat2(AT_FDCWD, path, AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0) return aside;
+    if (setAsideAt(aside)) return aside;
     if (errno != EEXIST) {
       throw std::runtime_error(fmt::format("{}: {}; setting it aside as {} failed: {}",
                                            damage.path(), damage.problem(), aside,
@@ -103,6 +105,23 @@ std::string setAside(const SimSupport::DamagedFile& damage) {
       damage.path(), damage.problem(), damage.path(), damage.path(), asideNamesMax - 1));
 }
 
+std::string setAside(const SimSupport::DamagedFile& damage) {
+  return setAsideUnderFreeName(damage, [&damage](const std::string& aside) {
+    return ::renameat2(AT_FDCWD, damage.path().c_str(), AT_FDCWD, aside.c_str(),
+                       RENAME_NOREPLACE) == 0;
+  });
+}
+
+// The name a dry run's apply would set the damaged file aside under, the file left in place.
+std::string asideNameFree(const SimSupport::DamagedFile& damage) {
+  return setAsideUnderFreeName(damage, [](const std::string& aside) {
+    struct stat status {};
+    if (::lstat(aside.c_str(), &status) != 0) return errno == ENOENT;
+    errno = EEXIST;
+    return false;
+  });
+}
+
 // Opens a state file through `open`, given null. A damaged one is set aside, when the options
 // allow, and made afresh by `open` given the path it was set aside at; a dry run takes it for set
 // aside, in memory; otherwise the refusal says which commands set it aside.
@@ -112,11 +131,12 @@ auto openedSettingDamageAside(const AgentOptions& options, Open open) {
     return open(nullptr);
   } catch (const SimSupport::DamagedFile& damage) {
     if (options.dryRun) {
+      const std::string aside = asideNameFree(damage);
       options.dryRun->takeAsAbsent(damage.path());
       options.noted(
-          fmt::format("{}: {}; the plan is for it set aside, as the apply would, and the "
-                      "dry run sets nothing aside",
-                      damage.path(), damage.problem()));
+          fmt::format("{}: {}; the plan is for it set aside as {}, as the apply would, "
+                      "and the dry run sets nothing aside",
+                      damage.path(), damage.problem(), aside));
       return open(&damage.path());
     }
     if (!options.damagedStateSetAside) {
@@ -170,11 +190,11 @@ AgentTable::AgentTable(const AgentOptions& options)
       queries_(nullptr, 0, options.device, options.pipe) {
   try {
     injectFaults(driver_, options.faults);
+    session_ = openSession(driver_);
+    queries_ = DriverQueries(driver_, session_, options.device, options.pipe);
     chip_ = openedSettingDamageAside(options, [&options](const std::string* damaged) {
       return &chipAttached(options, damaged);
     });
-    session_ = openSession(driver_);
-    queries_ = DriverQueries(driver_, session_, options.device, options.pipe);
     checkPipe(queries_, options);
     checkPipeHeld(*chip_, options.pipe);
     remakeEmptyChip(*chip_, options);

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstddef>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <tuple>
 #include <type_traits>
@@ -320,8 +321,9 @@ TEST_P(OversizedHeaderTest, IsRefusedAtOnceAndSetAsideByAnApply) {
   const Outcome planned = tcagent({"apply", "--dry-run", EXAMPLE_POLICY});
   EXPECT_EQ(planned.status, 0) << planned.err;
   EXPECT_THAT(planned.out, HasSubstr(header.planned));
-  EXPECT_THAT(planned.err, HasSubstr("; the plan is for it set aside, as the apply would, and the "
-                                     "dry run sets nothing aside\n"));
+  EXPECT_THAT(planned.err, HasSubstr("; the plan is for it set aside as " + path +
+                                     ".damaged, as the apply would, and the dry run sets nothing "
+                                     "aside\n"));
   EXPECT_EQ(std::filesystem::file_size(path), header.format->fileBytes(claimed));
   EXPECT_FALSE(std::filesystem::exists(path + ".damaged"));
   const Outcome applied = tcagent({"apply", EXAMPLE_POLICY});
@@ -343,6 +345,16 @@ TEST_P(OversizedHeaderTest, IsRefusedAtOnceAndSetAsideByAnApply) {
   EXPECT_EQ(std::filesystem::file_size(path + ".damaged"), header.format->fileBytes(claimed));
   EXPECT_EQ(chipLines(state), example);
   EXPECT_TRUE(recordsNameExactlyTheChipEntries(state));
+
+  // With every name taken, the dry run is refused as its apply is.
+  for (int number = 2; number <= 9; ++number)
+    std::ofstream(path + ".damaged." + std::to_string(number));
+  std::filesystem::resize_file(path, 0);
+  std::filesystem::resize_file(path, size);
+  const Outcome refusedPlan = tcagent({"apply", "--dry-run", EXAMPLE_POLICY});
+  EXPECT_EQ(refusedPlan.status, 1);
+  EXPECT_EQ(refusedPlan.err, tcagent({"apply", EXAMPLE_POLICY}).err);
+  EXPECT_THAT(refusedPlan.err, HasSubstr("it is not set aside"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, OversizedHeaderTest,

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -124,19 +125,32 @@ TEST_F(StateLocationTest, ADryRunMakesNoStateAndPlansForTheChipTheApplyWouldMake
   EXPECT_THAT(outputOf({"show"}), HasSubstr("0 read back from records, 1 adopted"));
 }
 
-// A command line that names no driver operation or no packet is refused before a chip is made, and
-// one that names no pipe before an empty chip is made again.
+// A command line that names no driver library, no driver operation or no packet is refused before
+// a chip is made, and one that names no pipe before an empty chip is made again.
 TEST_F(StateLocationTest, BadUsageMakesNoChipAndRemakesNone) {
   for (const std::vector<std::string>& bad :
        {std::vector<std::string>{"--fail", "nosuch:1", "show"},
         {"classify", "dscp=999"},
-        {"show", "nosuch=1"}}) {
+        {"show", "nosuch=1"},
+        {"--driver", NOT_A_DRIVER, "show"}}) {
     EXPECT_EQ(tcagent(bad).status, 2);
     EXPECT_FALSE(std::filesystem::exists(chipStatePath(state)));
   }
   EXPECT_EQ(tcagent({"clear"}).status, 0);
   EXPECT_EQ(tcagent({"--capacity", "64", "--pipe", "7", "clear"}).status, 2);
   EXPECT_THAT(outputOf({"show"}), HasSubstr("(0 of 512 used)"));
+}
+
+// A read leaves the state files as they were, their modified times too.
+TEST_F(StateLocationTest, AReadLeavesTheStateFilesAsTheyWere) {
+  ASSERT_EQ(tcagent({"apply", policy}).status, 0);
+  const auto before = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+  for (const std::string& file : {chipStatePath(state), keyStorePath(state)})
+    std::filesystem::last_write_time(file, before);
+  EXPECT_EQ(tcagent({"show"}).status, 0);
+  EXPECT_EQ(tcagent({"classify", "dscp=46"}).status, 0);
+  for (const std::string& file : {chipStatePath(state), keyStorePath(state)})
+    EXPECT_EQ(std::filesystem::last_write_time(file), before) << file;
 }
 
 // The demo's directory goes in TMPDIR as mktemp takes it (an empty TMPDIR is unset); one that

@@ -91,8 +91,9 @@ void checkPrivate(const struct stat& status, const std::string& path) {
   if (status.st_mode & (S_IWGRP | S_IWOTH)) {
     char mode[8];
     std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(status.st_mode & 07777));
-    throw std::runtime_error(path + ": writable by others (mode " + mode +
-                             "); make it private with chmod 600");
+    throw std::runtime_error(path + ": writable by " +
+                             (status.st_mode & S_IWOTH ? "others" : "its group") + " (mode " +
+                             mode + "); make it private with chmod 600");
   }
   if (status.st_nlink > 1) {
     throw std::runtime_error(path + ": has " + std::to_string(status.st_nlink) +

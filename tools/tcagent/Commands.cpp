@@ -73,8 +73,8 @@ void reportStart(const AgentTable& agent, const CommandLine& line, std::ostream&
     err << "tcagent: note: " << lineText(note) << "; the record was dropped\n";
   if (line.capacityGiven && agent.chip().capacity() != line.capacity) {
     err << fmt::format(
-        "tcagent: note: the chip's table has {}; --capacity {} applies only to a chip made "
-        "afresh, or made again by apply or clear while it holds nothing\n",
+        "tcagent: note: the chip's table has room for {}; --capacity {} applies only to a chip "
+        "made afresh, or made again by apply or clear while it holds nothing\n",
         counted(agent.chip().capacity(), "entry", "entries"), line.capacity);
   }
 }

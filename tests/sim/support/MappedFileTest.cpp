@@ -75,7 +75,7 @@ TEST_F(MappedFileTest, LinksOtherKindsOfFileTooLargeFilesAndOtherUsersFilesAreRe
          textIs(path_, std::string(64, 'o'));
          fs::permissions(path_, fs::perms::owner_all | fs::perms::group_write);
        },
-       path_ + ": writable by others (mode 0720); make it private with chmod 600"},
+       path_ + ": writable by its group (mode 0720); make it private with chmod 600"},
       {[&] { fs::create_directory(path_); }, refusalOf(path_, "not a regular file")},
       {[&] { ::mkfifo(path_.c_str(), 0600); }, refusalOf(path_, "not a regular file")},
       {[&] { textIs(path_, std::string(4097, 'o')); },

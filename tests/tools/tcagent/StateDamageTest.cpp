@@ -70,9 +70,10 @@ using EachDriverStateTest = ExampleStateTest<const char*>;
 // a damaged chip keeps the damaged one's size unless another is asked for.
 TEST_P(EachDriverStateTest, AChipMadeAfreshHasTheSizeAskedForOrTheDamagedOnes) {
   const Outcome kept = tcagent({"--capacity", "2048", "show", "--format", "json"});
-  EXPECT_EQ(kept.err,
-            "tcagent: note: the chip's table has 512 entries; --capacity 2048 applies only to a "
-            "chip made afresh, or made again by apply or clear while it holds nothing\n");
+  EXPECT_EQ(
+      kept.err,
+      "tcagent: note: the chip's table has room for 512 entries; --capacity 2048 applies only "
+      "to a chip made afresh, or made again by apply or clear while it holds nothing\n");
   EXPECT_EQ(nlohmann::json::parse(kept.out).at("capacity"), 512);
   EXPECT_EQ(tcagent({"--capacity", "512", "show"}).err, "");
   ASSERT_EQ(::unlink(chipStatePath(state).c_str()), 0);

@@ -146,13 +146,9 @@ void* mapped(int descriptor, std::size_t size, const std::string& path, int shar
 MappedFile::MappedFile(const std::string& path, const Kind& kind, std::size_t sizeIfNew,
                        const Writer& initialize)
     : path_(path), kind_(kind), changesPrivate_(changesKeptPrivateBy != nullptr) {
-  if (changesPrivate_ && changesKeptPrivateBy->takenAsAbsent(path_)) {
-    madeHere_ = true;
-    mapInMemory(sizeIfNew, initialize);
-    return;
-  }
+  const bool takenAsAbsent = changesPrivate_ && changesKeptPrivateBy->takenAsAbsent(path_);
   for (int attempt = 0; attempt < attempts; ++attempt) {
-    Descriptor file(opened(path_, 0));
+    Descriptor file(takenAsAbsent ? -1 : opened(path_, 0));
     std::optional<std::size_t> size;
     if (file.get() >= 0) {
       checkPrivate(hold(file.get(), path_), path_);

@@ -84,8 +84,8 @@ std::string entryScopeRefused(U16 pipe, std::optional<U16> pipeHeld, const std::
 }
 
 // A damaged file is set aside under the first of PATH.damaged, PATH.damaged.1, ... that is free,
-// so that a file set aside earlier is kept; given the first free one by `setAsideAt`, which
-// answers whether it was, this answers the name, or raises when every name is taken.
+// so that a file set aside earlier is kept. `setAsideAt` sets it aside under a name, or fails
+// with errno EEXIST for a name taken; this answers the name, or raises when every one is taken.
 template <class SetAsideAt>
 std::string setAsideUnderFreeName(const SimSupport::DamagedFile& damage, SetAsideAt setAsideAt) {
   constexpr int asideNamesMax = 10;
@@ -139,7 +139,7 @@ auto openedSettingDamageAside(const AgentOptions& options, Open open) {
                       damage.path(), damage.problem(), aside));
       return open(&damage.path());
     }
-    if (!options.damagedStateSetAside) {
+    if (!options.setsWholeTable) {
       throw std::runtime_error(std::string(damage.what()) +
                                ", or run apply or clear, which set it aside");
     }
@@ -166,8 +166,8 @@ SimChip::TernaryTable& chipAttached(const AgentOptions& options, const std::stri
 // Makes the chip again with the size asked for while its table holds nothing, where the options
 // allow, and says so.
 void remakeEmptyChip(SimChip::TernaryTable& chip, const AgentOptions& options) {
-  if (!options.emptyChipRemade || !options.capacityGiven || chip.capacity() == options.capacity ||
-      !chip.remakeIfEmpty(options.capacity)) {
+  if (!(options.setsWholeTable || options.dryRun) || !options.capacityGiven ||
+      chip.capacity() == options.capacity || !chip.remakeIfEmpty(options.capacity)) {
     return;
   }
   const std::string room = counted(options.capacity, "entry", "entries");

@@ -35,19 +35,17 @@ struct AgentOptions {
   // The capacity was asked for: a chip made afresh in place of a damaged one takes it, not the
   // damaged one's.
   bool capacityGiven = false;
-  // Make the chip again with the capacity asked for while its table holds nothing, as a command
-  // that sets the whole table may.
-  bool emptyChipRemade = false;
   TableFactory factory = &ingressTrafficClassTableFactory;
   // Take into keeping the entries that the chip holds and no record names (an agent killed
   // between the driver's answer and the record write leaves such an entry), and complete what
   // the entry point left unlearnt after a damaged record.
   bool adoptUntracked = false;
   std::vector<FaultRequest> faults;  // injected once the driver library is loaded
-  // Set a damaged chip state or key store aside (as PATH.damaged, or PATH.damaged.N when that is
-  // taken) and start with a fresh one, as a command that sets the whole table may: the entries
-  // or the records are learnt again.
-  bool damagedStateSetAside = false;
+  // The command sets the whole table, and needs nothing the state holds but what the chip can
+  // tell: a damaged chip state or key store is set aside (as PATH.damaged, or PATH.damaged.N
+  // when that is taken) and started afresh, the entries or the records learnt again; an empty
+  // chip is made again with the capacity asked for.
+  bool setsWholeTable = false;
   // A dry run's: what keeps its changes in memory. It starts as its apply would, a damaged state
   // file taken for set aside and an empty chip made again in memory only, and tells of its plan.
   SimSupport::PrivateStateChanges* dryRun = nullptr;

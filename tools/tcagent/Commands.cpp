@@ -37,12 +37,10 @@ AgentOptions agentOptionsOf(const CommandLine& line, std::ostream& err) {
   options.pipe = line.pipe;
   options.capacity = line.capacity;
   options.capacityGiven = line.capacityGiven;
-  options.emptyChipRemade = line.changesTable() || line.dryRun;
   options.factory = loadPluginEntryPoint();
   options.adoptUntracked = true;
   options.faults = line.faults;
-  // A command that sets the whole table does not need what a damaged state file held.
-  options.damagedStateSetAside = line.changesTable();
+  options.setsWholeTable = line.changesTable();
   options.noted = [&err](const std::string& note) {
     err << "tcagent: note: " << lineText(note) << "\n";
   };

@@ -11,6 +11,7 @@ struct Fault {
   Status status;
   unsigned nth;  // 0: every call
   unsigned calls = 0;
+  bool fired = false;
 };
 
 std::mutex faultsMutex;
@@ -32,13 +33,24 @@ void Faults::clear() {
   active_.store(false, std::memory_order_relaxed);
 }
 
+std::vector<std::string> Faults::unfired() {
+  std::lock_guard lock(faultsMutex);
+  std::vector<std::string> operations;
+  for (const auto& [operation, fault] : faults) {
+    if (!fault.fired) operations.push_back(operation);
+  }
+  return operations;
+}
+
 Status Faults::checkSlow(std::string_view operation) {
   std::lock_guard lock(faultsMutex);
   auto it = faults.find(operation);
   if (it == faults.end()) return StatusCode::success;
   Fault& fault = it->second;
   ++fault.calls;
-  return fault.nth == 0 || fault.calls == fault.nth ? fault.status : StatusCode::success;
+  if (fault.nth != 0 && fault.calls != fault.nth) return StatusCode::success;
+  fault.fired = true;
+  return fault.status;
 }
 
 }  // namespace SimChip

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "sim/chip/ChipStatus.h"
 
@@ -16,6 +17,8 @@ class Faults {
   // is 0, with `status`. A later fault of the same operation replaces it.
   static void faultIs(std::string_view operation, Status status, unsigned nth);
   static void clear();
+  // The operations whose fault has failed no call yet: the run made too few calls of them.
+  static std::vector<std::string> unfired();
 
   // The status that this call of `operation` must fail with, or success.
   static Status check(std::string_view operation) {

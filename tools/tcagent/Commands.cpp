@@ -12,6 +12,7 @@
 #include "tools/tcagent/Counted.h"
 #include "tools/tcagent/Demo.h"
 #include "tools/tcagent/EntryText.h"
+#include "tools/tcagent/Faults.h"
 #include "tools/tcagent/Installation.h"
 #include "tools/tcagent/Packet.h"
 #include "tools/tcagent/PlanText.h"
@@ -162,12 +163,8 @@ int checkPolicy(const CommandLine& line, std::ostream& out) {
   return found.findings.empty() && !found.stoppedEarly ? 0 : 1;
 }
 
-}  // namespace
-
-int runCommand(const CommandLine& line, std::ostream& out, std::ostream& err) {
-  if (line.trace) Kiv::traceLevelIs("BfIngressTrafficClass", Kiv::traceLevelMax);
-  if (line.command == "demo") return runDemo();
-  if (line.command == "check") return checkPolicy(line, out);
+// A command that starts the table.
+int runOnTable(const CommandLine& line, std::ostream& out, std::ostream& err) {
   // A bad policy is refused before anything starts.
   if (line.command == "apply") {
     return runApply(line, readPolicy(line.policyPath), "the table already holds the policy", out,
@@ -187,6 +184,18 @@ int runCommand(const CommandLine& line, std::ostream& out, std::ostream& err) {
     classifyPacket(agent, *packet, line.format, out);
   }
   return 0;
+}
+
+}  // namespace
+
+int runCommand(const CommandLine& line, std::ostream& out, std::ostream& err) {
+  if (line.trace) Kiv::traceLevelIs("BfIngressTrafficClass", Kiv::traceLevelMax);
+  if (line.command == "demo") return runDemo();
+  if (line.command == "check") return checkPolicy(line, out);
+  int status = runOnTable(line, out, err);
+  for (const std::string& note : unfiredFaultNotes(line.faults))
+    err << "tcagent: note: " << note << "\n";
+  return status;
 }
 
 }  // namespace TcAgent

@@ -106,4 +106,25 @@ void injectFaults(void* driverLibrary, const std::vector<FaultRequest>& faults) 
     SimChip::Faults::faultIs(fault.operation, fault.status, fault.nth);
 }
 
+std::vector<std::string> unfiredFaultNotes(const std::vector<FaultRequest>& faults) {
+  const std::vector<std::string> unfired = SimChip::Faults::unfired();
+  std::vector<std::string> notes;
+  for (auto fault = faults.begin(); fault != faults.end(); ++fault) {
+    const auto sameOperation = [&](const auto& other) { return other == fault->operation; };
+    // A later fault of an operation replaced this one.
+    if (std::any_of(fault + 1, faults.end(),
+                    [&](const FaultRequest& later) { return sameOperation(later.operation); }) ||
+        std::none_of(unfired.begin(), unfired.end(), sameOperation)) {
+      continue;
+    }
+    notes.push_back(
+        fault->nth
+            ? fmt::format("--fail {}: this run made fewer than {} calls of it, so none failed",
+                          fault->operation, fault->nth)
+            : fmt::format("--fail {}: this run made no call of it, so none failed",
+                          fault->operation));
+  }
+  return notes;
+}
+
 }  // namespace TcAgent

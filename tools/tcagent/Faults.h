@@ -23,4 +23,9 @@ FaultRequest faultRequestOf(const std::string& text);
 // offers; raises UsageError naming them when one is not.
 void injectFaults(void* driverLibrary, const std::vector<FaultRequest>& faults);
 
+// What to tell of each fault that failed no call, since the run made too few calls of its
+// operation (or none: the other driver interface's), so that a run that exits 0 under it does
+// not pass for one that went through the fault.
+std::vector<std::string> unfiredFaultNotes(const std::vector<FaultRequest>& faults);
+
 }  // namespace TcAgent

@@ -192,6 +192,25 @@ TEST_P(ApplyTest, ARefusalStopsTheApplyAndTheNextApplyConverges) {
   EXPECT_EQ(shownLines(), sorted(entriesAtDscp(1, 6)));
 }
 
+// A fault that failed no call is said, so that a run that exits 0 does not pass for one that went
+// through it: the run made too few calls of its operation, or none (the BF Runtime tables' run
+// makes no PD add).
+TEST_P(ApplyTest, AFaultThatFailedNoCallIsSaid) {
+  const bool pd = driver == std::string("pd");
+  const std::string add = pd ? "table_add_with_setTrafficClassAndEgressQid" : "tableEntryAdd";
+  std::vector<std::string> arguments = {"--fail", add + ":1:3", "apply",
+                                        writePolicy(entriesAtDscp(1, 2))};
+  if (!pd) arguments.insert(arguments.end() - 2, {"--fail", "table_delete:1"});
+  const Outcome outcome = tcagent(arguments);
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.out, "2 added, 0 modified, 0 removed, default unchanged\n");
+  EXPECT_EQ(outcome.err, "tcagent: note: --fail " + add +
+                             ": this run made fewer than 3 calls of it, so none failed\n" +
+                             (pd ? ""
+                                 : "tcagent: note: --fail table_delete: this run made no "
+                                   "call of it, so none failed\n"));
+}
+
 // The chip keeps one pipe's table: a run of another pipe, or of all, says which pipe to give and
 // changes nothing. A refusal to set the scope of an empty table is the driver's own.
 TEST_P(ApplyTest, APipeOtherThanTheEntriesOnesSaysWhichToGive) {

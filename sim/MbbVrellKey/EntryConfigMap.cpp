@@ -84,7 +84,13 @@ struct EntryConfigMap::Store {
       : file(path, format.kind(), format.fileBytes(capacity),
              [capacity](void* data, std::size_t) { writeFresh(data, capacity); }) {
     validate();
-    if (this->capacity() < capacity) grow(capacity);
+    if (this->capacity() < capacity) {
+      grow(capacity);
+    } else if (this->capacity() > capacity && holdsNoRecord()) {
+      // The store of a chip made again smaller, which would map records it can never use.
+      file.replace(format.fileBytes(capacity),
+                   [capacity](void* data, std::size_t) { writeFresh(data, capacity); });
+    }
   }
 
   U32 capacity() const noexcept { return header().file.capacity; }
@@ -101,6 +107,11 @@ struct EntryConfigMap::Store {
   void validate() const {
     format.validHeader(file);
     if (header().reserved != 0) file.refuseAsDamaged("reserved header field set");
+  }
+
+  bool holdsNoRecord() const noexcept {
+    return std::all_of(records(), records() + capacity(),
+                       [](const Record& record) { return record.used == 0; });
   }
 
   // Every record stays in its slot; the grown file, written whole, replaces the old one, so that

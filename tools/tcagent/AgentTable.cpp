@@ -53,15 +53,15 @@ void checkPipe(const DriverQueries& queries, const AgentOptions& options) {
   }
 }
 
-// Refuses another pipe than the one whose entries the chip's single-pipe table holds: a run
-// for another pipe would take them for its own, and remove them.
+// Refuses another pipe than the one whose entries or default action the chip's single-pipe
+// table holds: a run for another pipe would take them for its own, and remove them.
 void checkPipeHeld(const SimChip::TernaryTable& chip, U16 pipe) {
   const std::optional<U16> held = chip.pipeHeld();
   if (!held || pipe == pdAllPipes || *held == pipe) return;
-  throw std::runtime_error(fmt::format(
-      "the table holds the entries of pipe {}, and the chip keeps one pipe's table: run with "
-      "--pipe {}, or clear the table that way first",
-      *held, *held));
+  throw std::runtime_error(
+      fmt::format("what the table holds was programmed for pipe {}, and the chip keeps one pipe's "
+                  "table: run with --pipe {}, or clear the table that way first",
+                  *held, *held));
 }
 
 // Whether the table holds entries or a default action of another entry scope than `pipe` needs

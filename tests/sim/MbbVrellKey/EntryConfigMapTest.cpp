@@ -1,5 +1,5 @@
-// The persisted records against a model, a full store, growth even when killed part-way, a damaged
-// header refused, and damaged records reported and dropped.
+// The persisted records against a model, a full store, growth even when killed part-way, an empty
+// store made again smaller, a damaged header refused, and damaged records reported and dropped.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -139,7 +139,7 @@ TEST_F(EntryConfigMapTest, RecordsChangedAtRandomComeInKeyOrderEvenToAWalkUnderW
   EXPECT_EQ(walk(*open(room)), rowsExpected());
 }
 
-TEST_F(EntryConfigMapTest, AFullStoreRefusesANewKeyTakesAReplacementAndGrowsButNeverShrinks) {
+TEST_F(EntryConfigMapTest, AFullStoreRefusesANewKeyTakesAReplacementAndGrowsAndShrinksOnlyEmpty) {
   auto map = open(2);
   map->recordIs(recordOf(1));
   map->recordIs(recordOf(2));
@@ -156,6 +156,17 @@ TEST_F(EntryConfigMapTest, AFullStoreRefusesANewKeyTakesAReplacementAndGrowsButN
   EXPECT_EQ(std::filesystem::file_size(storePath()), storeBytes(5));
   EXPECT_EQ(walk(*map),
             rowsOf({recordOf(1), recordOf(2, 99), recordOf(3), recordOf(4), recordOf(5)}));
+  // Made again at the size asked for only once it holds no record.
+  for (EntryKey key : {1, 2, 3, 4})
+    map->recordDel(key);
+  map.reset();
+  map = open(2);
+  EXPECT_EQ(std::filesystem::file_size(storePath()), storeBytes(5));
+  map->recordDel(5);
+  map.reset();
+  map = open(2);
+  EXPECT_EQ(std::filesystem::file_size(storePath()), storeBytes(2));
+  EXPECT_EQ(walk(*map), rowsOf({}));
 }
 
 // Killed at any point of growing, the store is the old one or the grown one with every record.

@@ -225,8 +225,8 @@ TEST_P(ApplyTest, APipeOtherThanTheEntriesOnesSaysWhichToGive) {
   const Outcome otherPipe = tcagent({"--pipe", "1", "clear"});
   EXPECT_EQ(otherPipe.status, 1);
   EXPECT_EQ(otherPipe.err,
-            "tcagent: the table holds the entries of pipe 2, and the chip keeps one pipe's table: "
-            "run with --pipe 2, or clear the table that way first\n");
+            "tcagent: what the table holds was programmed for pipe 2, and the chip keeps one "
+            "pipe's table: run with --pipe 2, or clear the table that way first\n");
   EXPECT_EQ(outputOf({"--pipe", "2", "clear"}),
             "0 added, 0 modified, 1 removed, default unchanged\n");
   EXPECT_EQ(tcagent({"--pipe", "1", "apply", writePolicy({"default -> tc=1 qid=1"})}).status, 0);

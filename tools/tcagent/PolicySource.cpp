@@ -65,6 +65,13 @@ PolicySource::PolicySource(const std::string& path)
     descriptor_ = openPolicyFile(path, name_);
     ownsDescriptor_ = true;
   }
+  opened_ = regularFileVersion(descriptor_);
+}
+
+std::optional<PolicySource::Version> PolicySource::regularFileVersion(int descriptor) {
+  struct stat status {};
+  if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
+  return Version{status.st_size, status.st_mtim};
 }
 
 PolicySource::~PolicySource() {
@@ -85,6 +92,14 @@ bool PolicySource::readMore() {
   } while (got < 0 && errno == EINTR);
   if (got < 0) throw PolicyError(name_, std::string("read error: ") + std::strerror(errno));
   if (got == 0) {
+    // A generator that rewrites the file while it is read would leave a part of it read as the
+    // whole policy.
+    const std::optional<Version> now = regularFileVersion(descriptor_);
+    if (opened_ &&
+        !(now && now->size == opened_->size && now->modified.tv_sec == opened_->modified.tv_sec &&
+          now->modified.tv_nsec == opened_->modified.tv_nsec)) {
+      throw PolicyError(name_, "changed while it was read; give it again once it is written whole");
+    }
     atEnd_ = true;
     return false;
   }
@@ -133,7 +148,8 @@ bool PolicySource::readLine(std::string_view& line) {
       if (readMore()) continue;
       if (unread == 0) return false;
     }
-    line = std::string_view(start, length);
+    // From where the line is now: a read that found the end may have moved it to the front.
+    line = std::string_view(buffer_.data() + begin_, length);
     begin_ += length + (feed ? 1 : 0);
     if (line.ends_with('\r')) line.remove_suffix(1);
     ++lineNumber_;

@@ -1,8 +1,11 @@
 // A policy file, or standard input, read as hostile input: a regular file named by a path that
 // is not a symbolic link, read in bounded pieces, never more than a bounded size, lines no
-// longer than a bound, and a read error an error, never the end of the file.
+// longer than a bound, a read error an error, never the end of the file, and a file that changed
+// while it was read refused, never taken for the part read.
 #pragma once
 
+#include <ctime>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,8 +48,16 @@ class PolicySource {
   bool readMore();
   void skipByteOrderMark();
 
+  // A regular file's size and modification time as it was opened.
+  struct Version {
+    off_t size;
+    timespec modified;
+  };
+  static std::optional<Version> regularFileVersion(int descriptor);
+
   std::string name_;
   int descriptor_ = -1;
+  std::optional<Version> opened_;
   bool ownsDescriptor_ = false;
   std::vector<char> buffer_;
   std::size_t begin_ = 0;  // of what is not yet taken

@@ -90,6 +90,23 @@ bool jsonAsked(int argc, const char* const* argv) {
   return false;
 }
 
+// The words after the program's name, last first as the parser takes them. "--opt=" gives the
+// option an empty value, as getopt does, where the parser would take the next word for it.
+std::vector<std::string> wordsToParse(int argc, const char* const* argv) {
+  std::vector<std::string> words;
+  bool optionsEnded = false;
+  for (int at = 1; at < argc; ++at) {
+    std::string word = argv[at];
+    optionsEnded = optionsEnded || word == "--";
+    const bool emptyValue = !optionsEnded && word.starts_with("--") && word.ends_with('=');
+    if (emptyValue) word.pop_back();
+    words.push_back(std::move(word));
+    if (emptyValue) words.emplace_back();
+  }
+  std::reverse(words.begin(), words.end());
+  return words;
+}
+
 }  // namespace
 
 // Refuses through `refuse` the first word left over that is an option: a command's own given
@@ -199,7 +216,7 @@ CommandLine commandLineOf(int argc, const char* const* argv) {
     throw CommandLineExit{2, "", message, jsonAsked(argc, argv)};
   };
   try {
-    app.parse(argc, argv);
+    app.parse(wordsToParse(argc, argv));
   } catch (const CLI::RequiredError& error) {
     // An unknown option where FILE goes (apply -x.txt) is what is wrong, not the missing FILE.
     refuseUnknownOption(app, refuse);

@@ -73,8 +73,12 @@ U32 TernaryTable::entryScope() const noexcept {
   return header_->entryScope;
 }
 
+bool TernaryTable::holdsNothing() const noexcept {
+  return entryCount() == 0 && !defaultAction();
+}
+
 bool TernaryTable::remakeIfEmpty(U32 capacity) {
-  if (entryCount() || defaultAction()) return false;
+  if (!holdsNothing()) return false;
   const U32 device = header_->device;
   file_.replace(format.fileBytes(checkedCapacity(capacity)),
                 [=](void* data, std::size_t) { writeFresh(data, device, capacity); });

@@ -70,6 +70,8 @@ class TernaryTable {
   // Makes the table's state again with room for `capacity` entries, in one step, if the table
   // holds no entry and no default action, so that nothing is lost; false if it holds one.
   bool remakeIfEmpty(U32 capacity);
+  // Neither an entry nor a default action.
+  bool holdsNothing() const noexcept;
   // Whether this attachment made the table's state, there being none to attach.
   bool madeAfresh() const noexcept { return file_.madeHere(); }
   U32 entryCount() const noexcept { return static_cast<U32>(keys_.size()); }

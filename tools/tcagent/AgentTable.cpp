@@ -67,8 +67,7 @@ void checkPipeHeld(const SimChip::TernaryTable& chip, U16 pipe) {
 // Whether the table holds entries or a default action of another entry scope than `pipe` needs
 // (all pipes, or a single one): the driver then refuses to set the scope.
 bool entryScopeConflicts(const SimChip::TernaryTable& chip, U16 pipe) {
-  const bool holdsAny = chip.entryCount() != 0 || chip.defaultAction();
-  return holdsAny && (chip.entryScope() == 0) != (pipe == pdAllPipes);
+  return !chip.holdsNothing() && (chip.entryScope() == 0) != (pipe == pdAllPipes);
 }
 
 // The driver refuses to set the table's entry scope for `pipe` only while the table holds
@@ -164,13 +163,22 @@ SimChip::TernaryTable& chipAttached(const AgentOptions& options, const std::stri
 }
 
 // Makes the chip again with the size asked for while its table holds nothing, where the options
-// allow, and says so.
+// allow, and says so; a size too small for what the command puts in the table is refused, the
+// chip left as it was.
 void remakeEmptyChip(SimChip::TernaryTable& chip, const AgentOptions& options) {
   if (!(options.setsWholeTable || options.dryRun) || !options.capacityGiven ||
-      chip.capacity() == options.capacity || !chip.remakeIfEmpty(options.capacity)) {
+      chip.capacity() == options.capacity || !chip.holdsNothing()) {
     return;
   }
   const std::string room = counted(options.capacity, "entry", "entries");
+  if (options.capacity < options.entriesToHold) {
+    throw std::runtime_error(fmt::format(
+        "the policy needs {}; --capacity {} would make the table, which holds nothing, again with "
+        "room for {} only: it keeps its room for {}",
+        counted(options.entriesToHold, "entry", "entries"), options.capacity, room,
+        counted(chip.capacity(), "entry", "entries")));
+  }
+  chip.remakeIfEmpty(options.capacity);
   options.noted(options.dryRun ? fmt::format("the chip's table holds nothing: the plan is for it "
                                              "made again with room for {}, and the dry run makes "
                                              "none",

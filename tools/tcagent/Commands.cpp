@@ -92,6 +92,7 @@ int runApply(const CommandLine& line, const Policy& policy, const char* unchange
   // state that the apply would start with.
   std::optional<SimSupport::PrivateStateChanges> changesKeptPrivate;
   AgentOptions options = agentOptionsOf(line, err);
+  options.entriesToHold = static_cast<U32>(policy.entries.size());
   if (line.dryRun) options.dryRun = &changesKeptPrivate.emplace();
   AgentTable agent(options);
   const PolicyFindings found = findings.get();

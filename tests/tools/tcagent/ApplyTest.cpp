@@ -118,7 +118,8 @@ TEST_P(ApplyTest, TheEntryFormIsAPolicyAndClassifyGivesTheLowestPriorityMatchOrT
 
 // A policy the table cannot hold, or a swap without room for its peak, is refused before anything
 // is programmed; --allow-disruption removes the lowest precedence first. A table that holds
-// nothing is made again with the room asked for; one that holds something is not.
+// nothing is made again with the room asked for, unless that is too small for the policy; one
+// that holds something is not.
 TEST_P(ApplyTest, RoomIsCheckedBeforeAnythingIsProgrammed) {
   const std::string six = writePolicy(entriesAtDscp(1, 6), "six.txt");
   const Outcome tooMany = tcagent({"--capacity", "4", "apply", six});
@@ -129,6 +130,12 @@ TEST_P(ApplyTest, RoomIsCheckedBeforeAnythingIsProgrammed) {
   EXPECT_EQ(shownLines(), std::vector<std::string>());
   const std::string remadeState = directory + "/remade";
   EXPECT_EQ(tcagentOn(remadeState, {"--capacity", "4", "apply", six}).status, 1);
+  const Outcome tooSmall = tcagentOn(remadeState, {"--capacity", "5", "apply", six});
+  EXPECT_EQ(tooSmall.status, 1);
+  EXPECT_EQ(tooSmall.err,
+            "tcagent: the policy needs 6 entries; --capacity 5 would make the table, which holds "
+            "nothing, again with room for 5 entries only: it keeps its room for 4 entries\n");
+  EXPECT_THAT(tcagentOn(remadeState, {"show"}).out, HasSubstr("(0 of 4 used)"));
   const Outcome remade = tcagentOn(remadeState, {"--capacity", "6", "apply", six});
   EXPECT_EQ(remade.out, "6 added, 0 modified, 0 removed, default unchanged\n");
   EXPECT_EQ(remade.err,

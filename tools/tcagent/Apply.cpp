@@ -17,6 +17,11 @@ std::string refusalText(std::exception_ptr refusal, const TableRoom& room) {
   try {
     std::rethrow_exception(refusal);
   } catch (const BfTable::BfTableFull& error) {
+    // The driver may find no room for an entry while the table has some.
+    if (room.used < room.size) {
+      return fmt::format("the driver has no room for it ({} of {} entries in use): {}", room.used,
+                         room.size, error.what());
+    }
     return fmt::format("table full ({} of {} entries): {}", room.used, room.size, error.what());
   } catch (const BfTable::BfDuplicateEntry& error) {
     return fmt::format("the chip already holds an entry of this key and priority: {}",

@@ -180,10 +180,11 @@ TEST_P(ApplyTest, ARefusalStopsTheApplyAndTheNextApplyConverges) {
   EXPECT_EQ(full.status, 1);
   EXPECT_EQ(full.out, "");
   EXPECT_THAT(full.err,
-              ::testing::MatchesRegex("tcagent: " + policy +
-                                      ":3: table full \\(2 of 512 entries\\): .*" + add +
-                                      "\\(\\) failed: Not enough space; done before it: 2 added, 0 "
-                                      "modified, 0 removed, default unchanged\n"));
+              ::testing::MatchesRegex(
+                  "tcagent: " + policy +
+                  ":3: the driver has no room for it \\(2 of 512 entries in use\\): .*" + add +
+                  "\\(\\) failed: Not enough space; done before it: 2 added, 0 "
+                  "modified, 0 removed, default unchanged\n"));
   const ShownTable kept = shownTable();
   EXPECT_EQ(sortedLines(kept.entries), sorted(entriesAtDscp(1, 2)));
   EXPECT_THAT(kept.footer, HasSubstr("at start 2 read back from records, 0 adopted"));

@@ -8,13 +8,15 @@ namespace TcAgent {
 
 namespace {
 
-// `text` up to `lengthMax` bytes, with every byte that is not printable ASCII, or is `escaped`,
-// written as \xNN.
-std::string escapedBytes(std::string_view text, std::size_t lengthMax, char escaped) {
+// `text` up to `lengthMax` bytes, with every byte that is not printable ASCII written as \xNN,
+// and a backslash as two when `backslashEscaped`, so that the escapes read one way only.
+std::string escapedBytes(std::string_view text, std::size_t lengthMax, bool backslashEscaped) {
   std::string written;
   for (std::size_t at = 0; at < text.size() && at < lengthMax; ++at) {
     unsigned char byte = static_cast<unsigned char>(text[at]);
-    if (byte >= 0x20 && byte < 0x7F && byte != escaped) {
+    if (byte == '\\' && backslashEscaped) {
+      written += "\\\\";
+    } else if (byte >= 0x20 && byte < 0x7F) {
       written += static_cast<char>(byte);
     } else {
       written += fmt::format("\\x{:02x}", byte);
@@ -27,11 +29,11 @@ std::string escapedBytes(std::string_view text, std::size_t lengthMax, char esca
 }  // namespace
 
 std::string escapedText(std::string_view text, std::size_t lengthMax) {
-  return escapedBytes(text, lengthMax, '\\');
+  return escapedBytes(text, lengthMax, true);
 }
 
 std::string lineText(std::string_view text) {
-  return escapedBytes(text, text.size(), '\0');
+  return escapedBytes(text, text.size(), false);
 }
 
 std::string escapedPath(std::string_view path) {

@@ -1,5 +1,6 @@
 // Text from a file or the command line, as a message quotes it: every byte that is not
-// printable ASCII written as \xNN, and cut short past a length that a message can carry.
+// printable ASCII written as \xNN, a backslash as \\, and cut short past a length that a message
+// can carry.
 #pragma once
 
 #include <string>

@@ -76,7 +76,8 @@ TEST_F(PolicyInputTest, WindowsLineEndsAByteOrderMarkAndStandardInputAreRead) {
   EXPECT_EQ(fromInput.out, "0 added, 1 modified, 1 removed, default reset\n");
 }
 
-// A file name is any bytes but '/' and NUL: messages and JSON carry it escaped, on one line.
+// A file name is any bytes but '/' and NUL: messages and JSON carry it escaped, on one line, so
+// that the escapes read one way only (a backslash is two).
 TEST_F(PolicyInputTest, AFileNamedWithBytesThatAreNotTextIsNamedEscaped) {
   const std::string overlapping =
       writePolicy({"prio=1 dscp=2 -> tc=1 qid=1", "prio=1 cos=1 -> tc=1 qid=1"}, "p\xff\n.txt");
@@ -85,10 +86,10 @@ TEST_F(PolicyInputTest, AFileNamedWithBytesThatAreNotTextIsNamedEscaped) {
   EXPECT_EQ(nlohmann::json::parse(applied.out).at("warnings").at(0).at("file"),
             directory + "/p\\xff\\x0a.txt");
   const Outcome refused =
-      tcagent({"apply", writePolicy({"prio=1 dscp=300 -> tc=1 qid=1"}, "\x1b[31m\n.txt")});
+      tcagent({"apply", writePolicy({"prio=1 dscp=300 -> tc=1 qid=1"}, "\x1b[31m\\\n.txt")});
   EXPECT_EQ(refused.status, 2);
   EXPECT_EQ(refused.err,
-            "tcagent: " + directory + "/\\x1b[31m\\x0a.txt:1: dscp value 300 is over 255\n");
+            "tcagent: " + directory + "/\\x1b[31m\\\\\\x0a.txt:1: dscp value 300 is over 255\n");
 }
 
 // A policy of megabytes is read in pieces, parsed two at a time: every entry is taken, and of

@@ -29,11 +29,12 @@ namespace {
 
 AgentOptions agentOptionsOf(const CommandLine& line, std::ostream& err) {
   AgentOptions options;
+  // A driver library refused by path makes no state directory.
+  options.driverPath = driverPath(line.driver);
+  options.driverPathGiven = line.driver.find('/') != std::string::npos;
   options.stateDirectory =
       prepareStateDirectory(line.stateDirectory, line.stateDirectoryGiven,
                             line.dryRun ? StateDirectoryUse::lookOnly : StateDirectoryUse::make);
-  options.driverPath = driverPath(line.driver);
-  options.driverPathGiven = options.driverPath == line.driver;
   options.device = line.device;
   options.pipe = line.pipe;
   options.capacity = line.capacity;

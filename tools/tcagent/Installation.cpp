@@ -1,8 +1,17 @@
 #include "tools/tcagent/Installation.h"
 
 #include <dlfcn.h>
+
+#include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <stdexcept>
+
+#include <fmt/format.h>
+
+#include "tools/tcagent/PathTrust.h"
+#include "tools/tcagent/Quoted.h"
+#include "tools/tcagent/UsageError.h"
 
 namespace TcAgent {
 
@@ -36,7 +45,16 @@ std::string libraryDirectory() {
 std::string driverPath(const std::string& driver) {
   if (driver == "pd") return libraryDirectory() + "/libsimdriver_pd.so";
   if (driver == "bfrt") return libraryDirectory() + "/libsimdriver_bfrt.so";
-  return driver;
+  // Loaded from where its links lead, so that no one can change them between the check and the
+  // load; one that does not resolve is left to the load to refuse.
+  const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(driver.c_str(), nullptr),
+                                                             &std::free);
+  if (!resolved) return driver;
+  if (auto hazard = codeReplaceableAt(resolved.get())) {
+    throw UsageError(fmt::format("--driver {}: another user could put code of theirs there: {}",
+                                 escapedPath(driver), *hazard));
+  }
+  return resolved.get();
 }
 
 TableFactory loadPluginEntryPoint() {

@@ -36,14 +36,18 @@ void componentsPush(std::string_view path, std::vector<std::string>& pending) {
   pending.insert(pending.end(), components.rbegin(), components.rend());
 }
 
-std::optional<std::string> directoryHazard(const std::string& path, const struct stat& status) {
+// Another user's file or directory, or one that others may write; a directory that others may
+// write but is sticky lets no one else move what is the user's.
+std::optional<std::string> ownerOrModeHazard(const std::string& path, const struct stat& status) {
   const std::string shown = escapedPath(path.empty() ? "/" : path);
   if (!trustedOwner(status.st_uid)) {
     return fmt::format("{} is owned by user {}", shown, status.st_uid);
   }
-  if ((status.st_mode & (S_IWGRP | S_IWOTH)) && !(status.st_mode & S_ISVTX)) {
-    return fmt::format("{} is writable by {} (mode {:04o}) and not sticky", shown,
-                       status.st_mode & S_IWOTH ? "others" : "its group", status.st_mode & 07777);
+  const bool directory = S_ISDIR(status.st_mode);
+  if ((status.st_mode & (S_IWGRP | S_IWOTH)) && !(directory && (status.st_mode & S_ISVTX))) {
+    return fmt::format("{} is writable by {} (mode {:04o}){}", shown,
+                       status.st_mode & S_IWOTH ? "others" : "its group", status.st_mode & 07777,
+                       directory ? " and not sticky" : "");
   }
   return std::nullopt;
 }
@@ -63,7 +67,7 @@ std::optional<std::string> pathRedirectableAt(const std::string& path, PathUse u
   std::string reached;  // resolved so far, without links; empty: the root
   struct stat status {};
   if (use == PathUse::write && ::stat("/", &status) == 0) {
-    if (auto hazard = directoryHazard(reached, status)) return hazard;
+    if (auto hazard = ownerOrModeHazard(reached, status)) return hazard;
   }
   int links = 0;
   while (pending.size() > 1) {
@@ -90,11 +94,18 @@ std::optional<std::string> pathRedirectableAt(const std::string& path, PathUse u
       continue;
     }
     if (use == PathUse::write && S_ISDIR(status.st_mode)) {
-      if (auto hazard = directoryHazard(next, status)) return hazard;
+      if (auto hazard = ownerOrModeHazard(next, status)) return hazard;
     }
     reached = next;
   }
   return std::nullopt;
+}
+
+std::optional<std::string> codeReplaceableAt(const std::string& path) {
+  if (auto hazard = pathRedirectableAt(path, PathUse::write)) return hazard;
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) return std::nullopt;  // loading it tells why
+  return ownerOrModeHazard(path, status);
 }
 
 }  // namespace TcAgent

@@ -20,4 +20,10 @@ enum class PathUse {
 // is the caller's to check; the walk stops at a component that does not exist.
 std::optional<std::string> pathRedirectableAt(const std::string& path, PathUse use);
 
+// Where someone other than the user or root could put code of theirs at `path`, a file the
+// program runs (a library it loads), as a sentence, or nullopt: the file or a directory on the way
+// is another user's, or its group or others may write it (a directory unless it is sticky).
+// `path` has no symbolic link: what was checked is what runs.
+std::optional<std::string> codeReplaceableAt(const std::string& path);
+
 }  // namespace TcAgent

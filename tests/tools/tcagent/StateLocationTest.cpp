@@ -347,5 +347,30 @@ TEST_F(StateLocationTest, APathThroughAnotherUsersLinkIsRefusedAndTheUsersOwnIsF
   EXPECT_EQ(chipLines(real + "/state"), std::vector<std::string>{"prio=10 dscp=46 -> tc=5 qid=5"});
 }
 
+// A driver library by path is loaded only where no one else could put code of theirs: the
+// library and every directory on the way the user's or root's, and writable by no one else but a
+// sticky directory; from where its links lead. A refused one makes no state directory.
+TEST_F(StateLocationTest, ADriverLibraryThatAnotherUserCouldReplaceIsNotLoaded) {
+  const std::string open = directory + "/open", mine = directory + "/mine";
+  directoryMade(open, 0777);
+  directoryMade(mine, 0700);
+  for (const std::string& library : {open + "/driver.so", mine + "/driver.so", mine + "/open.so"})
+    std::filesystem::copy_file(PD_DRIVER, library);
+  ASSERT_EQ(::chmod((mine + "/open.so").c_str(), 0666), 0);
+  ASSERT_EQ(::symlink("driver.so", (mine + "/link.so").c_str()), 0);
+  const std::string unused = directory + "/unused";
+  for (const auto& [library, hazard] :
+       {std::pair{open + "/driver.so", open + " is writable by others (mode 0777) and not sticky"},
+        {mine + "/open.so", mine + "/open.so is writable by others (mode 0666)"}}) {
+    const Outcome refused = tcagentOn(unused, {"--driver", library, "show"});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.err, "tcagent: --driver " + library +
+                               ": another user could put code of theirs there: " + hazard + "\n");
+    EXPECT_FALSE(std::filesystem::exists(unused));
+  }
+  EXPECT_EQ(tcagent({"--driver", mine + "/link.so", "apply", policy}).out,
+            "1 added, 0 modified, 0 removed, default unchanged\n");
+}
+
 }  // namespace
 }  // namespace TcAgentTesting

@@ -11,7 +11,6 @@ namespace {
 using bfrt::bf_status_t;
 namespace StatusCode = SimChip::StatusCode;
 
-constexpr bfrt::bf_dev_pipe_t pipesPerDevice = 4;
 constexpr std::size_t priorityPosition = SimChip::keyFieldCount;
 
 class Attributes final : public bfrt::BfRtTableAttributes {
@@ -83,7 +82,8 @@ const Data* Table::ownData(const bfrt::BfRtTableData& data) const noexcept {
 }
 
 bool Table::targetKnown(const bfrt::bf_rt_target_t& target) const noexcept {
-  bool pipeKnown = target.pipe_id == bfrt::BF_DEV_PIPE_ALL || target.pipe_id < pipesPerDevice;
+  bool pipeKnown =
+      target.pipe_id == bfrt::BF_DEV_PIPE_ALL || target.pipe_id < SimChip::TernaryTable::pipes;
   return target.dev_id == device_ && pipeKnown;
 }
 

@@ -106,6 +106,9 @@ void TernaryTable::validateHeader(U32 device) const {
   if (header.entryScope > 2) {
     file_.refuseAsDamaged("entry scope " + std::to_string(header.entryScope));
   }
+  if (header.pipeTaken > pipes) {
+    file_.refuseAsDamaged("pipe " + std::to_string(header.pipeTaken - 1));
+  }
   if (header.nextSequence >= sequenceLimit) {
     file_.refuseAsDamaged("sequence " + std::to_string(header.nextSequence));
   }

@@ -54,6 +54,8 @@ class TernaryTable {
  public:
   static constexpr U32 defaultCapacity = 512;
   static constexpr U32 maxCapacity = StateLayout::maxCapacity;
+  // The device's pipes, 0 to 3.
+  static constexpr U16 pipes = 4;
 
   // Attaches the state of `device` in `directory`, making it with `capacityIfNew` entries if
   // there is none. Raises std::runtime_error for a state file that another process holds, or

@@ -18,8 +18,6 @@ namespace StatusCode = SimChip::StatusCode;
 
 namespace {
 
-constexpr U16 pipesPerDevice = 4;
-
 void logCall(const char* operation, const char* format, ...) __attribute__((format(printf, 2, 3)));
 void logCall(const char* operation, const char* format, ...) {
   if (!SimSupport::CallLog::enabled()) return;
@@ -41,7 +39,8 @@ Status enter(PdOperation operation, U32 session, U32 device, SimChip::TernaryTab
 Status enter(PdOperation operation, U32 session, PdDevTarget target,
              SimChip::TernaryTable** table) {
   if (Status status = enter(operation, session, target.deviceId, table)) return status;
-  bool pipeKnown = target.devPipeId == pdAllPipes || target.devPipeId < pipesPerDevice;
+  bool pipeKnown =
+      target.devPipeId == pdAllPipes || target.devPipeId < SimChip::TernaryTable::pipes;
   return pipeKnown ? StatusCode::success : StatusCode::invalidArguments;
 }
 
@@ -268,7 +267,7 @@ PdStatus bf_get_num_active_pipes(U32 deviceId, U32* pipes) {
   logCall(operation.name(), "device %u", deviceId);
   if (Status status = SimChip::Faults::check(operation.name())) return status;
   if (!SimChip::deviceTable(deviceId)) return StatusCode::invalidArguments;
-  *pipes = pipesPerDevice;
+  *pipes = SimChip::TernaryTable::pipes;
   return StatusCode::success;
 }
 

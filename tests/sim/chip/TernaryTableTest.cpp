@@ -29,8 +29,8 @@ using SimTesting::resizing;
 
 // The state file: a 48-byte header, then 40-byte slots, each starting with its state word.
 constexpr std::size_t versionAt = 8, headerBytesAt = 12, slotBytesAt = 16, capacityAt = 20,
-                      deviceAt = 24, entryScopeAt = 28, sequenceAt = 32, defaultWordAt = 40,
-                      slotBytes = 40;
+                      deviceAt = 24, entryScopeAt = 28, pipeTakenAt = 30, sequenceAt = 32,
+                      defaultWordAt = 40, slotBytes = 40;
 constexpr std::size_t slotAt(std::size_t index) {
   return 48 + slotBytes * index;
 }
@@ -88,6 +88,7 @@ TEST_F(TernaryTableTest, DamagedStateIsRefusedWithItsReasonAndItsRemovalStartsAf
       {"damaged chip state: capacity 1048577 does not fit the file of 208 bytes",
        written(capacityAt, U32{(1 << 20) + 1})},
       {"damaged chip state: entry scope 3", written(entryScopeAt, U32{3})},
+      {"damaged chip state: pipe 4", written(pipeTakenAt, U16{5})},
       {"damaged chip state: sequence 4611686018427387904", written(sequenceAt, U64{1} << 62)},
       {"damaged chip state: default entry", written(defaultWordAt, U64{0})},
       {"damaged chip state: slot 0 state", written(slotAt(0), U64{3})},

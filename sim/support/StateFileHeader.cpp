@@ -26,15 +26,17 @@ const StateFileHeader& StateFileFormat::validHeader(const MappedFile& file) cons
     file.refuseAsDamaged("the file of " + std::to_string(size) + " bytes is shorter than a header");
   }
   const auto& header = *static_cast<const StateFileHeader*>(file.data());
-  // At its own path, a file that does not begin as one of its kind is damaged (zeroed, say);
-  // one of a version this program does not know may be a newer program's, and is refused.
+  // At its own path, a file that does not begin as one of its kind is damaged (zeroed, say).
   if (std::string_view(header.magic, sizeof header.magic) != magic) {
     file.refuseAsDamaged("the header does not begin with " + std::string(magic));
   }
-  // No program writes version 0: it is a zeroed field, not a newer format.
+  // No program writes version 0: it is a zeroed field, not a newer format. Another version may be
+  // a newer program's or a damaged field: either way this program cannot use the file, and a
+  // command that sets the whole table sets it aside, kept, rather than stop every command.
   if (header.version == 0) file.refuseAsDamaged("version 0");
   if (header.version != version) {
-    file.refuse(std::string(name) + " of unknown version " + std::to_string(header.version));
+    file.refuseAsDamaged("version " + std::to_string(header.version) +
+                         ", which this program does not know (a newer one's, or damage)");
   }
   if (header.headerBytes != headerBytes || header.itemBytes != itemBytes) {
     file.refuseAsDamaged("a header of " + std::to_string(header.headerBytes) + " bytes and " +

@@ -73,7 +73,9 @@ TEST_F(TernaryTableTest, DamagedStateIsRefusedWithItsReasonAndItsRemovalStartsAf
   // What the refusal says, and the damage to a state of capacity 4 that holds two entries.
   const std::pair<const char*, std::function<void()>> damages[] = {
       {"damaged chip state: the header does not begin with TCCHIP01", written(0, 'X')},
-      {"chip state of unknown version 2", written(versionAt, U32{2})},
+      {"damaged chip state: version 2, which this program does not know (a newer one's, or "
+       "damage)",
+       written(versionAt, U32{2})},
       {"damaged chip state: version 0", written(versionAt, U32{0})},
       {"damaged chip state: the file of 20 bytes is shorter than a header", resizing(path, 20)},
       {"damaged chip state: a header of 49 bytes and slots of 40 bytes",

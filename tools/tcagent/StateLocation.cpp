@@ -21,23 +21,37 @@ namespace {
   throw UsageError(fmt::format("state directory {}: {}", escapedText(path), problem));
 }
 
-// Refuses anything at `path` but a directory of the user's own that no one else may write.
-void checkOwnDirectory(const std::string& path) {
+// A directory that the state is kept in or under, as its refusals name it and say what to do.
+struct DirectoryRole {
+  // Raises the refusal of a problem with the directory at a path.
+  void (*refuse)(const std::string& path, const std::string& problem);
+  // How to do without it: "give another --state".
+  const char* instead;
+  // tcagent's own name for it, the default state directory: the user may remove another user's
+  // directory there.
+  bool ownName;
+};
+
+// Refuses anything at `path` but a directory of the user's own that no one else may write. A
+// shared directory (sticky, as /tmp is) is not one to make private, nor one that someone else
+// owns to remove, unless tcagent names it.
+void checkOwnDirectory(const std::string& path, const DirectoryRole& role) {
   struct stat status {};
-  if (::lstat(path.c_str(), &status) != 0) refuse(path, std::strerror(errno));
+  if (::lstat(path.c_str(), &status) != 0) role.refuse(path, std::strerror(errno));
   if (S_ISLNK(status.st_mode)) {
-    refuse(path, "is a symbolic link; give the directory itself, or remove the link");
+    role.refuse(path, "is a symbolic link; give the directory itself, or remove the link");
   }
-  if (!S_ISDIR(status.st_mode)) refuse(path, "is not a directory");
+  if (!S_ISDIR(status.st_mode)) role.refuse(path, "is not a directory");
   if (status.st_uid != ::geteuid()) {
-    refuse(path, fmt::format("is owned by user {}, not by you (user {}); remove it or give "
-                             "another --state",
-                             status.st_uid, ::geteuid()));
+    role.refuse(path, fmt::format("is owned by user {}, not by you (user {}); {}{}", status.st_uid,
+                                  ::geteuid(), role.ownName ? "remove it or " : "", role.instead));
   }
   if (status.st_mode & (S_IWGRP | S_IWOTH)) {
-    refuse(path,
-           fmt::format("is writable by {} (mode {:04o}); make it private with chmod 700",
-                       status.st_mode & S_IWOTH ? "others" : "its group", status.st_mode & 07777));
+    role.refuse(
+        path,
+        fmt::format("is writable by {} (mode {:04o}); {}",
+                    status.st_mode & S_IWOTH ? "others" : "its group", status.st_mode & 07777,
+                    status.st_mode & S_ISVTX ? role.instead : "make it private with chmod 700"));
   }
 }
 
@@ -59,6 +73,10 @@ std::string lexicallyNormal(const std::string& path) {
   return normal;
 }
 
+[[noreturn]] void refuseRuntimeDirectory(const std::string& path, const std::string& problem) {
+  throw UsageError(fmt::format("XDG_RUNTIME_DIR {}: {}", escapedText(path), problem));
+}
+
 std::string defaultDirectory() {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
   if (!runtime || !*runtime) return fmt::format("/tmp/tcagent-{}", ::geteuid());
@@ -67,11 +85,7 @@ std::string defaultDirectory() {
     throw UsageError("XDG_RUNTIME_DIR=" + quotedText(runtime) +
                      " is not an absolute path; unset it or give --state");
   }
-  try {
-    checkOwnDirectory(directory);
-  } catch (const UsageError& error) {
-    throw UsageError(std::string("XDG_RUNTIME_DIR: ") + error.what());
-  }
+  checkOwnDirectory(directory, {refuseRuntimeDirectory, "unset it or give --state", false});
   return directory + "/tcagent";
 }
 
@@ -96,7 +110,7 @@ std::string prepareStateDirectory(const std::string& requested, bool given, Stat
   } else if (errno != EEXIST) {
     refuse(directory, std::string("cannot be made: ") + std::strerror(errno));
   }
-  checkOwnDirectory(directory);
+  checkOwnDirectory(directory, {refuse, given ? "give another --state" : "give --state", !given});
   return directory;
 }
 

@@ -232,7 +232,7 @@ const UnsafeLocation unsafeLocations[] = {
        EXPECT_EQ(::symlink((runtime + ".real").c_str(), runtime.c_str()), 0);
        return runtime + "/.";
      },
-     {"XDG_RUNTIME_DIR: state directory ", "/runtime: is a symbolic link"}},
+     {"XDG_RUNTIME_DIR ", "/runtime: is a symbolic link"}},
     {"NotADirectory",
      [](const std::string& runtime) {
        directoryMade(runtime, 0700);
@@ -245,7 +245,14 @@ const UnsafeLocation unsafeLocations[] = {
        directoryMade(runtime, 0777);
        return runtime;
      },
-     {"XDG_RUNTIME_DIR: state directory ", "/runtime: is writable by others"}},
+     {"XDG_RUNTIME_DIR ", "/runtime: is writable by others (mode 0777); make it private"}},
+    // A shared directory is not one to make private.
+    {"RuntimeDirectoryShared",
+     [](const std::string& runtime) {
+       directoryMade(runtime, 01777);
+       return runtime;
+     },
+     {"XDG_RUNTIME_DIR ", "/runtime: is writable by others (mode 1777); unset it or give --state"}},
     {"OnTheWayADirectoryWritableByOthers",
      [](const std::string& runtime) {
        directoryMade(runtime + ".open", 0777);

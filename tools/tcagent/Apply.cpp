@@ -1,10 +1,12 @@
 #include "tools/tcagent/Apply.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include <fmt/format.h>
 
 #include "tools/tcagent/EntryText.h"
+#include "tools/tcagent/StopSignals.h"
 
 namespace TcAgent {
 
@@ -148,6 +150,12 @@ class Programming {
   // `what()` says) and what was done before.
   template <class What, class Change>
   void step(const std::optional<unsigned>& line, const What& what, Change&& change) {
+    if (const int signal = stopSignalAsked()) {
+      throw ApplyRefusal(fmt::format("stopped by SIG{} between two changes, which the next apply "
+                                     "completes; done: {}",
+                                     ::sigabbrev_np(signal), report_.description()),
+                         policy_.source, std::nullopt, report_);
+    }
     try {
       change();
     } catch (...) {

@@ -22,6 +22,7 @@
 #include "tools/tcagent/Quoted.h"
 #include "tools/tcagent/Show.h"
 #include "tools/tcagent/StateLocation.h"
+#include "tools/tcagent/StopSignals.h"
 
 namespace TcAgent {
 
@@ -116,6 +117,8 @@ int runApply(const CommandLine& line, const Policy& policy, const char* unchange
   ApplyReport report;
   {
     ProgressPhase programming("programming", plan.changes());
+    // A stop signal ends the programming between two changes, not within one, and says so.
+    const StopSignalsHeldBack heldBack;
     report = applyPlan(agent, plan, policy, rows,
                        [](std::size_t done, std::size_t) { ProgressPhase::tick(done); });
   }

@@ -15,6 +15,7 @@
 #include "tools/tcagent/DemoPolicy.h"
 #include "tools/tcagent/Quoted.h"
 #include "tools/tcagent/ScratchDirectory.h"
+#include "tools/tcagent/StopSignals.h"
 
 namespace TcAgent {
 
@@ -66,21 +67,12 @@ std::string indented(const std::string& text) {
 // signal asked the demo to stop.
 struct NarrationStopped {};
 
-// The signal (Ctrl-C, a hang-up, kill) that asked the demo to stop, or 0. The demo stops at its
-// next step, removes its directory, and then ends as the signal would have ended it.
-volatile std::sig_atomic_t stopSignal = 0;
-constexpr int stopSignals[] = {SIGINT, SIGTERM, SIGHUP};
-
-extern "C" void stopAsked(int signal) {
-  stopSignal = signal;
-}
-
 class Narration {
  public:
   explicit Narration(std::string directory) : directory_(std::move(directory)) {}
 
   void section(const std::string& title) {
-    if (stopSignal || !std::cout) throw NarrationStopped();
+    if (stopSignalAsked() || !std::cout) throw NarrationStopped();
     std::cout << "\n== " << title << " ==\n";
   }
   void say(const std::string& text) { std::cout << text << "\n"; }
@@ -107,7 +99,7 @@ class Narration {
     std::cout << command << "\n";
     Run run = agentRun(directory_, words);
     // The run was likely ended by the same signal: it failed nothing.
-    if (stopSignal) throw NarrationStopped();
+    if (stopSignalAsked()) throw NarrationStopped();
     std::cout << indented(run.output);
     check(run.status == expectedStatus, "exit status " + std::to_string(run.status) +
                                             ", expected " + std::to_string(expectedStatus));
@@ -218,9 +210,9 @@ void otherDriver(Narration& narration) {
 }  // namespace
 
 int runDemo() {
-  // Before the directory is made, so that it is never left behind.
-  for (int signal : stopSignals)
-    std::signal(signal, stopAsked);
+  // Before the directory is made, so that it is never left behind: the demo stops at its next
+  // step, removes its directory, and then ends as the signal would have ended it.
+  const StopSignalsHeldBack heldBack;
   ScratchDirectory scratch("tcagent-demo-", "the demo's directory");
   const std::string directory = scratch.path();
   // A reader that stops early makes the narration's writes fail instead of ending the run, so
@@ -241,11 +233,7 @@ int runDemo() {
     }
   }();
   scratch.remove();
-  if (stopSignal) {
-    std::cout.flush();
-    std::signal(stopSignal, SIG_DFL);
-    std::raise(stopSignal);
-  }
+  endIfStopSignalAsked();
   if (!narrated) return 1;
   if (narration.failures()) {
     narration.section("The demo FAILED");

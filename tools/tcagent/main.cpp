@@ -12,6 +12,7 @@
 #include "tools/tcagent/Commands.h"
 #include "tools/tcagent/PolicyDocument.h"
 #include "tools/tcagent/Quoted.h"
+#include "tools/tcagent/StopSignals.h"
 #include "tools/tcagent/UsageError.h"
 
 using namespace TcAgent;
@@ -110,7 +111,9 @@ int main(int argc, char** argv) {
     if (closed->input && line.policyPath == "-") {
       return failed(2, "<stdin>: standard input is closed", line.format == Format::json);
     }
-    return withOutputWritten(run(line));
+    const int status = run(line);
+    endIfStopSignalAsked();
+    return withOutputWritten(status);
   } catch (const CommandLineExit& exit) {
     std::cout << exit.out;
     if (exit.status == 0) return withOutputWritten(0);

@@ -2,12 +2,15 @@
 // the new one; also when the driver refuses a change part-way and the next apply completes it.
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <iostream>
 #include <random>
 
 #include "PacketProbes.h"
 #include "sim/chip/Faults.h"
 #include "tests/support/TemporaryDirectory.h"
 #include "tools/tcagent/Apply.h"
+#include "tools/tcagent/StopSignals.h"
 #include "tools/tcagent/TableRows.h"
 
 namespace TcAgentTesting {
@@ -125,6 +128,31 @@ TEST_P(HitlessApplyTest, EveryTableOnTheWayGivesEachPacketTheOldOrTheNewClass) {
   }
   std::cout << "checked " << packetsChecked_ << " packets after " << changesChecked_
             << " changes of 60 pairs of policies, " << refusals << " applies refused part-way\n";
+}
+
+// A stop signal (Ctrl-C, kill) that comes while the plan is programmed ends the programming
+// between two changes, saying what was done, and then the program, by the signal.
+TEST_P(HitlessApplyTest, AStopSignalEndsTheProgrammingBetweenTwoChanges) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  std::mt19937 random(7);
+  const Policy policy = randomPair(random).after;
+  ASSERT_GT(policy.entries.size(), 2u);
+  EXPECT_EXIT(
+      {
+        AgentTable agent(options());
+        const StopSignalsHeldBack heldBack;
+        try {
+          applyPolicy(agent, policy, [](std::size_t done, std::size_t) {
+            if (done == 2) std::raise(SIGTERM);
+          });
+        } catch (const ApplyRefusal& refusal) {
+          std::cerr << refusal.what() << "\n";
+        }
+        endIfStopSignalAsked();
+      },
+      ::testing::KilledBySignal(SIGTERM),
+      "stopped by SIGTERM between two changes, which the next apply completes; done: 2 added, 0 "
+      "modified, 0 removed, default unchanged");
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, HitlessApplyTest, ::testing::Values("pd", "bfrt"),

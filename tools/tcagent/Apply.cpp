@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include <fmt/format.h>
 
@@ -34,6 +35,8 @@ std::string refusalText(std::exception_ptr refusal, const TableRoom& room) {
     return fmt::format("the driver does not support it: {}", error.what());
   } catch (const BfTable::BfNoSysResources& error) {
     return fmt::format("the driver is out of resources: {}", error.what());
+  } catch (const std::bad_alloc&) {
+    return "out of memory";
   } catch (const std::exception& error) {
     return error.what();
   }

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <iostream>
+#include <new>
 #include <optional>
 
 #include "tools/tcagent/Apply.h"
@@ -54,6 +55,8 @@ int run(const CommandLine& line) {
     return failed(1, error.what(), json);
   } catch (const BfTable::BfTryAgain& error) {
     return failed(1, error.what(), json);
+  } catch (const std::bad_alloc&) {
+    return failed(1, "out of memory", json);
   } catch (const std::exception& error) {
     return failed(1, error.what(), json);
   }

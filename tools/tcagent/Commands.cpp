@@ -197,7 +197,7 @@ int runCommand(const CommandLine& line, std::ostream& out, std::ostream& err) {
   if (line.trace) Kiv::traceLevelIs("BfIngressTrafficClass", Kiv::traceLevelMax);
   if (line.command == "demo") return runDemo();
   if (line.command == "check") return checkPolicy(line, out);
-  int status = runOnTable(line, out, err);
+  const int status = runOnTable(line, out, err);
   for (const std::string& note : unfiredFaultNotes(line.faults))
     err << "tcagent: note: " << note << "\n";
   return status;

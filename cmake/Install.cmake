@@ -18,6 +18,7 @@ install(FILES tools/tcagent/share/tcagent.bash
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME tcagent)
 install(DIRECTORY platform/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/platform
         FILES_MATCHING PATTERN "*.h")
+install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES examples/dscp-policy.txt DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
 install(EXPORT BfIngressTrafficClassTargets NAMESPACE BfIngressTrafficClass::

@@ -88,12 +88,25 @@ void appendChangeJson(const PlanView& view, const PlannedChange& change, fmt::me
   appendMatchJson(changed.key, text);
   text.append(std::string_view(R"(,"action":)"));
   appendActionJson(changed.action, text);
+  // Every change has every key: null where it has no such thing.
+  text.append(std::string_view(R"(,"oldAction":)"));
   if (change.kind == Kind::modify) {
-    text.append(std::string_view(R"(,"oldAction":)"));
     appendActionJson(changed.row->action, text);
+  } else {
+    text.append(std::string_view("null"));
   }
-  if (changed.entry) fmt::format_to(out, FMT_COMPILE(R"(,"line":{})"), changed.entry->line);
-  if (changed.row) fmt::format_to(out, FMT_COMPILE(R"(,"handle":{})"), changed.row->handle);
+  text.append(std::string_view(R"(,"line":)"));
+  if (changed.entry) {
+    fmt::format_to(out, FMT_COMPILE("{}"), changed.entry->line);
+  } else {
+    text.append(std::string_view("null"));
+  }
+  text.append(std::string_view(R"(,"handle":)"));
+  if (changed.row) {
+    fmt::format_to(out, FMT_COMPILE("{}"), changed.row->handle);
+  } else {
+    text.append(std::string_view("null"));
+  }
   text.push_back('}');
 }
 
@@ -132,10 +145,16 @@ void writePlan(const PlanView& view, Format format, std::ostream& out) {
     std::size_t changes = 0;
     for (const auto* list : changeLists(plan))
       changes += list->size();
-    Json defaultChange = {{"change", defaultChangeName(plan.defaultChange)}};
-    if (view.policy.defaultAction && plan.defaultChange != DefaultChange::reset) {
+    Json defaultChange = {{"change", defaultChangeName(plan.defaultChange)},
+                          {"action", nullptr},
+                          {"oldAction", nullptr},
+                          {"line", nullptr}};
+    if (view.policy.defaultAction) {
       defaultChange["action"] = actionJson(*view.policy.defaultAction);
+      defaultChange["line"] = view.policy.defaultLine;
     }
+    if (view.rows.defaultEntry)
+      defaultChange["oldAction"] = actionJson(view.rows.defaultEntry->action);
     JsonLinesWriter document(out);
     document.member("dryRun", true);
     document.arrayMember("changes", changes, [&](std::size_t index, fmt::memory_buffer& text) {

@@ -268,6 +268,10 @@ default changed -> tc=1 qid=1   (was tc=0 qid=0; {0}:5)
   EXPECT_EQ(plan.at("changes")[2], nlohmann::json::parse(R"({"change": "modify", "priority": 10,
       "match": {"dscp": {"value": 46, "mask": 255}}, "action": {"tc": 6, "qid": 6},
       "oldAction": {"tc": 5, "qid": 5}, "line": 2, "handle": 2})"));
+  EXPECT_EQ(plan.at("changes")[3].at("line"), nullptr);
+  EXPECT_EQ(plan.at("changes")[0].at("handle"), nullptr);
+  EXPECT_EQ(plan.at("default"), nlohmann::json::parse(R"({"change": "changed",
+      "action": {"tc": 1, "qid": 1}, "oldAction": {"tc": 0, "qid": 0}, "line": 5})"));
   EXPECT_EQ(outputOf({"show"}), before);
 }
 

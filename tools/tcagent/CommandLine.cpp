@@ -209,7 +209,9 @@ CommandLine commandLineOf(int argc, const char* const* argv) {
 
   for (CLI::App* command : app.get_subcommands({})) {
     command->fallthrough();
-    command->footer("Global options go before or after the command: see tcagent --help.");
+    command->footer(command->get_name() == "demo"
+                        ? "The demo takes no global option: it chooses its own."
+                        : "Global options go before or after the command: see tcagent --help.");
   }
 
   auto refuse = [&](const std::string& message) {

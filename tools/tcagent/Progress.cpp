@@ -27,19 +27,17 @@ ProgressPhase::ProgressPhase(const char* phase, std::size_t total)
 
 ProgressPhase::~ProgressPhase() {
   if (current_ == this) current_ = outer_;
-  if (shown_) std::fputs("\r\033[K", stderr);
+  // Blanked with spaces rather than an escape, which a dumb terminal would print.
+  if (shownWidth_) std::fprintf(stderr, "\r%*s\r", shownWidth_, "");
 }
 
 void ProgressPhase::show(std::size_t done) {
   long long now = nowMilliseconds();
   if (now - start_ < 1000 || now - last_ < 100) return;
   last_ = now;
-  if (total_) {
-    std::fprintf(stderr, "\r%s %zu/%zu", phase_, done, total_);
-  } else {
-    std::fprintf(stderr, "\r%s %zu", phase_, done);
-  }
-  shown_ = true;
+  const int written = total_ ? std::fprintf(stderr, "\r%s %zu/%zu", phase_, done, total_)
+                             : std::fprintf(stderr, "\r%s %zu", phase_, done);
+  if (written > shownWidth_) shownWidth_ = written;
 }
 
 }  // namespace TcAgent

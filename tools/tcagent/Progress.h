@@ -31,7 +31,7 @@ class ProgressPhase {
   std::size_t calls_ = 0;
   long long start_;
   long long last_ = 0;
-  bool shown_ = false;
+  int shownWidth_ = 0;  // of the longest line shown, the carriage return with it
 };
 
 }  // namespace TcAgent

@@ -25,6 +25,12 @@ _tcagent() {
   current=${COMP_WORDS[COMP_CWORD]}
   previous=${COMP_WORDS[COMP_CWORD - 1]}
   program=${COMP_WORDS[0]}
+  # Bash makes the "=" of "--opt=value" a word of its own; the value is completed after it.
+  if [ "$current" = "=" ]; then
+    current=
+  elif [ "$previous" = "=" ] && [ "$COMP_CWORD" -ge 2 ]; then
+    previous=${COMP_WORDS[COMP_CWORD - 2]}
+  fi
   for word in "${COMP_WORDS[@]:1:COMP_CWORD-1}"; do
     case $word in
       apply | show | classify | clear | check | demo) command=$word ;;
@@ -33,7 +39,8 @@ _tcagent() {
   case $previous in
     --state) _tcagent_files -d; return ;;
     --driver)
-      _tcagent_files
+      # A library is given by a path with a "/".
+      [[ $current == */* ]] && _tcagent_files
       mapfile -t -O "${#COMPREPLY[@]}" COMPREPLY < <(compgen -W "pd bfrt" -- "$current")
       return ;;
     --format)
@@ -45,7 +52,10 @@ _tcagent() {
       return ;;
     --device | --pipe | --capacity | --fail) return ;;
   esac
-  if [[ $current == -* ]]; then
+  if [ "$command" = demo ]; then
+    # The demo takes no option.
+    return
+  elif [[ $current == -* ]]; then
     # The global options, and after a command its own too.
     words=$({ _tcagent_help_words "$program"; [ -z "$command" ] ||
               _tcagent_help_words "$program" "$command"; } | grep -- '^-' | sort -u)

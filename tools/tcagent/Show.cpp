@@ -63,7 +63,8 @@ void fillRowCells(const TableRow& row, bool isDefault, RowCells& cells) {
   *cell++ = fmt::format("{:#010x}", row.handle);
   *cell++ = isDefault ? "default" : std::to_string(row.key.priority);
   for (std::size_t field = 0; field < keyFieldCount; ++field)
-    *cell++ = isDefault ? "" : fieldText(row.key.value[field], row.key.mask[field]);
+    // The default action applies to any packet, and every row has every column.
+    *cell++ = isDefault ? "*" : fieldText(row.key.value[field], row.key.mask[field]);
   *cell++ = "->";
   *cell++ = std::to_string(row.action.tc);
   *cell = std::to_string(row.action.qid);

@@ -26,14 +26,12 @@ std::vector<std::string> wordsOf(const std::string& text) {
   return words;
 }
 
-// A row: handle, priority or "default", the eight key fields ("*" a wildcard, none for the
-// default action), "->", tc, qid.
+// A row: handle, priority or "default", the eight key fields ("*" a wildcard, all of them for
+// the default action), "->", tc, qid.
 ShownEntry rowEntry(const std::string& row) {
   const std::vector<std::string> cells = wordsOf(row);
-  const bool isDefault = cells.size() == 5 && cells[1] == "default";
-  if (!isDefault && cells.size() != 5 + keyFields.size()) {
-    throw std::runtime_error("not a table row: " + row);
-  }
+  if (cells.size() != 5 + keyFields.size()) throw std::runtime_error("not a table row: " + row);
+  const bool isDefault = cells[1] == "default";
   std::string line = isDefault ? "default" : "prio=" + cells[1];
   for (std::size_t field = 0; !isDefault && field < keyFields.size(); ++field) {
     if (cells[2 + field] != "*") line += " " + keyFields[field] + "=" + cells[2 + field];

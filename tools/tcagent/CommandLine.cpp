@@ -143,6 +143,7 @@ CommandLine commandLineOf(int argc, const char* const* argv) {
   // What no option or command takes is kept, to be named in the error.
   app.allow_extras();
   app.get_formatter()->column_width(32);
+  app.get_formatter()->label("SUBCOMMAND", "COMMAND");
 
   app.add_option("--state", line.stateDirectory,
                  "state directory (default: $XDG_RUNTIME_DIR/tcagent, else /tmp/tcagent-UID, "

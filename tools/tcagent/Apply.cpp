@@ -154,8 +154,8 @@ class Programming {
   template <class What, class Change>
   void step(const std::optional<unsigned>& line, const What& what, Change&& change) {
     if (const int signal = stopSignalAsked()) {
-      throw ApplyRefusal(fmt::format("stopped by SIG{} between two changes, which the next apply "
-                                     "completes; done: {}",
+      throw ApplyRefusal(fmt::format("stopped by SIG{} between two changes, which the command run "
+                                     "again completes; done: {}",
                                      ::sigabbrev_np(signal), report_.description()),
                          policy_.source, std::nullopt, report_);
     }

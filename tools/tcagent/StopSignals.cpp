@@ -16,14 +16,21 @@ extern "C" void stopAsked(int signal) {
 
 }  // namespace
 
+// A signal that the caller had the program ignore (nohup, a script's `cmd &`) stays ignored.
 StopSignalsHeldBack::StopSignalsHeldBack() {
-  for (int signal : stopSignals)
-    std::signal(signal, stopAsked);
+  for (int signal : stopSignals) {
+    struct sigaction current {};
+    ::sigaction(signal, nullptr, &current);
+    if (current.sa_handler == SIG_DFL) std::signal(signal, stopAsked);
+  }
 }
 
 StopSignalsHeldBack::~StopSignalsHeldBack() {
-  for (int signal : stopSignals)
-    std::signal(signal, SIG_DFL);
+  for (int signal : stopSignals) {
+    struct sigaction current {};
+    ::sigaction(signal, nullptr, &current);
+    if (current.sa_handler == stopAsked) std::signal(signal, SIG_DFL);
+  }
 }
 
 int stopSignalAsked() noexcept {

@@ -6,7 +6,8 @@
 namespace TcAgent {
 
 // For its lifetime a stop signal is held back, and stopSignalAsked() tells of it; then one ends
-// the program at once again, and one held back stays asked.
+// the program at once again, and one held back stays asked. One that the program was started
+// ignoring stays ignored.
 class StopSignalsHeldBack {
  public:
   StopSignalsHeldBack();

@@ -156,10 +156,24 @@ U32 freshChipCapacity(const AgentOptions& options, const std::string* damaged) {
 }
 
 // Attaches the device's chip: one made afresh in place of a damaged one set aside at `damaged`
-// keeps its size, unless another was asked for.
+// keeps its size, unless another was asked for. None is made too small for what the command puts
+// in the table.
 SimChip::TernaryTable& chipAttached(const AgentOptions& options, const std::string* damaged) {
-  return SimChip::deviceAttach(options.device, options.stateDirectory,
-                               freshChipCapacity(options, damaged));
+  const U32 capacity = freshChipCapacity(options, damaged);
+  struct stat status {};
+  const bool madeAfresh =
+      damaged ||
+      (::lstat(SimChip::TernaryTable::statePath(options.stateDirectory, options.device).c_str(),
+               &status) != 0 &&
+       errno == ENOENT);
+  if (madeAfresh && capacity < options.entriesToHold) {
+    throw std::runtime_error(
+        fmt::format("the policy needs {}; the chip, made afresh, would have room for {} only, so "
+                    "none was made: give --capacity {} or more",
+                    counted(options.entriesToHold, "entry", "entries"),
+                    counted(capacity, "entry", "entries"), options.entriesToHold));
+  }
+  return SimChip::deviceAttach(options.device, options.stateDirectory, capacity);
 }
 
 // Makes the chip again with the size asked for while its table holds nothing, where the options

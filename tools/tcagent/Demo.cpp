@@ -179,15 +179,17 @@ void lifeOfTheTable(Narration& narration) {
 
 void roomOfTheTable(Narration& narration) {
   narration.section("Room: a table of 16 entries");
+  narration.say("first.txt has 12 entries, applied to a chip made with room for 16:");
+  narration.step({"--state", "small", "--capacity", "16", "apply",
+                  narration.file("first.txt", numberedPolicy(0, 12))},
+                 0, {"12 added"});
   narration.say(
       "twenty.txt has 20 entries: the table cannot hold them, and nothing is programmed.");
   std::string twenty = narration.file("twenty.txt", numberedPolicy(0, 20));
-  narration.step({"--state", "small", "--capacity", "16", "apply", twenty}, 1,
+  narration.step({"--state", "small", "apply", twenty}, 1,
                  {"the policy needs 20 entries; the table holds 16"});
-  narration.say("first.txt has 12 entries; other.txt 12 others. Swapping them hitlessly needs");
+  narration.say("other.txt has 12 entries that first.txt does not. Swapping them hitlessly needs");
   narration.say("room for 24 entries at the peak:");
-  narration.step({"--state", "small", "apply", narration.file("first.txt", numberedPolicy(0, 12))},
-                 0, {"12 added"});
   std::string other = narration.file("other.txt", numberedPolicy(20, 12));
   narration.step({"--state", "small", "apply", other}, 1,
                  {"needs room for 24 entries at its peak"});

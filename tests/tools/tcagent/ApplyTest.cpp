@@ -2,11 +2,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
+#include "StateFiles.h"
 #include "TcAgentTest.h"
 
 namespace TcAgentTesting {
@@ -122,20 +124,26 @@ TEST_P(ApplyTest, TheEntryFormIsAPolicyAndClassifyGivesTheLowestPriorityMatchOrT
 // that holds something is not.
 TEST_P(ApplyTest, RoomIsCheckedBeforeAnythingIsProgrammed) {
   const std::string six = writePolicy(entriesAtDscp(1, 6), "six.txt");
-  const Outcome tooMany = tcagent({"--capacity", "4", "apply", six});
+  const Outcome tooSmallAfresh = tcagent({"--capacity", "4", "apply", six});
+  EXPECT_EQ(tooSmallAfresh.status, 1);
+  EXPECT_EQ(tooSmallAfresh.err,
+            "tcagent: the policy needs 6 entries; the chip, made afresh, would have room for 4 "
+            "entries only, so none was made: give --capacity 6 or more\n");
+  EXPECT_FALSE(std::filesystem::exists(chipStatePath(state)));
+  outputOf({"--capacity", "4", "clear"});
+  const Outcome tooMany = tcagent({"apply", six});
   EXPECT_EQ(tooMany.status, 1);
   EXPECT_EQ(tooMany.err,
             "tcagent: the policy needs 6 entries; the table holds 4 (and nothing yet: --capacity "
             "6 or more makes it again with room for them)\n");
-  EXPECT_EQ(shownLines(), std::vector<std::string>());
-  const std::string remadeState = directory + "/remade";
-  EXPECT_EQ(tcagentOn(remadeState, {"--capacity", "4", "apply", six}).status, 1);
-  const Outcome tooSmall = tcagentOn(remadeState, {"--capacity", "5", "apply", six});
+  const Outcome tooSmall = tcagent({"--capacity", "5", "apply", six});
   EXPECT_EQ(tooSmall.status, 1);
   EXPECT_EQ(tooSmall.err,
             "tcagent: the policy needs 6 entries; --capacity 5 would make the table, which holds "
             "nothing, again with room for 5 entries only: it keeps its room for 4 entries\n");
-  EXPECT_THAT(tcagentOn(remadeState, {"show"}).out, HasSubstr("(0 of 4 used)"));
+  EXPECT_THAT(outputOf({"show"}), HasSubstr("(0 of 4 used)"));
+  const std::string remadeState = directory + "/remade";
+  EXPECT_EQ(tcagentOn(remadeState, {"--capacity", "4", "clear"}).status, 0);
   const Outcome remade = tcagentOn(remadeState, {"--capacity", "6", "apply", six});
   EXPECT_EQ(remade.out, "6 added, 0 modified, 0 removed, default unchanged\n");
   EXPECT_EQ(remade.err,

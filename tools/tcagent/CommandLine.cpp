@@ -78,6 +78,16 @@ CLI::Option* addNumber(CLI::App& app, const char* name, Number& target, U64 low,
       ->option_text("N");
 }
 
+// A path given to an option that begins with '-' is more likely an option the value was left out
+// before (`--state --dry-run`), which would otherwise be taken for the path.
+std::string notAnOption(const std::string& path) {
+  if (!path.starts_with('-')) return "";
+  return fmt::format(
+      "{} looks like an option, not a path; a path that begins with '-' is given "
+      "as {}",
+      quotedText(path), quotedText("./" + path));
+}
+
 // Whether the words ask for JSON output, so that even a usage error is written as JSON.
 bool jsonAsked(int argc, const char* const* argv) {
   for (int at = 1; at < argc; ++at) {
@@ -90,15 +100,27 @@ bool jsonAsked(int argc, const char* const* argv) {
   return false;
 }
 
-// The words after the program's name, last first as the parser takes them. "--opt=" gives the
-// option an empty value, as getopt does, where the parser would take the next word for it.
-std::vector<std::string> wordsToParse(int argc, const char* const* argv) {
+// Whether `name` is an option of `app` or of one of its commands that takes a value.
+bool takesValue(const CLI::App& app, const std::string& name) {
+  std::vector<const CLI::App*> scopes = app.get_subcommands({});
+  scopes.push_back(&app);
+  return std::any_of(scopes.begin(), scopes.end(), [&name](const CLI::App* scope) {
+    const CLI::Option* option = scope->get_option_no_throw(name);
+    return option && option->get_items_expected_min() != 0;
+  });
+}
+
+// The words after the program's name, last first as the parser takes them. "--opt=" gives an
+// option that takes a value an empty one, as getopt does, where the parser would take the next
+// word for it.
+std::vector<std::string> wordsToParse(const CLI::App& app, int argc, const char* const* argv) {
   std::vector<std::string> words;
   bool optionsEnded = false;
   for (int at = 1; at < argc; ++at) {
     std::string word = argv[at];
     optionsEnded = optionsEnded || word == "--";
-    const bool emptyValue = !optionsEnded && word.starts_with("--") && word.ends_with('=');
+    const bool emptyValue = !optionsEnded && word.starts_with("--") && word.ends_with('=') &&
+                            takesValue(app, word.substr(0, word.size() - 1));
     if (emptyValue) word.pop_back();
     words.push_back(std::move(word));
     if (emptyValue) words.emplace_back();
@@ -148,11 +170,13 @@ CommandLine commandLineOf(int argc, const char* const* argv) {
   app.add_option("--state", line.stateDirectory,
                  "state directory (default: $XDG_RUNTIME_DIR/tcagent, else /tmp/tcagent-UID, "
                  "made 0700)")
-      ->option_text("DIR");
+      ->option_text("DIR")
+      ->check(notAnOption);
   app.add_option("--driver", line.driver,
                  "the driver library: pd (PD functions), bfrt (PD functions and BF Runtime "
                  "tables), or the path of a library")
-      ->option_text("pd|bfrt|PATH");
+      ->option_text("pd|bfrt|PATH")
+      ->check(notAnOption);
   addNumber(app, "--device", line.device, 0, 0xFF, "device number (default 0)");
   addNumber(app, "--pipe", line.pipe, 0, 0xFFFF, "pipe (default 65535: all pipes)");
   addNumber(app, "--capacity", line.capacity, 1, SimChip::TernaryTable::maxCapacity,
@@ -219,7 +243,7 @@ CommandLine commandLineOf(int argc, const char* const* argv) {
     throw CommandLineExit{2, "", message, jsonAsked(argc, argv)};
   };
   try {
-    app.parse(wordsToParse(argc, argv));
+    app.parse(wordsToParse(app, argc, argv));
   } catch (const CLI::RequiredError& error) {
     // An unknown option where FILE goes (apply -x.txt) is what is wrong, not the missing FILE.
     refuseUnknownOption(app, refuse);

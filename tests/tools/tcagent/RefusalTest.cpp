@@ -58,6 +58,10 @@ const Refusal refusals[] = {
     {"PipeNotANumber", {"--pipe", "all", "show"}, {"--pipe", "'all' is not a number"}},
     {"PipeTheDeviceLacks", {"--pipe", "7", "show"}, {"--pipe 7: device 0 has pipes 0 to 3"}},
     {"FormatNotAChoice", {"show", "--format", "yaml"}, {"--format: 'yaml' is not a format"}},
+    // A path left out before an option would take the option for the path.
+    {"OptionTakenForAPath",
+     {"apply", "--state", "--dry-run", "FILE"},
+     {"--state: '--dry-run' looks like an option, not a path"}},
     // "--opt=" is an empty value, not the next word.
     {"EmptyValueGivenWithEquals", {"show", "--format=", "json"}, {"--format: '' is not a format"}},
     {"DriverNotAChoice", {"--driver", "foo", "show"}, {"'foo' is not a driver"}},

@@ -71,7 +71,7 @@ PolicySource::PolicySource(const std::string& path)
 std::optional<PolicySource::Version> PolicySource::regularFileVersion(int descriptor) {
   struct stat status {};
   if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
-  return Version{status.st_size, status.st_mtim};
+  return Version{status.st_size, status.st_mtim, status.st_ctim};
 }
 
 PolicySource::~PolicySource() {
@@ -94,10 +94,7 @@ bool PolicySource::readMore() {
   if (got == 0) {
     // A generator that rewrites the file while it is read would leave a part of it read as the
     // whole policy.
-    const std::optional<Version> now = regularFileVersion(descriptor_);
-    if (opened_ &&
-        !(now && now->size == opened_->size && now->modified.tv_sec == opened_->modified.tv_sec &&
-          now->modified.tv_nsec == opened_->modified.tv_nsec)) {
+    if (opened_ && regularFileVersion(descriptor_) != opened_) {
       throw PolicyError(name_, "changed while it was read; give it again once it is written whole");
     }
     atEnd_ = true;

@@ -48,10 +48,19 @@ class PolicySource {
   bool readMore();
   void skipByteOrderMark();
 
-  // A regular file's size and modification time as it was opened.
+  // A regular file's size and the times of its last write and of its last change of any kind
+  // (which no one can set back, as a tool may set back the write's).
   struct Version {
     off_t size;
     timespec modified;
+    timespec changed;
+
+    bool operator==(const Version& other) const noexcept {
+      auto same = [](const timespec& one, const timespec& another) {
+        return one.tv_sec == another.tv_sec && one.tv_nsec == another.tv_nsec;
+      };
+      return size == other.size && same(modified, other.modified) && same(changed, other.changed);
+    }
   };
   static std::optional<Version> regularFileVersion(int descriptor);
 

@@ -101,6 +101,12 @@ void injectFaults(void* driverLibrary, const std::vector<FaultRequest>& faults) 
       throw UsageError(fmt::format("--fail: the driver library has no operation {}; it has {}",
                                    quotedText(fault.operation), names));
     }
+    if (std::count_if(faults.begin(), faults.end(), [&](const FaultRequest& other) {
+          return other.operation == fault.operation;
+        }) > 1) {
+      throw UsageError(fmt::format("--fail: {} is given more than once; one fault an operation",
+                                   quotedText(fault.operation)));
+    }
   }
   for (const FaultRequest& fault : faults)
     SimChip::Faults::faultIs(fault.operation, fault.status, fault.nth);
@@ -109,20 +115,14 @@ void injectFaults(void* driverLibrary, const std::vector<FaultRequest>& faults) 
 std::vector<std::string> unfiredFaultNotes(const std::vector<FaultRequest>& faults) {
   const std::vector<std::string> unfired = SimChip::Faults::unfired();
   std::vector<std::string> notes;
-  for (auto fault = faults.begin(); fault != faults.end(); ++fault) {
-    const auto sameOperation = [&](const auto& other) { return other == fault->operation; };
-    // A later fault of an operation replaced this one.
-    if (std::any_of(fault + 1, faults.end(),
-                    [&](const FaultRequest& later) { return sameOperation(later.operation); }) ||
-        std::none_of(unfired.begin(), unfired.end(), sameOperation)) {
-      continue;
-    }
+  for (const FaultRequest& fault : faults) {
+    if (std::find(unfired.begin(), unfired.end(), fault.operation) == unfired.end()) continue;
     notes.push_back(
-        fault->nth
+        fault.nth
             ? fmt::format("--fail {}: this run made fewer than {} calls of it, so none failed",
-                          fault->operation, fault->nth)
+                          fault.operation, fault.nth)
             : fmt::format("--fail {}: this run made no call of it, so none failed",
-                          fault->operation));
+                          fault.operation));
   }
   return notes;
 }

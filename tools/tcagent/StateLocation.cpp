@@ -27,8 +27,8 @@ struct DirectoryRole {
   void (*refuse)(const std::string& path, const std::string& problem);
   // How to do without it: "give another --state".
   const char* instead;
-  // tcagent's own name for it, the default state directory: the user may remove another user's
-  // directory there.
+  // tcagent's own name for it, the default state directory: another user's directory there is
+  // to be removed.
   bool ownName;
 };
 

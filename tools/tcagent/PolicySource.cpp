@@ -139,7 +139,11 @@ bool PolicySource::readLine(std::string_view& line) {
     const char* feed =
         static_cast<const char*>(std::memchr(start + searched, '\n', unread - searched));
     std::size_t length = feed ? static_cast<std::size_t>(feed - start) : unread;
-    if (length > lineBytesMax) throw PolicyError(name_, lineNumber_ + 1, "line too long");
+    // The bound is on the line without its end, which may be a carriage return and a line feed.
+    const bool endsWithReturn = length > 0 && start[length - 1] == '\r';
+    if (length > lineBytesMax + endsWithReturn) {
+      throw PolicyError(name_, lineNumber_ + 1, "line too long");
+    }
     if (!feed) {
       searched = unread;
       if (readMore()) continue;

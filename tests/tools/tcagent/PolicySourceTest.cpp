@@ -42,6 +42,18 @@ TEST_F(PolicySourceTest, EveryLineIsReadAsWrittenTheLastOneWithoutItsEndToo) {
               testing::ElementsAre("# voice", "", "cos=5 prio=200 dscp=46 -> tc=5 qid=5"));
 }
 
+// The longest line is as long with either end; one byte more is refused.
+TEST_F(PolicySourceTest, TheLongestLineIsReadWithEitherEnd) {
+  const std::string longest(PolicySource::lineBytesMax, '#');
+  for (const char* end : {"\n", "\r\n"}) {
+    PolicySource source(written(longest + end + "#" + longest + end));
+    std::string_view line;
+    ASSERT_TRUE(source.readLine(line));
+    EXPECT_EQ(line.size(), longest.size());
+    EXPECT_THROW(source.readLine(line), TcAgent::PolicyError);
+  }
+}
+
 // A generator that rewrites the file while it is read: cutting it short, at the same size, or
 // with its write time set back as it was, as a tool that keeps times does.
 TEST_F(PolicySourceTest, AFileChangedWhileItIsReadIsRefused) {

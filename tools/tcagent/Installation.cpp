@@ -45,16 +45,15 @@ std::string libraryDirectory() {
 std::string driverPath(const std::string& driver) {
   if (driver == "pd") return libraryDirectory() + "/libsimdriver_pd.so";
   if (driver == "bfrt") return libraryDirectory() + "/libsimdriver_bfrt.so";
-  // Loaded from where its links lead, so that no one can change them between the check and the
-  // load; one that does not resolve is left to the load to refuse.
-  const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(driver.c_str(), nullptr),
-                                                             &std::free);
-  if (!resolved) return driver;
-  if (auto hazard = codeReplaceableAt(resolved.get())) {
+  if (auto hazard = codeReplaceableAt(driver)) {
     throw UsageError(fmt::format("--driver {}: another user could put code of theirs there: {}",
                                  escapedPath(driver), *hazard));
   }
-  return resolved.get();
+  // Loaded from where its links lead, as checked; one that does not resolve is left to the load
+  // to refuse.
+  const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(driver.c_str(), nullptr),
+                                                             &std::free);
+  return resolved ? resolved.get() : driver;
 }
 
 TableFactory loadPluginEntryPoint() {

@@ -104,7 +104,16 @@ std::optional<std::string> pathRedirectableAt(const std::string& path, PathUse u
 std::optional<std::string> codeReplaceableAt(const std::string& path) {
   if (auto hazard = pathRedirectableAt(path, PathUse::write)) return hazard;
   struct stat status {};
-  if (::stat(path.c_str(), &status) != 0) return std::nullopt;  // loading it tells why
+  if (::lstat(path.c_str(), &status) != 0) return std::nullopt;  // loading it tells why
+  if (S_ISLNK(status.st_mode)) {
+    if (!trustedOwner(status.st_uid)) {
+      return fmt::format("{} is a symbolic link of user {}", escapedPath(path), status.st_uid);
+    }
+    // And where it leads.
+    const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr),
+                                                               &std::free);
+    return resolved ? codeReplaceableAt(resolved.get()) : std::nullopt;
+  }
   return ownerOrModeHazard(path, status);
 }
 

@@ -21,9 +21,9 @@ enum class PathUse {
 std::optional<std::string> pathRedirectableAt(const std::string& path, PathUse use);
 
 // Where someone other than the user or root could put code of theirs at `path`, a file the
-// program runs (a library it loads), as a sentence, or nullopt: the file or a directory on the way
-// is another user's, or its group or others may write it (a directory unless it is sticky).
-// `path` has no symbolic link: what was checked is what runs.
+// program runs (a library it loads), as a sentence, or nullopt: the file, a directory on the way
+// or a symbolic link that leads to it is another user's, or its group or others may write it (a
+// directory unless it is sticky).
 std::optional<std::string> codeReplaceableAt(const std::string& path);
 
 }  // namespace TcAgent

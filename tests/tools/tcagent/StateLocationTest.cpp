@@ -355,8 +355,9 @@ TEST_F(StateLocationTest, APathThroughAnotherUsersLinkIsRefusedAndTheUsersOwnIsF
 }
 
 // A driver library by path is loaded only where no one else could put code of theirs: the
-// library and every directory on the way the user's or root's, and writable by no one else but a
-// sticky directory; from where its links lead. A refused one makes no state directory.
+// library, every directory on the way and every link to it the user's or root's, and writable by
+// no one else but a sticky directory; from where its links lead. A refused one makes no state
+// directory.
 TEST_F(StateLocationTest, ADriverLibraryThatAnotherUserCouldReplaceIsNotLoaded) {
   const std::string open = directory + "/open", mine = directory + "/mine";
   directoryMade(open, 0777);
@@ -365,10 +366,13 @@ TEST_F(StateLocationTest, ADriverLibraryThatAnotherUserCouldReplaceIsNotLoaded) 
     std::filesystem::copy_file(PD_DRIVER, library);
   ASSERT_EQ(::chmod((mine + "/open.so").c_str(), 0666), 0);
   ASSERT_EQ(::symlink("driver.so", (mine + "/link.so").c_str()), 0);
+  ASSERT_EQ(::symlink("driver.so", (mine + "/theirs.so").c_str()), 0);
+  ASSERT_EQ(::lchown((mine + "/theirs.so").c_str(), nobody, nobody), 0);
   const std::string unused = directory + "/unused";
   for (const auto& [library, hazard] :
        {std::pair{open + "/driver.so", open + " is writable by others (mode 0777) and not sticky"},
-        {mine + "/open.so", mine + "/open.so is writable by others (mode 0666)"}}) {
+        {mine + "/open.so", mine + "/open.so is writable by others (mode 0666)"},
+        {mine + "/theirs.so", mine + "/theirs.so is a symbolic link of user 65534"}}) {
     const Outcome refused = tcagentOn(unused, {"--driver", library, "show"});
     EXPECT_EQ(refused.status, 2);
     EXPECT_EQ(refused.err, "tcagent: --driver " + library +

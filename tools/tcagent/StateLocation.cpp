@@ -43,8 +43,9 @@ void checkOwnDirectory(const std::string& path, const DirectoryRole& role) {
   }
   if (!S_ISDIR(status.st_mode)) role.refuse(path, "is not a directory");
   if (status.st_uid != ::geteuid()) {
-    role.refuse(path, fmt::format("is owned by user {}, not by you (user {}); {}{}", status.st_uid,
-                                  ::geteuid(), role.ownName ? "have it removed, or " : "", role.instead));
+    role.refuse(path,
+                fmt::format("is owned by user {}, not by you (user {}); {}{}", status.st_uid,
+                            ::geteuid(), role.ownName ? "have it removed, or " : "", role.instead));
   }
   if (status.st_mode & (S_IWGRP | S_IWOTH)) {
     role.refuse(

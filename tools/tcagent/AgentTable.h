@@ -46,7 +46,8 @@ struct AgentOptions {
   // when that is taken) and started afresh, the entries or the records learnt again; an empty
   // chip is made again with the capacity asked for.
   bool setsWholeTable = false;
-  // The entries the command puts in the table: an empty chip is not made again too small for them.
+  // The entries the command puts in the table: no chip is made, afresh or again, too small for
+  // them.
   U32 entriesToHold = 0;
   // A dry run's: what keeps its changes in memory. It starts as its apply would, a damaged state
   // file taken for set aside and an empty chip made again in memory only, and tells of its plan.

@@ -122,13 +122,19 @@ std::string asideNameFree(const SimSupport::DamagedFile& damage) {
 }
 
 // Opens a state file through `open`, given null. A damaged one is set aside, when the options
-// allow, and made afresh by `open` given the path it was set aside at; a dry run takes it for set
-// aside, in memory; otherwise the refusal says which commands set it aside.
-template <class Open>
-auto openedSettingDamageAside(const AgentOptions& options, Open open) {
+// allow and `refuseFresh` given its path does not refuse a file made afresh in its place, and
+// made afresh by `open` given the path it was set aside at; a dry run takes it for set aside, in
+// memory; otherwise the refusal says which commands set it aside.
+template <class Open, class RefuseFresh>
+auto openedSettingDamageAside(const AgentOptions& options, Open open, RefuseFresh refuseFresh) {
   try {
     return open(nullptr);
   } catch (const SimSupport::DamagedFile& damage) {
+    if (!options.dryRun && !options.setsWholeTable) {
+      throw std::runtime_error(std::string(damage.what()) +
+                               ", or run apply or clear, which set it aside");
+    }
+    refuseFresh(damage.path());
     if (options.dryRun) {
       const std::string aside = asideNameFree(damage);
       options.dryRun->takeAsAbsent(damage.path());
@@ -138,41 +144,46 @@ auto openedSettingDamageAside(const AgentOptions& options, Open open) {
                       damage.path(), damage.problem(), aside));
       return open(&damage.path());
     }
-    if (!options.setsWholeTable) {
-      throw std::runtime_error(std::string(damage.what()) +
-                               ", or run apply or clear, which set it aside");
-    }
     const std::string aside = setAside(damage);
     options.noted(fmt::format("{}: {}; set aside as {}", damage.path(), damage.problem(), aside));
     return open(&aside);
   }
 }
 
-// The size of a chip made afresh: the one asked for, else that of the damaged chip set aside at
-// `damaged`, else the default.
+// The size of a chip made afresh: the one asked for, else that of the damaged chip at `damaged`
+// (set aside, or to be), else the default.
 U32 freshChipCapacity(const AgentOptions& options, const std::string* damaged) {
   if (options.capacityGiven || !damaged) return options.capacity;
   return SimChip::StateLayout::format.capacityRecorded(*damaged).value_or(options.capacity);
 }
 
-// Attaches the device's chip: one made afresh in place of a damaged one set aside at `damaged`
-// keeps its size, unless another was asked for. None is made too small for what the command puts
-// in the table.
+// Refuses a chip made afresh with room for `capacity`, too little for what the command puts in
+// the table, before anything is made or set aside.
+void refuseTooSmallFreshChip(const AgentOptions& options, U32 capacity) {
+  if (capacity >= options.entriesToHold) return;
+  throw std::runtime_error(
+      fmt::format("the policy needs {}; the chip, made afresh, would have room for {} only, so "
+                  "none was made: give --capacity {} or more",
+                  counted(options.entriesToHold, "entry", "entries"),
+                  counted(capacity, "entry", "entries"), options.entriesToHold));
+}
+
+// Whether the device has no chip state yet: no file, or an empty one, which holds none.
+bool chipStateAbsent(const AgentOptions& options) {
+  struct stat status {};
+  if (::lstat(SimChip::TernaryTable::statePath(options.stateDirectory, options.device).c_str(),
+              &status) != 0) {
+    return errno == ENOENT;
+  }
+  return S_ISREG(status.st_mode) && status.st_size == 0;
+}
+
+// Attaches the device's chip: one made afresh in place of a damaged one at `damaged` keeps its
+// size, unless another was asked for. None is made afresh too small for what the command puts in
+// the table (one in place of a damaged one was refused before it was set aside).
 SimChip::TernaryTable& chipAttached(const AgentOptions& options, const std::string* damaged) {
   const U32 capacity = freshChipCapacity(options, damaged);
-  struct stat status {};
-  const bool madeAfresh =
-      damaged ||
-      (::lstat(SimChip::TernaryTable::statePath(options.stateDirectory, options.device).c_str(),
-               &status) != 0 &&
-       errno == ENOENT);
-  if (madeAfresh && capacity < options.entriesToHold) {
-    throw std::runtime_error(
-        fmt::format("the policy needs {}; the chip, made afresh, would have room for {} only, so "
-                    "none was made: give --capacity {} or more",
-                    counted(options.entriesToHold, "entry", "entries"),
-                    counted(capacity, "entry", "entries"), options.entriesToHold));
-  }
+  if (!damaged && chipStateAbsent(options)) refuseTooSmallFreshChip(options, capacity);
   return SimChip::deviceAttach(options.device, options.stateDirectory, capacity);
 }
 
@@ -214,17 +225,22 @@ AgentTable::AgentTable(const AgentOptions& options)
     injectFaults(driver_, options.faults);
     session_ = openSession(driver_);
     queries_ = DriverQueries(driver_, session_, options.device, options.pipe);
-    chip_ = openedSettingDamageAside(options, [&options](const std::string* damaged) {
-      return &chipAttached(options, damaged);
-    });
+    chip_ = openedSettingDamageAside(
+        options, [&options](const std::string* damaged) { return &chipAttached(options, damaged); },
+        [&options](const std::string& damaged) {
+          refuseTooSmallFreshChip(options, freshChipCapacity(options, &damaged));
+        });
     checkPipe(queries_, options);
     checkPipeHeld(*chip_, options.pipe);
     remakeEmptyChip(*chip_, options);
     // One record for each entry the chip can hold, and one for the default entry.
-    keys_ = openedSettingDamageAside(options, [&](const std::string*) {
-      return MbbVrellKey::VrellKeyManager::VrellKeyManagerIs(options.stateDirectory, options.device,
-                                                             tableName, chip_->capacity() + 1);
-    });
+    keys_ = openedSettingDamageAside(
+        options,
+        [&](const std::string*) {
+          return MbbVrellKey::VrellKeyManager::VrellKeyManagerIs(
+              options.stateDirectory, options.device, tableName, chip_->capacity() + 1);
+        },
+        [](const std::string&) {});
     statuses_ = BfnTableStatusManager::StatusManager::StatusManagerIs();
     statuses_->statusesReserve(records().records());  // the entry point starts one per record
     U64 changesBefore = chip_->changes();

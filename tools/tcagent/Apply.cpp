@@ -157,7 +157,7 @@ class Programming {
       throw ApplyRefusal(fmt::format("stopped by SIG{} between two changes, which the command run "
                                      "again completes; done: {}",
                                      ::sigabbrev_np(signal), report_.description()),
-                         policy_.source, std::nullopt, report_);
+                         "", std::nullopt, report_);
     }
     try {
       change();

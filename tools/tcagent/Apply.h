@@ -31,8 +31,9 @@ const char* defaultChangeName(DefaultChange change);  // "set", "changed", "rese
 // Told after each change: how many of how many are done.
 using Progress = std::function<void(std::size_t done, std::size_t total)>;
 
-// A change that the driver refused. The message names the policy's file and line of the entry
-// (or the entry, for a removal), says what the driver said, and what was done before it.
+// A change that the driver refused, or a stop signal between two changes. The message names the
+// policy's file and line of the entry (or the entry, for a removal), says what the driver said,
+// and what was done before it.
 class ApplyRefusal : public std::runtime_error {
  public:
   ApplyRefusal(const std::string& message, std::string file, std::optional<unsigned> line,

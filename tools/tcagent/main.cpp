@@ -115,7 +115,8 @@ int main(int argc, char** argv) {
       return failed(2, "<stdin>: standard input is closed", line.format == Format::json);
     }
     const int status = run(line);
-    endIfStopSignalAsked();
+    // A run that a stop signal came too late to stop has done what it said, and exits so.
+    if (status != 0) endIfStopSignalAsked();
     return withOutputWritten(status);
   } catch (const CommandLineExit& exit) {
     std::cout << exit.out;

@@ -67,7 +67,8 @@ class ExampleStateTest : public TcAgentTest, public ::testing::WithParamInterfac
 using EachDriverStateTest = ExampleStateTest<const char*>;
 
 // A --capacity applies only to a chip made afresh (the key store then grows); one made in place of
-// a damaged chip keeps the damaged one's size unless another is asked for.
+// a damaged chip keeps the damaged one's size unless another is asked for, and none is made too
+// small for the policy.
 TEST_P(EachDriverStateTest, AChipMadeAfreshHasTheSizeAskedForOrTheDamagedOnes) {
   const Outcome kept = tcagent({"--capacity", "2048", "show", "--format", "json"});
   EXPECT_EQ(
@@ -91,6 +92,13 @@ TEST_P(EachDriverStateTest, AChipMadeAfreshHasTheSizeAskedForOrTheDamagedOnes) {
   expectApplied(example);
   EXPECT_EQ(capacity(), 2048);
   std::filesystem::resize_file(chip, std::filesystem::file_size(chip) + 1);
+  // Too small for the policy, the chip made afresh is refused before the damaged one is set
+  // aside, so that its size stays for a plain apply.
+  const std::vector<char> damaged = SimTesting::fileBytes(chip);
+  const Outcome tooSmall = tcagent({"--capacity", "8", "apply", EXAMPLE_POLICY});
+  EXPECT_EQ(tooSmall.status, 1);
+  EXPECT_THAT(tooSmall.err, HasSubstr("would have room for 8 entries only, so none was made"));
+  EXPECT_EQ(SimTesting::fileBytes(chip), damaged);
   expectApplied(example, {"--capacity", "1024"});
   EXPECT_EQ(capacity(), 1024);
 }

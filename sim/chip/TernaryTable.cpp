@@ -299,14 +299,12 @@ Status TernaryTable::pipeTargeted(U16 pipe) {
 }
 
 std::optional<U16> TernaryTable::pipeHeld() const noexcept {
-  const bool empty = entryCount() == 0 && !(header_->defaultWord & defaultSetBit);
-  if (header_->entryScope != 1 || header_->pipeTaken == 0 || empty) return std::nullopt;
+  if (header_->entryScope != 1 || header_->pipeTaken == 0 || holdsNothing()) return std::nullopt;
   return static_cast<U16>(header_->pipeTaken - 1);
 }
 
 Status TernaryTable::entryScopeIs(U32 scope) {
-  const bool holdsAny = entryCount() != 0 || (header_->defaultWord & defaultSetBit);
-  if (scope > 2 || (scope != header_->entryScope && holdsAny)) {
+  if (scope > 2 || (scope != header_->entryScope && !holdsNothing())) {
     return StatusCode::invalidArguments;
   }
   // Stored only when it changes: a store dirties the page, and so the file's modified time.

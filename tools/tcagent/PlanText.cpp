@@ -79,6 +79,16 @@ std::string planSummary(const Plan& plan) {
                         plan.roomRemovals.size()));
 }
 
+// `key` and the number, or null without one.
+void appendNumberOrNull(std::string_view key, const unsigned* number, fmt::memory_buffer& text) {
+  text.append(key);
+  if (number) {
+    fmt::format_to(std::back_inserter(text), FMT_COMPILE("{}"), *number);
+  } else {
+    text.append(std::string_view("null"));
+  }
+}
+
 void appendChangeJson(const PlanView& view, const PlannedChange& change, fmt::memory_buffer& text) {
   static constexpr const char* names[] = {"add", "modify", "remove"};
   ChangedEntry changed = changedEntry(view, change);
@@ -95,18 +105,8 @@ void appendChangeJson(const PlanView& view, const PlannedChange& change, fmt::me
   } else {
     text.append(std::string_view("null"));
   }
-  text.append(std::string_view(R"(,"line":)"));
-  if (changed.entry) {
-    fmt::format_to(out, FMT_COMPILE("{}"), changed.entry->line);
-  } else {
-    text.append(std::string_view("null"));
-  }
-  text.append(std::string_view(R"(,"handle":)"));
-  if (changed.row) {
-    fmt::format_to(out, FMT_COMPILE("{}"), changed.row->handle);
-  } else {
-    text.append(std::string_view("null"));
-  }
+  appendNumberOrNull(R"(,"line":)", changed.entry ? &changed.entry->line : nullptr, text);
+  appendNumberOrNull(R"(,"handle":)", changed.row ? &changed.row->handle : nullptr, text);
   text.push_back('}');
 }
 

@@ -17,14 +17,10 @@ namespace TcAgent {
 
 namespace {
 
-[[noreturn]] void refuse(const std::string& path, const std::string& problem) {
-  throw UsageError(fmt::format("state directory {}: {}", escapedText(path), problem));
-}
-
 // A directory that the state is kept in or under, as its refusals name it and say what to do.
 struct DirectoryRole {
-  // Raises the refusal of a problem with the directory at a path.
-  void (*refuse)(const std::string& path, const std::string& problem);
+  // "state directory", "XDG_RUNTIME_DIR"
+  const char* name;
   // How to do without it: "give another --state".
   const char* instead;
   // tcagent's own name for it, the default state directory: another user's directory there is
@@ -32,24 +28,35 @@ struct DirectoryRole {
   bool ownName;
 };
 
+[[noreturn]] void refuseDirectory(const char* name, const std::string& path,
+                                  const std::string& problem) {
+  throw UsageError(fmt::format("{} {}: {}", name, escapedText(path), problem));
+}
+
+[[noreturn]] void refuse(const std::string& path, const std::string& problem) {
+  refuseDirectory("state directory", path, problem);
+}
+
 // Refuses anything at `path` but a directory of the user's own that no one else may write. A
 // shared directory (sticky, as /tmp is) is not one to make private, nor one that someone else
 // owns to remove, unless tcagent names it.
 void checkOwnDirectory(const std::string& path, const DirectoryRole& role) {
   struct stat status {};
-  if (::lstat(path.c_str(), &status) != 0) role.refuse(path, std::strerror(errno));
+  if (::lstat(path.c_str(), &status) != 0) refuseDirectory(role.name, path, std::strerror(errno));
   if (S_ISLNK(status.st_mode)) {
-    role.refuse(path, "is a symbolic link; give the directory itself, or remove the link");
+    refuseDirectory(role.name, path,
+                    "is a symbolic link; give the directory itself, or remove the link");
   }
-  if (!S_ISDIR(status.st_mode)) role.refuse(path, "is not a directory");
+  if (!S_ISDIR(status.st_mode)) refuseDirectory(role.name, path, "is not a directory");
   if (status.st_uid != ::geteuid()) {
-    role.refuse(path,
-                fmt::format("is owned by user {}, not by you (user {}); {}{}", status.st_uid,
-                            ::geteuid(), role.ownName ? "have it removed, or " : "", role.instead));
+    refuseDirectory(
+        role.name, path,
+        fmt::format("is owned by user {}, not by you (user {}); {}{}", status.st_uid, ::geteuid(),
+                    role.ownName ? "have it removed, or " : "", role.instead));
   }
   if (status.st_mode & (S_IWGRP | S_IWOTH)) {
-    role.refuse(
-        path,
+    refuseDirectory(
+        role.name, path,
         fmt::format("is writable by {} (mode {:04o}); {}",
                     status.st_mode & S_IWOTH ? "others" : "its group", status.st_mode & 07777,
                     status.st_mode & S_ISVTX ? role.instead : "make it private with chmod 700"));
@@ -74,10 +81,6 @@ std::string lexicallyNormal(const std::string& path) {
   return normal;
 }
 
-[[noreturn]] void refuseRuntimeDirectory(const std::string& path, const std::string& problem) {
-  throw UsageError(fmt::format("XDG_RUNTIME_DIR {}: {}", escapedText(path), problem));
-}
-
 std::string defaultDirectory() {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
   if (!runtime || !*runtime) return fmt::format("/tmp/tcagent-{}", ::geteuid());
@@ -86,7 +89,7 @@ std::string defaultDirectory() {
     throw UsageError("XDG_RUNTIME_DIR=" + quotedText(runtime) +
                      " is not an absolute path; unset it or give --state");
   }
-  checkOwnDirectory(directory, {refuseRuntimeDirectory, "unset it or give --state", false});
+  checkOwnDirectory(directory, {"XDG_RUNTIME_DIR", "unset it or give --state", false});
   return directory + "/tcagent";
 }
 
@@ -111,7 +114,8 @@ std::string prepareStateDirectory(const std::string& requested, bool given, Stat
   } else if (errno != EEXIST) {
     refuse(directory, std::string("cannot be made: ") + std::strerror(errno));
   }
-  checkOwnDirectory(directory, {refuse, given ? "give another --state" : "give --state", !given});
+  checkOwnDirectory(directory,
+                    {"state directory", given ? "give another --state" : "give --state", !given});
   return directory;
 }
 

@@ -81,15 +81,13 @@ void sortKeepingFirstOfEachKey(std::vector<IndexItem>& items, std::vector<U32>& 
 // The store's file, with room for at least the records it was opened for.
 struct EntryConfigMap::Store {
   Store(const std::string& path, U32 capacity)
-      : file(path, format.kind(), format.fileBytes(capacity),
-             [capacity](void* data, std::size_t) { writeFresh(data, capacity); }) {
+      : file(path, format.kind(), format.fileBytes(capacity), freshOf(capacity)) {
     validate();
     if (this->capacity() < capacity) {
       grow(capacity);
     } else if (this->capacity() > capacity && holdsNoRecord()) {
       // The store of a chip made again smaller, which would map records it can never use.
-      file.replace(format.fileBytes(capacity),
-                   [capacity](void* data, std::size_t) { writeFresh(data, capacity); });
+      file.replace(format.fileBytes(capacity), freshOf(capacity));
     }
   }
 
@@ -107,6 +105,11 @@ struct EntryConfigMap::Store {
   void validate() const {
     format.validHeader(file);
     if (header().reserved != 0) file.refuseAsDamaged("reserved header field set");
+  }
+
+  // What writes a store of `capacity` records, none of them used.
+  static SimSupport::MappedFile::Writer freshOf(U32 capacity) {
+    return [capacity](void* data, std::size_t) { writeFresh(data, capacity); };
   }
 
   bool holdsNoRecord() const noexcept {

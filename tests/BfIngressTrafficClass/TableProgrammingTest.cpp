@@ -1,12 +1,14 @@
-// Programming the table on each backend: each path's calls in order and the state it leaves,
-// reading entries back, and the helper and table through reflection.
+// Programming the table on each backend: each path's calls in order, the state it leaves and its
+// level-9 traces, reading entries back, and the helper and table through reflection.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <utility>
 
 #include "BfIngressTrafficClass/KivModule.h"
 #include "ReflectionAccess.h"
+#include "platform/Kiv/Trace.h"
 #include "support/AgentState.h"
 #include "support/AgentTest.h"
 
@@ -17,6 +19,7 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using Action = std::pair<U8, U8>;  // tc, qid
 using CallMatcher = ::testing::Matcher<const std::string&>;
+using Entry = IngressTrafficClassTableEntry;
 namespace Code = Kiv::AttributeCode;
 
 class TableProgrammingTest : public BackendTest {
@@ -37,45 +40,92 @@ class TableProgrammingTest : public BackendTest {
       parts.push_back(::testing::HasSubstr(detail));
     return ::testing::AllOfArray(parts);
   }
-  static std::string handleText(U32 handle) { return Kiv::_fmt("handle %#x", handle); }
   static std::string initStatus(const Match::PtrConst& match) {
     return Kiv::_fmt("statusManager.initStatus(%p)", static_cast<const void*>(match.ptr()));
   }
-  // Calls the table's operation `id` through reflection with one argument; gives the answer.
-  int callOperation(U32 id, const void* argument, void* result = nullptr) {
-    const void* in[] = {argument};
-    return answerOf(Kiv::attributeOp(table(), id, Code::call, in, result));
-  }
-  Action chipAction(U32 handle) const {
+  // The chip's action of `match`'s handle, after the services were found in step.
+  Action chipAction(const Match::PtrConst& match) const {
+    EXPECT_TRUE(agreement(agent()));
     SimChip::Entry entry;
-    EXPECT_EQ(agent().chip().entry(handle, &entry), 0) << handle;
+    EXPECT_EQ(agent().chip().entry(handles().entry(match), &entry), 0);
     return {entry.action.tc, entry.action.qid};
+  }
+  // The library's traces of `operation`, each as "LINE OPERATION: TEXT", with level 9 on.
+  static std::vector<std::string> tracesOf(const std::function<void()>& operation) {
+    std::vector<std::string> traces;
+    Kiv::traceSinkIs([&traces](const Kiv::TraceRecord& record) {
+      EXPECT_EQ(record.level, 9);
+      EXPECT_STREQ(record.file, "bf_zorvik_switch/kiv/BfIngressTrafficClass/BfIngressTrafficClass");
+      traces.push_back(Kiv::_fmt("%u %s: ", record.line, record.operation) +
+                       std::string(record.text));
+    });
+    Kiv::traceLevelIs("BfIngressTrafficClass", Kiv::traceLevelMax);
+    operation();
+    Kiv::traceLevelIs("BfIngressTrafficClass", Kiv::traceLevelOff);
+    Kiv::traceSinkIs({});
+    return traces;
+  }
+  // The trace of the backend's `operation` with its parameters and the match's address, at the
+  // backend's trace line `line`.
+  std::string signatureTrace(unsigned line, const char* operation, const char* parameters,
+                             const Match::PtrConst& match) const {
+    std::ostringstream address;
+    address << static_cast<const void*>(match.ptr());
+    return Kiv::_fmt("%u %s: virtual void %s::%s(%s), matchSpec: %s", backend.traceLines[line],
+                     operation, backend.tableType->name, operation, parameters,
+                     address.str().c_str());
+  }
+  // entryIs's trace of `match`, then the trace of its path `path`.
+  std::vector<std::string> entryIsTraces(const Match::PtrConst& match, unsigned path,
+                                         const char* text) const {
+    return {signatureTrace(0, "entryIs",
+                           "const BfIngressTrafficClass::IngressTrafficClassTableEntry&", match) +
+                ", action: setTrafficClassAndEgressQidActionSpec",
+            Kiv::_fmt("%u entryIs: %s", backend.traceLines[path], text)};
   }
 };
 
-TEST_P(TableProgrammingTest, AddModifyAndRemoveCallOutInOrderAndKeepEveryServiceInStep) {
+TEST_P(TableProgrammingTest, AddModifyAndRemoveCallOutInOrderTraceAndKeepEveryServiceInStep) {
   program(numberedMatch(2), 1, 1);
   Match::Ptr match = numberedMatch(5);
   EXPECT_THAT(entryCalls([&] { program(match, 3, 4); }),
               ElementsAre("keyManager.alloc(key 2)", driverCall(backend.add), initStatus(match)));
   const U32 handle = handles().entry(match);
-  EXPECT_EQ(chipAction(handle), Action(3, 4));
-  EXPECT_TRUE(agreement(agent()));
+  EXPECT_EQ(chipAction(match), Action(3, 4));
 
-  EXPECT_THAT(entryCalls([&] { program(match, 7, 1); }),
-              ElementsAre(driverCall(backend.modify, {handleText(handle), backend.entryFlags}),
-                          initStatus(match)));
+  const std::string handleText = Kiv::_fmt("handle %#x", handle);
+  EXPECT_THAT(
+      entryCalls([&] { program(match, 7, 1); }),
+      ElementsAre(driverCall(backend.modify, {handleText, backend.entryFlags}), initStatus(match)));
   EXPECT_EQ(handles().entry(match), handle);
-  EXPECT_EQ(chipAction(handle), Action(7, 1));
-  EXPECT_TRUE(agreement(agent()));
+  EXPECT_EQ(chipAction(match), Action(7, 1));
 
   // The agent gives the key back after the removal.
   EXPECT_THAT(entryCalls([&] { agent().entryDel(match); }),
-              ElementsAre(initStatus(match), driverCall(backend.remove, {handleText(handle)}),
+              ElementsAre(initStatus(match), driverCall(backend.remove, {handleText}),
                           "keyManager.free(key 2)"));
   EXPECT_FALSE(handles().entryHas(match));
   EXPECT_EQ(chipHandles(agent().chip()).size(), 1u);
   EXPECT_TRUE(agreement(agent()));
+
+  // Each path's traces, at their lines of the library's source.
+  EXPECT_EQ(tracesOf([&] { program(match, 1, 2); }), entryIsTraces(match, 3, "Adding new entry"));
+  EXPECT_EQ(tracesOf([&] { program(match, 3, 4); }),
+            entryIsTraces(match, 2, "Modifying existing entry"));
+  EXPECT_EQ(tracesOf([&] { program(defaultMatch(), 5, 6); }),
+            entryIsTraces(defaultMatch(), 1, "Setting default action"));
+  EXPECT_THAT(tracesOf([&] { table().entry(match); }),
+              ElementsAre("202 entry: BfIngressTrafficClass::IngressTrafficClassTableEntry "
+                          "BfIngressTrafficClass::IngressTrafficClassTable::entry(const "
+                          "PtrConst&) const",
+                          Kiv::_fmt("%u entryByHandle: entryByHandle", backend.traceLines[5])));
+  EXPECT_THAT(tracesOf([&] { table().entryDel(match); }),
+              ElementsAre(signatureTrace(4, "entryDel", "const PtrConst&", match)));
+  // The BF Runtime backend prepares each of its binding's tables, here the one match table.
+  std::vector<std::string> initialisation = {
+      Kiv::_fmt("%u initializeTable: initializeTable", backend.traceLines[6])};
+  if (&backend == &bfrtBackend) initialisation.push_back("33 initBfRtTable: initBfRtTable");
+  EXPECT_EQ(tracesOf([&] { table().initializeTable(table().helper()); }), initialisation);
 }
 
 TEST_P(TableProgrammingTest, DefaultActionReservesAKeyOnlyUntilResetAndKeepsItsHandle) {
@@ -85,14 +135,12 @@ TEST_P(TableProgrammingTest, DefaultActionReservesAKeyOnlyUntilResetAndKeepsItsH
       ElementsAre("keyManager.alloc(key 1)", driverCall(backend.setDefault, {backend.entryFlags}),
                   initStatus(defaults)));
   const U32 handle = handles().entry(defaults);
-  EXPECT_EQ(chipAction(handle), Action(1, 2));
-  EXPECT_TRUE(agreement(agent()));
+  EXPECT_EQ(chipAction(defaults), Action(1, 2));
 
   EXPECT_THAT(entryCalls([&] { program(defaults, 5, 6); }),
               ElementsAre(driverCall(backend.setDefault), initStatus(defaults)));
   EXPECT_EQ(handles().entry(defaults), handle);
-  EXPECT_EQ(chipAction(handle), Action(5, 6));
-  EXPECT_TRUE(agreement(agent()));
+  EXPECT_EQ(chipAction(defaults), Action(5, 6));
 
   EXPECT_THAT(entryCalls([&] { agent().entryDel(defaults); }),
               ElementsAre(initStatus(defaults), driverCall(backend.resetDefault),
@@ -113,16 +161,22 @@ TEST_P(TableProgrammingTest, DefaultActionReservesAKeyOnlyUntilResetAndKeepsItsH
   EXPECT_TRUE(agreement(agent()));
 }
 
-TEST_P(TableProgrammingTest, ATableWithoutManagersProgramsAlike) {
+// An object of a class derived from the table's action is that action, and is programmed so.
+TEST_P(TableProgrammingTest, ATableWithoutManagersProgramsAlikeAnActionOfADerivedClassToo) {
   const IngressTrafficClassTable::Ptr bare = ::ingressTrafficClassTableFactory(
       nullptr, nullptr, agent().driver(), agent().session(), 0, 0xFFFF, backend.driverPath);
+  struct DerivedAction : SetTrafficClassAndEgressQidActionSpec {};
+  const Kiv::Ptr<DerivedAction> derived = Kiv::newObject<DerivedAction>();
+  derived->tcIs(3);
+  derived->qidIs(4);
   const Match::Ptr match = numberedMatch(1);
   EXPECT_THAT(entryCalls([&] {
-                bare->entryIs(entryOf(match, 3, 4));
+                bare->entryIs(Entry(match, derived));
+                const Entry readBack = bare->entry(match);
+                EXPECT_TRUE(readBack.action() && readBack.action()->tc() == 3 &&
+                            readBack.action()->qid() == 4);
                 bare->entryIs(entryOf(match, 5, 6));
                 bare->entryIs(entryOf(bare->defaultMatchSpec(), 1, 2));
-                const IngressTrafficClassTableEntry readBack = bare->entry(match);
-                EXPECT_TRUE(readBack.action() && readBack.action()->qid() == 6);
                 bare->entryDel(match);
                 bare->entryDel(bare->defaultMatchSpec());
               }),
@@ -133,26 +187,14 @@ TEST_P(TableProgrammingTest, ATableWithoutManagersProgramsAlike) {
   EXPECT_TRUE(chipHandles(agent().chip()).empty());
 }
 
-// An object of a class derived from the table's action is that action, and is programmed so.
-TEST_P(TableProgrammingTest, AnActionOfADerivedClassIsProgrammedAsTheTablesAction) {
-  struct DerivedAction : SetTrafficClassAndEgressQidActionSpec {};
-  const Kiv::Ptr<DerivedAction> action = Kiv::newObject<DerivedAction>();
-  action->tcIs(3);
-  action->qidIs(4);
-  const Match::Ptr match = numberedMatch(1);
-  table().entryIs(IngressTrafficClassTableEntry(match, action));
-  EXPECT_EQ(chipAction(handles().entry(match)), Action(3, 4));
-}
-
 TEST_P(TableProgrammingTest, LookupReadsTheProgrammedEntryBackIntoNewObjects) {
-  const IngressTrafficClassTableEntry programmed[] = {entryOf(numberedMatch(1), 3, 4),
-                                                      entryOf(defaultMatch(), 5, 6)};
-  for (const IngressTrafficClassTableEntry& entry : programmed)
+  const Entry programmed[] = {entryOf(numberedMatch(1), 3, 4), entryOf(defaultMatch(), 5, 6)};
+  for (const Entry& entry : programmed)
     agent().entryIs(entry);
-  for (const IngressTrafficClassTableEntry& entry : programmed) {
-    const IngressTrafficClassTableEntry readBacks[] = {
-        table().entry(entry.match()), table().entryByHandle(handles().entry(entry.match()))};
-    for (const IngressTrafficClassTableEntry& readBack : readBacks) {
+  for (const Entry& entry : programmed) {
+    const Entry readBacks[] = {table().entry(entry.match()),
+                               table().entryByHandle(handles().entry(entry.match()))};
+    for (const Entry& readBack : readBacks) {
       EXPECT_EQ(valueToStrep(readBack), valueToStrep(entry));
       EXPECT_NE(readBack.match(), entry.match());
     }
@@ -161,16 +203,12 @@ TEST_P(TableProgrammingTest, LookupReadsTheProgrammedEntryBackIntoNewObjects) {
 
   // A match not programmed (even one equal to a programmed match) needs no driver call; nor does
   // any match once the helper has let go of its handle map.
-  EXPECT_THAT(
-      callsOf([&] { EXPECT_EQ(table().entry(numberedMatch(1)), IngressTrafficClassTableEntry()); }),
-      IsEmpty());
+  EXPECT_THAT(callsOf([&] { EXPECT_EQ(table().entry(numberedMatch(1)), Entry()); }), IsEmpty());
   const U32 removed = handles().entry(programmed[0].match());
   agent().entryDel(programmed[0].match());
-  EXPECT_EQ(table().entryByHandle(removed), IngressTrafficClassTableEntry());
+  EXPECT_EQ(table().entryByHandle(removed), Entry());
   const IngressTrafficClassTableHandles::Ptr detached = table().helper()->sdkHandlesDel();
-  EXPECT_THAT(callsOf([&] {
-                EXPECT_EQ(table().entry(programmed[1].match()), IngressTrafficClassTableEntry());
-              }),
+  EXPECT_THAT(callsOf([&] { EXPECT_EQ(table().entry(programmed[1].match()), Entry()); }),
               IsEmpty());
 }
 
@@ -184,17 +222,21 @@ TEST_P(TableProgrammingTest, ReflectionReachesTheHelperAndTheTableOperations) {
   EXPECT_EQ(answerOf(type.attributeOp(type, &table(), 261, Code::read, nullptr, nullptr)), 2);
   EXPECT_EQ(readAttribute(table(), 261).text, "True");
 
+  // Calls the table's operation `id` through reflection with one argument; gives the answer.
+  auto callOperation = [&](U32 id, const void* argument, void* result) {
+    const void* in[] = {argument};
+    return answerOf(Kiv::attributeOp(table(), id, Code::call, in, result));
+  };
   const Match::Ptr match = numberedMatch(1);
-  const IngressTrafficClassTableEntry entry = entryOf(match, 3, 4);
+  const Entry entry = entryOf(match, 3, 4);
   EXPECT_EQ(answerOf(Kiv::attributeOp(table(), 263, Code::read, nullptr, nullptr)), 1);
-  EXPECT_EQ(callOperation(263, &entry), 0);
+  EXPECT_EQ(callOperation(263, &entry, nullptr), 0);
   EXPECT_TRUE(handles().entryHas(match) && agent().keys()->key(match.ptr()));
   for (const Match::Ptr& asked : {match, numberedMatch(2)}) {
     const Kiv::Ptr<Kiv::PtrInterface> argument(asked.ptr());
     Kiv::ValueSlot result(kivTypeTableEntry);
     EXPECT_EQ(callOperation(265, &argument, result.get()), 0);
-    EXPECT_EQ(valueToStrep(result.as<IngressTrafficClassTableEntry>()),
-              valueToStrep(asked == match ? entry : IngressTrafficClassTableEntry()));
+    EXPECT_EQ(valueToStrep(result.as<Entry>()), valueToStrep(asked == match ? entry : Entry()));
   }
 }
 

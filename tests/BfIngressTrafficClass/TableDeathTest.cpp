@@ -44,17 +44,6 @@ class TableDeathTest : public BackendTest {
     start();
     program(programmed, 1, 1);
   }
-  IngressTrafficClassTableEntry baseActionEntry(const Match::PtrConst& match) const {
-    return IngressTrafficClassTableEntry(match, ingressTrafficClassBaseActionSpecFactory());
-  }
-  // An entry whose action has a type number that names no action type.
-  IngressTrafficClassTableEntry unnamedActionEntry(const Match::PtrConst& match) const {
-    SetTrafficClassAndEgressQidActionSpec::Ptr action =
-        setTrafficClassAndEgressQidActionSpecFactory();
-    action->actionTypeIs(static_cast<IngressTrafficClassActionSpecType>(1));
-    return IngressTrafficClassTableEntry(match, action);
-  }
-
   const Match::Ptr programmed = numberedMatch(1);
   const Match::Ptr fresh = numberedMatch(2);
 };
@@ -64,6 +53,15 @@ TEST_P(TableDeathTest, EveryBrokenPreconditionAbortsWithItsMessageBeforeAnyOutsi
       "virtual void %s::entryIs(const BfIngressTrafficClass::IngressTrafficClassTableEntry&)",
       backend.tableType->name);
   const unsigned* lines = backend.checkLines;
+  auto baseAction = [](const Match::PtrConst& match) {
+    return IngressTrafficClassTableEntry(match, ingressTrafficClassBaseActionSpecFactory());
+  };
+  // An action whose type number names no action type.
+  auto unnamedAction = [](const Match::PtrConst& match) {
+    const auto action = setTrafficClassAndEgressQidActionSpecFactory();
+    action->actionTypeIs(static_cast<IngressTrafficClassActionSpecType>(1));
+    return IngressTrafficClassTableEntry(match, action);
+  };
   const struct {
     unsigned line;
     std::string function;
@@ -76,9 +74,9 @@ TEST_P(TableDeathTest, EveryBrokenPreconditionAbortsWithItsMessageBeforeAnyOutsi
        [&] { table().entryIs(entryOf(nullptr, 1, 1)); }},
       // Each path checks its action with one check: an action of the base class fails it even
       // with the action's type, and so does one of another type.
-      {lines[2], entryIs, "0", [&] { table().entryIs(baseActionEntry(defaultMatch())); }},
-      {lines[3], entryIs, "0", [&] { table().entryIs(unnamedActionEntry(programmed)); }},
-      {lines[4], entryIs, "0", [&] { table().entryIs(baseActionEntry(fresh)); }},
+      {lines[2], entryIs, "0", [&] { table().entryIs(baseAction(defaultMatch())); }},
+      {lines[3], entryIs, "0", [&] { table().entryIs(unnamedAction(programmed)); }},
+      {lines[4], entryIs, "0", [&] { table().entryIs(baseAction(fresh)); }},
       {lines[5], Kiv::_fmt("virtual void %s::entryDel(const PtrConst&)", backend.tableType->name),
        "helper()->sdkHandles()->entryHas( match )", [&] { table().entryDel(fresh); }},
       {203,
@@ -104,7 +102,7 @@ TEST_P(TableDeathTest, EveryBrokenPreconditionAbortsWithItsMessageBeforeAnyOutsi
     }
   }
   // The trace names a type that has no name by its number.
-  EXPECT_DEATH(runUntilAbort([&] { table().entryIs(unnamedActionEntry(fresh)); }, true),
+  EXPECT_DEATH(runUntilAbort([&] { table().entryIs(unnamedAction(fresh)); }, true),
                ::testing::HasSubstr(", action: 1\n"));
 }
 

@@ -29,19 +29,16 @@ class BfrtTest : public AgentTest {
   }
 };
 
-class TableBfrtInitTest : public BfrtTest {
- protected:
-  // The calls that `operation` makes on the action data.
-  std::vector<std::string> dataCalls(const std::function<void()>& operation) {
-    return callsNamed(callsOf(operation), {"bfrt.data"});
-  }
-  // An operation that only writes the traffic class and the queue into the action data.
-  const ::testing::Matcher<std::vector<std::string>> written =
-      ElementsAre(StartsWith("bfrt.dataSetValue("), StartsWith("bfrt.dataSetValue("));
-};
+using TableBfrtInitTest = BfrtTest;
 
 TEST_F(TableBfrtInitTest, TheFirstEntryOperationAfterEachInitialisationMakesTheActionData) {
   start();
+  auto dataCalls = [&](const std::function<void()>& operation) {
+    return callsNamed(callsOf(operation), {"bfrt.data"});
+  };
+  // An operation that only writes the traffic class and the queue into the action data.
+  const auto written =
+      ElementsAre(StartsWith("bfrt.dataSetValue("), StartsWith("bfrt.dataSetValue("));
   const auto made = ElementsAre(
       "bfrt.dataAllocate(ingressTrafficClass)",
       Kiv::_fmt("bfrt.dataResetWithAction(ingressTrafficClass, action %u)", binding().actionId),
@@ -113,8 +110,7 @@ TEST_P(TableBfrtKeyTest, AnAddWritesEveryFieldUnderItsIdAndTheEntryReadsBack) {
   const Match::Ptr expected = numberedMatch(3);
   if (!ranked) expected->priorityIs(0);
   EXPECT_TRUE(sameFields(*readBack.match(), *expected));
-  EXPECT_EQ(readBack.action()->tc(), 5);
-  EXPECT_EQ(readBack.action()->qid(), 6);
+  EXPECT_EQ(std::pair(readBack.action()->tc(), readBack.action()->qid()), std::pair(U8{5}, U8{6}));
   // The chip holds the match's key and the action's fields where the binding put them.
   SimChip::Entry entry;
   ASSERT_EQ(agent().chip().entry(handles().entry(match), &entry), 0);
@@ -146,14 +142,14 @@ class TamperedTable : public SimBfRt::Table {
   Tamper tamper_;
 };
 
+// Reads the entry of a match programmed with (3, 4) back through a TamperedTable initialised in
+// the place of the program's table, which it then puts back.
 class TableBfrtReadBackTest : public BfrtTest {
  protected:
   void SetUp() override {
     start();
     program(match, 3, 4);
   }
-  // Reads the entry of `match` back through the tampered table, initialised in the place of the
-  // program's table, and puts the program's table back.
   IngressTrafficClassTableEntry tamperedReadBack(TamperedTable::Tamper tamper) {
     BfRt::BfRtTablePtr& bound = const_cast<BfRt::BfRtTablePtr&>(binding().tables[0]);
     BfRt::BfRtTablePtr programTable = bound;
@@ -165,11 +161,12 @@ class TableBfrtReadBackTest : public BfrtTest {
     table().initializeTable(table().helper());
     return entry;
   }
-
   const Match::Ptr match = numberedMatch(1);
 };
 
-TEST_F(TableBfrtReadBackTest, ValuesWiderThanTheirFieldsKeepTheirLowBits) {
+// Values wider than their fields keep their low bits; an entry of another action reads back empty
+// after its key (the priority and the eight ternary fields), without reading action data.
+TEST_F(TableBfrtReadBackTest, WideValuesKeepTheirLowBitsAndAnotherActionReadsBackEmpty) {
   const IngressTrafficClassTableEntry entry =
       tamperedReadBack([](SimBfRt::Key& key, SimBfRt::Data& data) {
         for (std::size_t field = 0; field < SimChip::keyFieldCount; ++field)
@@ -182,17 +179,13 @@ TEST_F(TableBfrtReadBackTest, ValuesWiderThanTheirFieldsKeepTheirLowBits) {
   for (const MatchField& field : matchFields)
     EXPECT_EQ((entry.match().ptr()->*field.read)(), 0xFF);
   EXPECT_EQ(entry.match()->priority(), 5u);
-  EXPECT_EQ(entry.action()->tc(), 2);
-  EXPECT_EQ(entry.action()->qid(), 0xFE);
-}
+  EXPECT_EQ(std::pair(entry.action()->tc(), entry.action()->qid()), std::pair(U8{2}, U8{0xFE}));
 
-TEST_F(TableBfrtReadBackTest, AnEntryOfAnotherActionReadsBackEmptyAfterItsKey) {
   const std::vector<std::string> calls = callsOf([&] {
     EXPECT_EQ(tamperedReadBack(
                   [](SimBfRt::Key&, SimBfRt::Data& data) { data.actionIs(data.action() + 1, {}); }),
               IngressTrafficClassTableEntry());
   });
-  // The priority and the eight ternary fields, and no action data.
   EXPECT_THAT(callsNamed(calls, {"bfrt.keyGet", "bfrt.dataGet"}),
               ::testing::AllOf(::testing::SizeIs(9),
                                ::testing::Each(::testing::StartsWith("bfrt.keyGet"))));

@@ -1,6 +1,5 @@
 // What differs between the table's two backends as the end-to-end tests see them: the driver
-// library that offers the backend, the names of its driver operations in faults, call-log lines
-// and exception messages, and the lines of its precondition checks.
+// library, the names of its operations in faults, call-log lines and messages, and its lines.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -28,14 +27,12 @@ struct Backend {
   const char* labelPrefix;     // of a refusal's message, before the operation's name
   const char* duplicateClass;  // the exception of a refused duplicate entry
   const char* entryFlags;      // in the call-log lines of a modify and a default set
-  // Lines of the precondition checks: entryIs's action and match, the action on the default,
-  // modify and add paths, and entryDel's match.
-  unsigned checkLines[6];
-  // Lines of the traces: entryIs's, its default, modify and add paths', entryDel's, the
+  // Of the checks: entryIs's action and match, the default, modify and add paths' action,
+  // entryDel's match; of the traces: entryIs's, its default, modify and add paths', entryDel's, the
   // read-back's and initializeTable's.
-  unsigned traceLines[7];
+  unsigned checkLines[6], traceLines[7];
 
-  // The beginning of the call-log line of `operation`.
+  // The beginnings of the call-log lines of `operation`, and of the entry operations.
   std::string call(const char* operation) const { return std::string(logPrefix) + operation + "("; }
   std::vector<std::string> entryOperationCalls() const {
     return {call(add), call(modify), call(setDefault), call(remove), call(resetDefault)};

@@ -1,19 +1,14 @@
 // Crash restart on each driver library: tcagent applies a policy of a few hundred entries and a
 // default action, then one of a tenth of them without it, in turn, killed with SIGKILL at a
-// random point of each apply. After each kill the next apply finds the state whole and converges:
-// the table shows what a clean apply shows, a further apply changes nothing, and the records name
-// exactly the chip's entries. What the chip gives packets between two changes is
-// HitlessApplyTest's.
+// random point of each apply. After each kill the next apply finds the state whole and converges.
+// What the chip gives packets between two changes is HitlessApplyTest's.
 #include <signal.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
-#include <memory>
 #include <random>
 #include <regex>
 #include <thread>
@@ -55,14 +50,6 @@ class CrashRestartTest : public TcAgentTesting::EachDriverTest {
     EXPECT_EQ(show.status, 0) << show.err;
     return std::regex_replace(show.out, std::regex("\"handle\":[0-9]+,|\n  \"start\": .*"), "");
   }
-  // Starts an apply of `policy` and kills it after `delay`; true when the kill found it running.
-  bool killApply(const std::string& policy, std::chrono::microseconds delay) const {
-    TcAgentProcess apply(withOptions(state, {"apply", policy}), directory);
-    std::this_thread::sleep_for(delay);
-    apply.kill();
-    return apply.wait().status == 128 + SIGKILL;
-  }
-  const std::string reference = directory + "/reference";
 };
 
 TEST_P(CrashRestartTest, AfterEveryKillTheNextApplyConvergesWithEveryEntryRecorded) {
@@ -78,17 +65,22 @@ TEST_P(CrashRestartTest, AfterEveryKillTheNextApplyConvergesWithEveryEntryRecord
     policy.path = writePolicy({policyText(largePolicyEntries / (index ? 10 : 1), random)},
                               "policy" + std::to_string(index) + ".txt");
     const auto before = std::chrono::steady_clock::now();
-    ASSERT_EQ(tcagentOn(reference, {"apply", policy.path}).status, 0);
+    ASSERT_EQ(tcagentOn(directory + "/reference", {"apply", policy.path}).status, 0);
     policy.applyTime = std::chrono::duration_cast<std::chrono::microseconds>(
         std::chrono::steady_clock::now() - before);
-    policy.shown = show(reference);
+    policy.shown = show(directory + "/reference");
   }
   ASSERT_FALSE(HasFailure());
   U32 step = 0, landed = 0;
   for (; step < kills && !HasFailure(); ++step) {
     const Policy& policy = policies[step % 2];
-    landed += killApply(policy.path, policy.applyTime * (random() % 1000) / 1000);
-    // The chip holds what the apply had made of it, whole: the next apply sets nothing aside.
+    TcAgentProcess apply(withOptions(state, {"apply", policy.path}), directory);
+    std::this_thread::sleep_for(policy.applyTime * (random() % 1000) / 1000);
+    apply.kill();
+    landed += apply.wait().status == 128 + SIGKILL;
+    // The chip holds what the apply had made of it, whole: the next apply sets nothing aside, the
+    // table shows what a clean apply shows, a further apply changes nothing, and the records name
+    // exactly the chip's entries.
     const Outcome recovered = tcagent({"apply", policy.path});
     EXPECT_EQ(recovered.status, 0) << recovered.err;
     EXPECT_THAT(recovered.err, ::testing::Not(::testing::HasSubstr("set aside")));

@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <sstream>
 #include <utility>
 
 #include "BfIngressTrafficClass/KivModule.h"
@@ -74,11 +73,9 @@ class TableProgrammingTest : public BackendTest {
   // backend's trace line `line`.
   std::string signatureTrace(unsigned line, const char* operation, const char* parameters,
                              const Match::PtrConst& match) const {
-    std::ostringstream address;
-    address << static_cast<const void*>(match.ptr());
-    return Kiv::_fmt("%u %s: virtual void %s::%s(%s), matchSpec: %s", backend.traceLines[line],
+    return Kiv::_fmt("%u %s: virtual void %s::%s(%s), matchSpec: %p", backend.traceLines[line],
                      operation, backend.tableType->name, operation, parameters,
-                     address.str().c_str());
+                     static_cast<const void*>(match.ptr()));
   }
   // entryIs's trace of `match`, then the trace of its path `path`.
   std::vector<std::string> entryIsTraces(const Match::PtrConst& match, unsigned path,

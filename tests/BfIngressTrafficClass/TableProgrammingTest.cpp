@@ -172,27 +172,49 @@ TEST_P(TableDeathTest, EveryBrokenPreconditionAbortsWithItsMessageBeforeAnyOutsi
                ::testing::HasSubstr(", action: 1\n"));
 }
 
-TEST_P(TableProgrammingTest, AddModifyAndRemoveCallOutInOrderTraceAndKeepEveryServiceInStep) {
+// An entry and the default entry, each set, set again and removed: each reserves a key, calls out
+// in order, keeps its handle when set again and gives the key back once removed.
+TEST_P(TableProgrammingTest, EachPathCallsOutInOrderTracesAndKeepsEveryServiceInStep) {
   program(numberedMatch(2), 1, 1);
-  Match::Ptr match = numberedMatch(5);
-  EXPECT_THAT(entryCalls([&] { program(match, 3, 4); }),
-              ElementsAre("keyManager.alloc(key 2)", driverCall(backend.add), initStatus(match)));
-  const U32 handle = handles().entry(match);
-  EXPECT_EQ(chipAction(match), Action(3, 4));
-
-  const std::string handleText = Kiv::_fmt("handle %#x", handle);
-  EXPECT_THAT(
-      entryCalls([&] { program(match, 7, 1); }),
-      ElementsAre(driverCall(backend.modify, {handleText, backend.entryFlags}), initStatus(match)));
-  EXPECT_EQ(handles().entry(match), handle);
-  EXPECT_EQ(chipAction(match), Action(7, 1));
-
-  // The agent gives the key back after the removal.
-  EXPECT_THAT(entryCalls([&] { agent().entryDel(match); }),
-              ElementsAre(initStatus(match), driverCall(backend.remove, {handleText}),
-                          "keyManager.free(key 2)"));
-  EXPECT_FALSE(handles().entryHas(match));
-  EXPECT_EQ(chipHandles(agent().chip()).size(), 1u);
+  const Match::Ptr match = numberedMatch(5);
+  const struct {
+    Match::PtrConst match;
+    const char *set, *setAgain, *remove;
+  } paths[] = {{match, backend.add, backend.modify, backend.remove},
+               {defaultMatch(), backend.setDefault, backend.setDefault, backend.resetDefault}};
+  U32 handle = 0;
+  for (const auto& [path, set, setAgain, remove] : paths) {
+    SCOPED_TRACE(set);
+    const bool entry = path == match;
+    EXPECT_THAT(entryCalls([&] { program(path, 3, 4); }),
+                ElementsAre("keyManager.alloc(key 2)",
+                            driverCall(set, {entry ? "" : backend.entryFlags}), initStatus(path)));
+    handle = handles().entry(path);
+    EXPECT_EQ(chipAction(path), Action(3, 4));
+    const std::string handleText = entry ? Kiv::_fmt("handle %#x", handle) : "";
+    EXPECT_THAT(
+        entryCalls([&] { program(path, 7, 1); }),
+        ElementsAre(driverCall(setAgain, {handleText, backend.entryFlags}), initStatus(path)));
+    EXPECT_EQ(handles().entry(path), handle);
+    EXPECT_EQ(chipAction(path), Action(7, 1));
+    EXPECT_THAT(
+        entryCalls([&] { agent().entryDel(path); }),
+        ElementsAre(initStatus(path), driverCall(remove, {handleText}), "keyManager.free(key 2)"));
+    EXPECT_FALSE(handles().entryHas(path));
+    EXPECT_EQ(chipHandles(agent().chip()).size(), 1u);
+    EXPECT_FALSE(agent().chip().defaultAction());
+    EXPECT_TRUE(agreement(agent()));
+  }
+  // The default entry set after its reset has a new handle; a match equal to the default match is
+  // another object: an entry like any other.
+  EXPECT_THAT(entryCalls([&] { program(defaultMatch(), 1, 2); }),
+              ::testing::Contains("keyManager.alloc(key 2)"));
+  EXPECT_NE(handles().entry(defaultMatch()), handle);
+  const Match::Ptr zeros = ingressTrafficClassMatchSpecFactory();
+  EXPECT_THAT(entryCalls([&] { program(zeros, 3, 4); }),
+              ElementsAre("keyManager.alloc(key 3)", driverCall(backend.add), initStatus(zeros)));
+  EXPECT_THAT(entryCalls([&] { agent().entryDel(zeros); }),
+              ::testing::Contains(driverCall(backend.remove)));
   EXPECT_TRUE(agreement(agent()));
 
   // Each path's traces, at their lines of the library's source.
@@ -213,39 +235,6 @@ TEST_P(TableProgrammingTest, AddModifyAndRemoveCallOutInOrderTraceAndKeepEverySe
       Kiv::_fmt("%u initializeTable: initializeTable", backend.traceLines[6])};
   if (&backend == &bfrtBackend) initialisation.push_back("33 initBfRtTable: initBfRtTable");
   EXPECT_EQ(tracesOf([&] { table().initializeTable(table().helper()); }), initialisation);
-}
-
-TEST_P(TableProgrammingTest, DefaultActionReservesAKeyOnlyUntilResetAndKeepsItsHandle) {
-  const Match::Ptr defaults = defaultMatch();
-  EXPECT_THAT(
-      entryCalls([&] { program(defaults, 1, 2); }),
-      ElementsAre("keyManager.alloc(key 1)", driverCall(backend.setDefault, {backend.entryFlags}),
-                  initStatus(defaults)));
-  const U32 handle = handles().entry(defaults);
-  EXPECT_EQ(chipAction(defaults), Action(1, 2));
-
-  EXPECT_THAT(entryCalls([&] { program(defaults, 5, 6); }),
-              ElementsAre(driverCall(backend.setDefault), initStatus(defaults)));
-  EXPECT_EQ(handles().entry(defaults), handle);
-  EXPECT_EQ(chipAction(defaults), Action(5, 6));
-
-  EXPECT_THAT(entryCalls([&] { agent().entryDel(defaults); }),
-              ElementsAre(initStatus(defaults), driverCall(backend.resetDefault),
-                          "keyManager.free(key 1)"));
-  EXPECT_FALSE(handles().entryHas(defaults));
-  EXPECT_FALSE(agent().chip().defaultAction());
-  EXPECT_TRUE(agreement(agent()));
-
-  EXPECT_THAT(entryCalls([&] { program(defaults, 1, 2); }),
-              ::testing::Contains("keyManager.alloc(key 1)"));
-  EXPECT_NE(handles().entry(defaults), handle);
-  // A match equal to the default match is another object: an entry like any other.
-  const Match::Ptr zeros = ingressTrafficClassMatchSpecFactory();
-  EXPECT_THAT(entryCalls([&] { program(zeros, 3, 4); }),
-              ElementsAre("keyManager.alloc(key 2)", driverCall(backend.add), initStatus(zeros)));
-  EXPECT_THAT(entryCalls([&] { agent().entryDel(zeros); }),
-              ::testing::Contains(driverCall(backend.remove)));
-  EXPECT_TRUE(agreement(agent()));
 }
 
 // An object of a class derived from the table's action is that action, and is programmed so.

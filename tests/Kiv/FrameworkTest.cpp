@@ -23,6 +23,12 @@ namespace {
 using namespace BfIngressTrafficClass;
 using Match = IngressTrafficClassMatchSpec;
 
+#ifdef KIV_TEST_ADDRESS_SANITIZER
+constexpr bool addressSanitizer = true;  // every block comes from the ordinary allocator
+#else
+constexpr bool addressSanitizer = false;
+#endif
+
 TEST(MemAllocationTracker, CountsBothAllocators) {
   Kiv::MemAllocationTracker tracker("KivTest::Tracker");
   auto live = [&tracker] { return std::pair(tracker.liveObjects(), tracker.liveBytes()); };
@@ -36,48 +42,31 @@ TEST(MemAllocationTracker, CountsBothAllocators) {
 }
 
 // Blocks of every size, to past the largest class, are aligned and keep what was written into
-// them while all the others are written too; a released block goes to the next of its class.
+// them while all the others are written too, and are released; a released block goes to the next
+// of its class. Blocks of many megabytes are mapped on their own, aligned to huge pages.
 TEST(SmallObjectAllocator, GivesAlignedBlocksThatDoNotOverlapAndReusesReleasedOnes) {
-  std::vector<std::pair<unsigned char*, std::size_t>> blocks;
-  for (std::size_t bytes = 1; bytes <= 4 * (Kiv::smallObjectMaxSize + 16); ++bytes) {
-    const std::size_t size = bytes % (Kiv::smallObjectMaxSize + 16) + 1;
-    auto* block = static_cast<unsigned char*>(Kiv::smallObjectAllocate(size));
-    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(block) % Kiv::smallObjectGranule, 0u);
-    std::memset(block, static_cast<int>(bytes % 251), size);
-    blocks.emplace_back(block, size);
+  constexpr std::size_t hugePage = std::size_t{2} << 20;
+  std::vector<std::size_t> sizes = {16 * hugePage + 1, 12 * hugePage, 20 * hugePage - 8};
+  for (std::size_t bytes = 1; bytes <= 4 * (Kiv::smallObjectMaxSize + 16); ++bytes)
+    sizes.push_back(bytes % (Kiv::smallObjectMaxSize + 16) + 1);
+  std::vector<unsigned char*> blocks;
+  for (std::size_t size : sizes) {
+    blocks.push_back(static_cast<unsigned char*>(Kiv::smallObjectAllocate(size)));
+    const std::size_t alignment = size < hugePage    ? Kiv::smallObjectGranule
+                                  : addressSanitizer ? 1
+                                                     : hugePage;
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(blocks.back()) % alignment, 0u) << size;
+    std::memset(blocks.back(), static_cast<int>(blocks.size() % 251), size);
   }
-  for (std::size_t i = 0; i < blocks.size(); ++i) {
-    auto [block, size] = blocks[i];
-    EXPECT_EQ(std::count(block, block + size, (i + 1) % 251), size) << "block of " << size;
-    Kiv::smallObjectRelease(block, size);
+  for (std::size_t i = 0; i < blocks.size(); ++i) {  // each after the ones before were released
+    EXPECT_EQ(std::count(blocks[i], blocks[i] + sizes[i], (i + 1) % 251), sizes[i]) << sizes[i];
+    Kiv::smallObjectRelease(blocks[i], sizes[i]);
   }
-#ifndef KIV_TEST_ADDRESS_SANITIZER  // else every block comes from the ordinary allocator
+  if (addressSanitizer) return;
   void* first = Kiv::smallObjectAllocate(40);
   Kiv::smallObjectRelease(first, 40);
   EXPECT_EQ(Kiv::smallObjectAllocate(33), first);  // 33 to 40 bytes share a class
   Kiv::smallObjectRelease(first, 33);
-#endif
-}
-
-// Blocks of many megabytes are mapped on their own, aligned to huge pages: each is whole, and
-// releasing one leaves the others as they were.
-TEST(SmallObjectAllocator, GivesHugeBlocksOfTheirOwn) {
-  constexpr std::size_t hugePage = std::size_t{2} << 20;
-  const std::size_t sizes[] = {16 * hugePage + 1, 12 * hugePage, 20 * hugePage - 8};
-  std::vector<unsigned char*> blocks;
-  for (std::size_t size : sizes) {
-    auto* block = static_cast<unsigned char*>(Kiv::smallObjectAllocate(size));
-#ifndef KIV_TEST_ADDRESS_SANITIZER
-    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(block) % hugePage, 0u);
-#endif
-    std::memset(block, static_cast<int>(blocks.size() + 1), size);
-    blocks.push_back(block);
-  }
-  Kiv::smallObjectRelease(blocks[0], sizes[0]);
-  for (std::size_t i = 1; i < blocks.size(); ++i) {
-    EXPECT_EQ(std::count(blocks[i], blocks[i] + sizes[i], i + 1), sizes[i]);
-    Kiv::smallObjectRelease(blocks[i], sizes[i]);
-  }
 }
 
 TEST(Ptr, CountsReferencesThroughCopiesMovesAndConversionsAndReleasesOnTheLast) {

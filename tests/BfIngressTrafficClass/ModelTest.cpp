@@ -242,6 +242,7 @@ TEST_F(TableEntryTest, ParsersRefuseMalformedTextAndReleaseWhatTheyMade) {
       {entryText(objectText("IngressTrafficClassMatchSpec", "'qosMdDscp': 300"), "None"),
        "AttributeDeserializationException in match"},
       {withActionType("x"), "AttributeDeserializationException in action"},
+      {withActionType(""), "AttributeDeserializationException in action"},
       {withActionType("42"), "AttributeDeserializationException in action"},
       {withActionType("setTrafficClassAndEgressQidActionSpec2"),
        "AttributeDeserializationException in action"},

@@ -1,5 +1,6 @@
 // The policy check finds what a comparison of every pair of entries finds: each entry that one of
-// higher precedence covers (by the covering priority) and each overlap at one priority.
+// higher precedence covers (by the covering priority) and each overlap at one priority; and the
+// agent's sort of its large vectors leaves them as std::sort does.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,7 +8,10 @@
 #include <random>
 #include <set>
 #include <tuple>
+#include <utility>
+#include <vector>
 
+#include "tools/tcagent/ParallelSort.h"
 #include "tools/tcagent/PolicyCheck.h"
 
 namespace TcAgentTesting {
@@ -90,6 +94,20 @@ TEST(PolicyCheckTest, FindsWhatComparingEveryPairFinds) {
     }
     std::sort(found.begin(), found.end());
     ASSERT_EQ(found, pairwiseFindings(policy)) << "policy " << policies;
+  }
+}
+
+// Sizes below and above the one that takes a second thread, with many equal elements.
+TEST(ParallelSort, SortsAsStdSortDoes) {
+  std::mt19937 random(7);
+  for (std::size_t size : {0u, 1000u, 300001u}) {
+    std::vector<std::pair<unsigned, unsigned>> values(size);
+    for (auto& value : values)
+      value = {static_cast<unsigned>(random() % 1000), static_cast<unsigned>(random())};
+    auto expected = values;
+    std::sort(expected.begin(), expected.end());
+    TcAgent::sortInParallel(values.begin(), values.end());
+    EXPECT_EQ(values, expected) << size;
   }
 }
 

@@ -2,7 +2,12 @@
 
 #include <fmt/format.h>
 
-#include "ShownEntries.h"
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "BfIngressTrafficClass/KeyFields.h"
 #include "support/AgentState.h"
 #include "tools/tcagent/EntryText.h"
 
@@ -16,6 +21,34 @@ using BfIngressTrafficClass::Testing::recordsOf;
 // The capacity asked for when attaching: an existing chip keeps its own.
 constexpr U32 capacityIfNew = SimChip::TernaryTable::defaultCapacity;
 
+const std::vector<std::string> keyFields = [] {
+  std::vector<std::string> names;
+  for (const BfIngressTrafficClass::KeyField& field : BfIngressTrafficClass::keyFields)
+    names.push_back(field.shortName);
+  return names;
+}();
+
+std::vector<std::string> wordsOf(const std::string& text) {
+  std::istringstream stream(text);
+  std::vector<std::string> words;
+  for (std::string word; stream >> word;)
+    words.push_back(word);
+  return words;
+}
+
+// A row: handle, priority or "default", the eight key fields ("*" a wildcard, all of them for
+// the default action), "->", tc, qid.
+ShownEntry rowEntry(const std::string& row) {
+  const std::vector<std::string> cells = wordsOf(row);
+  if (cells.size() != 5 + keyFields.size()) throw std::runtime_error("not a table row: " + row);
+  const bool isDefault = cells[1] == "default";
+  std::string line = isDefault ? "default" : "prio=" + cells[1];
+  for (std::size_t field = 0; !isDefault && field < keyFields.size(); ++field) {
+    if (cells[2 + field] != "*") line += " " + keyFields[field] + "=" + cells[2 + field];
+  }
+  return {cells[0], line + " -> tc=" + cells[cells.size() - 2] + " qid=" + cells.back()};
+}
+
 std::string recordText(U32 handle, U16 kind, U32 priority) {
   return kind == Vrell::EntryKind::defaultEntry
              ? fmt::format("default record of {:#x}", handle)
@@ -23,6 +56,49 @@ std::string recordText(U32 handle, U16 kind, U32 priority) {
 }
 
 }  // namespace
+
+ShownTable tableOf(const std::string& output) {
+  const std::vector<std::string> rows = linesOf(output);
+  std::vector<std::string> header = {"handle", "prio"};
+  header.insert(header.end(), keyFields.begin(), keyFields.end());
+  header.insert(header.end(), {"->", "tc", "qid"});
+  if (rows.size() < 2 || wordsOf(rows.front()) != header) {
+    throw std::runtime_error("not a shown table:\n" + output);
+  }
+  ShownTable table{{}, rows.back()};
+  for (std::size_t row = 1; row + 1 < rows.size(); ++row)
+    table.entries.push_back(rowEntry(rows[row]));
+  return table;
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream stream(text);
+  for (std::string line; std::getline(stream, line);)
+    lines.push_back(line);
+  return lines;
+}
+
+std::vector<std::string> sortedLines(const std::vector<ShownEntry>& entries) {
+  std::vector<std::string> lines;
+  for (const ShownEntry& entry : entries)
+    lines.push_back(entry.line);
+  return sorted(lines);
+}
+
+std::vector<std::string> sorted(std::vector<std::string> lines) {
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
+std::vector<std::string> policyFileLines(const std::string& path) {
+  std::ifstream file(path);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(file, line);) {
+    if (!line.empty() && !line.starts_with('#')) lines.push_back(line);
+  }
+  return sorted(lines);
+}
 
 std::string chipStatePath(const std::string& state) {
   return SimChip::TernaryTable::statePath(state, 0);
@@ -59,12 +135,10 @@ std::vector<std::string> chipLines(const std::string& state) {
     entries.push_back(recordText(chip.defaultHandle(), Vrell::EntryKind::defaultEntry, 0));
   for (const Vrell::EntryConfig& record : recordsOf(records))
     recorded.push_back(recordText(record.sdkEntryHandle(), record.kind(), record.priority()));
-  entries = sorted(entries);
-  recorded = sorted(recorded);
-  if (recorded == entries) return ::testing::AssertionSuccess();
+  if (sorted(recorded) == sorted(entries)) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure()
-         << "the records name\n  " << fmt::format("{}", fmt::join(recorded, "\n  "))
-         << "\nthe chip holds\n  " << fmt::format("{}", fmt::join(entries, "\n  "));
+         << "the records name\n  " << fmt::format("{}", fmt::join(sorted(recorded), "\n  "))
+         << "\nthe chip holds\n  " << fmt::format("{}", fmt::join(sorted(entries), "\n  "));
 }
 
 }  // namespace TcAgentTesting

@@ -46,27 +46,6 @@ std::string outputPath(const std::string& directory, const char* stream) {
          stream;
 }
 
-// Sets this process's limit of open files, which a process started meanwhile inherits, and
-// restores it when it ends.
-class DescriptorLimit {
- public:
-  explicit DescriptorLimit(unsigned descriptorsMax) {
-    if (!descriptorsMax || ::getrlimit(RLIMIT_NOFILE, &before_) != 0) return;
-    rlimit lowered = before_;
-    lowered.rlim_cur = descriptorsMax;
-    set_ = ::setrlimit(RLIMIT_NOFILE, &lowered) == 0;
-  }
-  ~DescriptorLimit() {
-    if (set_) ::setrlimit(RLIMIT_NOFILE, &before_);
-  }
-  DescriptorLimit(const DescriptorLimit&) = delete;
-  DescriptorLimit& operator=(const DescriptorLimit&) = delete;
-
- private:
-  rlimit before_{};
-  bool set_ = false;
-};
-
 }  // namespace
 
 TcAgentProcess::TcAgentProcess(const std::vector<std::string>& arguments,
@@ -75,34 +54,26 @@ TcAgentProcess::TcAgentProcess(const std::vector<std::string>& arguments,
   std::vector<char*> argv = TestSupport::argumentVector(TCAGENT_PROGRAM, arguments);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  struct Stream {
-    int descriptor;
-    std::string path;  // "" when closed
-    int flags;
+  // Each stream to its file, or closed for "".
+  auto streamTo = [&actions](int descriptor, const std::string& path, int flags) {
+    if (path.empty()) return posix_spawn_file_actions_addclose(&actions, descriptor);
+    return posix_spawn_file_actions_addopen(&actions, descriptor, path.c_str(), flags, 0600);
   };
-  const Stream streams[] = {
-      {STDIN_FILENO, launch.input, O_RDONLY},
-      {STDOUT_FILENO,
-       launch.outputClosed     ? ""
-       : launch.output.empty() ? outPath_
-                               : launch.output,
-       O_WRONLY | O_CREAT | O_TRUNC},
-      {STDERR_FILENO, launch.errorClosed ? "" : errPath_, O_WRONLY | O_CREAT | O_TRUNC}};
+  constexpr int written = O_WRONLY | O_CREAT | O_TRUNC;
+  streamTo(STDIN_FILENO, launch.input, O_RDONLY);
   int readerGone[2] = {-1, -1};
   if (launch.outputReaderGone) {
     if (::pipe2(readerGone, O_CLOEXEC) != 0) throw std::runtime_error("cannot make a pipe");
     ::close(readerGone[0]);
+    posix_spawn_file_actions_adddup2(&actions, readerGone[1], STDOUT_FILENO);
+  } else {
+    streamTo(STDOUT_FILENO,
+             launch.outputClosed     ? ""
+             : launch.output.empty() ? outPath_
+                                     : launch.output,
+             written);
   }
-  for (const Stream& stream : streams) {
-    if (stream.descriptor == STDOUT_FILENO && launch.outputReaderGone) {
-      posix_spawn_file_actions_adddup2(&actions, readerGone[1], STDOUT_FILENO);
-    } else if (stream.path.empty()) {
-      posix_spawn_file_actions_addclose(&actions, stream.descriptor);
-    } else {
-      posix_spawn_file_actions_addopen(&actions, stream.descriptor, stream.path.c_str(),
-                                       stream.flags, 0600);
-    }
-  }
+  streamTo(STDERR_FILENO, launch.errorClosed ? "" : errPath_, written);
   // Only the three standard streams go to the run, whatever this process holds open.
   posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
   std::vector<std::string> variables = environmentWith(launch.environment);
@@ -110,10 +81,16 @@ TcAgentProcess::TcAgentProcess(const std::vector<std::string>& arguments,
   for (std::string& variable : variables)
     environment.push_back(variable.data());
   environment.push_back(nullptr);
-  const int error = [&] {
-    const DescriptorLimit limit(launch.descriptorsMax);
-    return ::posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environment.data());
-  }();
+  // The run inherits this process's limit of open files, lowered for the spawn only.
+  rlimit before{};
+  const bool limited = launch.descriptorsMax && ::getrlimit(RLIMIT_NOFILE, &before) == 0;
+  if (limited) {
+    const rlimit lowered{launch.descriptorsMax, before.rlim_max};
+    ::setrlimit(RLIMIT_NOFILE, &lowered);
+  }
+  const int error =
+      ::posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environment.data());
+  if (limited) ::setrlimit(RLIMIT_NOFILE, &before);
   posix_spawn_file_actions_destroy(&actions);
   if (launch.outputReaderGone) ::close(readerGone[1]);
   if (error) {

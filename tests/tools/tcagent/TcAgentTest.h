@@ -4,10 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
-#include "ShownEntries.h"
+#include "StateFiles.h"
 #include "TcAgentProcess.h"
 #include "tests/support/TemporaryDirectory.h"
 
@@ -17,22 +18,39 @@ class TcAgentTest : public ::testing::Test {
  protected:
   // Writes `lines` to the file `name` in the test's directory; gives its path.
   std::string writePolicy(const std::vector<std::string>& lines,
-                          const std::string& name = "policy.txt") const;
+                          const std::string& name = "policy.txt") const {
+    const std::string path = directory + "/" + name;
+    std::ofstream file(path);
+    for (const std::string& line : lines)
+      file << line << "\n";
+    return path;
+  }
 
   // "--state DIR --driver D" and then `arguments`.
   std::vector<std::string> withOptions(const std::string& stateDirectory,
-                                       const std::vector<std::string>& arguments) const;
-  Outcome tcagentOn(const std::string& stateDirectory,
-                    const std::vector<std::string>& arguments) const;
+                                       const std::vector<std::string>& arguments) const {
+    std::vector<std::string> words = {"--state", stateDirectory, "--driver", driver};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    return words;
+  }
+  // On `stateDirectory`, its standard streams and limits as `launch` sets them.
+  Outcome tcagentOn(const std::string& stateDirectory, const std::vector<std::string>& arguments,
+                    const Launch& launch = {}) const {
+    return TcAgentProcess(withOptions(stateDirectory, arguments), directory, launch).wait();
+  }
   Outcome tcagent(const std::vector<std::string>& arguments) const {
     return tcagentOn(state, arguments);
   }
-  // On the test's state, its standard streams and limits as `launch` sets them.
   Outcome tcagentWith(const std::vector<std::string>& arguments, const Launch& launch) const {
-    return TcAgentProcess(withOptions(state, arguments), directory, launch).wait();
+    return tcagentOn(state, arguments, launch);
   }
   // The standard output of a run that is to succeed without a word on standard error.
-  std::string outputOf(const std::vector<std::string>& arguments) const;
+  std::string outputOf(const std::vector<std::string>& arguments) const {
+    const Outcome run = tcagent(arguments);
+    EXPECT_EQ(run.status, 0) << ::testing::PrintToString(arguments) << "\n" << run.err;
+    EXPECT_EQ(run.err, "") << ::testing::PrintToString(arguments);
+    return run.out;
+  }
 
   ShownTable shownTable() const { return tableOf(outputOf({"show"})); }
   std::vector<std::string> shownLines() const { return sortedLines(shownTable().entries); }

@@ -52,6 +52,14 @@ class TcAgentTest : public ::testing::Test {
     return run.out;
   }
 
+  // The standard error of a run that is to end with `status`, on `stateDirectory` if given.
+  std::string errorOf(int status, const std::vector<std::string>& arguments,
+                      const std::string& stateDirectory = "") const {
+    const Outcome run = tcagentOn(stateDirectory.empty() ? state : stateDirectory, arguments);
+    EXPECT_EQ(run.status, status) << ::testing::PrintToString(arguments) << "\n" << run.err;
+    return run.err;
+  }
+
   ShownTable shownTable() const { return tableOf(outputOf({"show"})); }
   std::vector<std::string> shownLines() const { return sortedLines(shownTable().entries); }
 

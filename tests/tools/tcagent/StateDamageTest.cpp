@@ -1,6 +1,5 @@
 // No state wedges tcagent: after a removed or damaged state file, two agents making one state, or
-// contradicting records, an apply works, and a run that only reads refuses at once, naming the
-// file.
+// contradicting records, an apply works, and a read refuses at once, naming the file.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -16,7 +15,6 @@
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
-#include "StateFiles.h"
 #include "TcAgentTest.h"
 #include "sim/MbbVrellKey/StoreLayout.h"
 #include "support/AgentState.h"
@@ -67,21 +65,18 @@ class ExampleStateTest : public TcAgentTest, public ::testing::WithParamInterfac
 using EachDriverStateTest = ExampleStateTest<const char*>;
 
 // A --capacity applies only to a chip made afresh (the key store then grows); one made in place of
-// a damaged chip keeps the damaged one's size unless another is asked for, and none is made too
-// small for the policy.
+// a damaged chip keeps its size unless another is asked for, and none is made too small.
 TEST_P(EachDriverStateTest, AChipMadeAfreshHasTheSizeAskedForOrTheDamagedOnes) {
-  const Outcome kept = tcagent({"--capacity", "2048", "show", "--format", "json"});
-  EXPECT_EQ(
-      kept.err,
-      "tcagent: note: the chip's table has room for 512 entries; --capacity 2048 applies only "
-      "to a chip made afresh, or made again by apply or clear while it holds nothing\n");
-  EXPECT_EQ(nlohmann::json::parse(kept.out).at("capacity"), 512);
-  EXPECT_EQ(tcagent({"--capacity", "512", "show"}).err, "");
-  ASSERT_EQ(::unlink(chipStatePath(state).c_str()), 0);
-  expectApplied(entriesAtPriorities(1000), {"--capacity", "2048"});
+  EXPECT_EQ(errorOf(0, {"--capacity", "2048", "show"}),
+            "tcagent: note: the chip's table has room for 512 entries; --capacity 2048 applies "
+            "only to a chip made afresh, or made again by apply or clear while it holds nothing\n");
+  EXPECT_EQ(errorOf(0, {"--capacity", "512", "show"}), "");
   auto capacity = [this] {
     return nlohmann::json::parse(outputOf({"show", "--format", "json"})).at("capacity");
   };
+  EXPECT_EQ(capacity(), 512);
+  ASSERT_EQ(::unlink(chipStatePath(state).c_str()), 0);
+  expectApplied(entriesAtPriorities(1000), {"--capacity", "2048"});
   EXPECT_EQ(capacity(), 2048);
   const std::string chip = chipStatePath(state);
   std::filesystem::resize_file(chip, std::filesystem::file_size(chip) + 1);
@@ -95,9 +90,8 @@ TEST_P(EachDriverStateTest, AChipMadeAfreshHasTheSizeAskedForOrTheDamagedOnes) {
   // Too small for the policy, the chip made afresh is refused before the damaged one is set
   // aside, so that its size stays for a plain apply.
   const std::vector<char> damaged = SimTesting::fileBytes(chip);
-  const Outcome tooSmall = tcagent({"--capacity", "8", "apply", EXAMPLE_POLICY});
-  EXPECT_EQ(tooSmall.status, 1);
-  EXPECT_THAT(tooSmall.err, HasSubstr("would have room for 8 entries only, so none was made"));
+  EXPECT_THAT(errorOf(1, {"--capacity", "8", "apply", EXAMPLE_POLICY}),
+              HasSubstr("would have room for 8 entries only, so none was made"));
   EXPECT_EQ(SimTesting::fileBytes(chip), damaged);
   expectApplied(example, {"--capacity", "1024"});
   EXPECT_EQ(capacity(), 1024);
@@ -119,8 +113,7 @@ TEST_P(EachDriverStateTest, RecordsOfTheLargestKeysAreKeptAndNewKeysFollowThem) 
   expectApplied(example);
 }
 
-// Damaged records are dropped and counted, the walk goes on past them, and their entries are
-// adopted.
+// Damaged records are dropped and counted, the walk goes on past them, their entries adopted.
 TEST_P(EachDriverStateTest, DamagedRecordsAreCountedAndTheirEntriesAdopted) {
   for (std::size_t slot : {5, 9}) {
     SimTesting::fileBytesAre(keyStorePath(state),
@@ -129,26 +122,24 @@ TEST_P(EachDriverStateTest, DamagedRecordsAreCountedAndTheirEntriesAdopted) {
                                  offsetof(Vrell::StoreLayout::Record, checksum),
                              ~U32{0});
   }
-  const Outcome shown = tcagent({"show"});
-  EXPECT_EQ(shown.status, 0) << shown.err;
-  EXPECT_THAT(tableOf(shown.out).footer,
-              EndsWith("at start 15 read back from records, 2 damaged records dropped, 2 "
-                       "adopted, nothing programmed"));
-  EXPECT_EQ(sortedLines(tableOf(shown.out).entries), example);
+  const Outcome run = tcagent({"show"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  const ShownTable shown = tableOf(run.out);
+  EXPECT_THAT(shown.footer, EndsWith("at start 15 read back from records, 2 damaged records "
+                                     "dropped, 2 adopted, nothing programmed"));
+  EXPECT_EQ(sortedLines(shown.entries), example);
   EXPECT_TRUE(recordsNameExactlyTheChipEntries(state));
 }
 
-// A value bit outside its entry's mask (a damaged chip state) makes no other key, for the chip and
-// for an apply alike.
+// A value bit outside its entry's mask (a damaged chip state) makes no other key.
 TEST_P(EachDriverStateTest, AValueBitOutsideItsMaskMakesNoOtherKey) {
   SimTesting::fileBytesAre(chipStatePath(state),
                            sizeof(SimChip::StateLayout::Header) +
                                4 * sizeof(SimChip::StateLayout::Slot) +
                                offsetof(SimChip::StateLayout::Slot, value),
                            U8{0x73});
-  const Outcome applied = tcagent({"apply", EXAMPLE_POLICY});
-  EXPECT_EQ(applied.status, 0) << applied.err;
-  EXPECT_THAT(applied.out, HasSubstr("(the table already holds the policy)"));
+  EXPECT_THAT(outputOf({"apply", EXAMPLE_POLICY}),
+              HasSubstr("(the table already holds the policy)"));
   expectApplied(entriesAtPriorities(3));
 }
 
@@ -184,8 +175,7 @@ TEST_P(EachDriverStateTest, ClosedStreamsOrTooFewDescriptorsFailTheRunAndLeaveTh
 
 INSTANTIATE_TEST_SUITE_P(Drivers, EachDriverStateTest, eachDriver, driverName);
 
-// Two agents making one fresh state at once, each with its own capacity, leave a chip of one of
-// the two and a key store with room for it.
+// Two agents making one fresh state at once, each with its own capacity, leave a state that works.
 using StateDamageTest = TcAgentTest;
 
 TEST_F(StateDamageTest, TwoAgentsMakingOneFreshStateLeaveAStateThatWorks) {
@@ -267,7 +257,6 @@ TEST_P(ContradictionTest, ShowDropsTheContradictingRecordsAndTheChipIsShownAndKe
   }
 
   const Outcome shown = tcagent({"show"});
-  EXPECT_EQ(shown.status, 0) << shown.err;
   const ShownTable table = tableOf(shown.out);
   EXPECT_EQ(sortedLines(table.entries), example);
   EXPECT_THAT(table.footer, HasSubstr(fmt::format("{} damaged record{} dropped, ", written.size(),
@@ -318,13 +307,11 @@ TEST_P(OversizedHeaderTest, IsRefusedAtOnceAndSetAsideByAnApply) {
   std::filesystem::resize_file(path, header.format->fileBytes(claimed));
 
   const auto start = std::chrono::steady_clock::now();
-  const Outcome refused = tcagent({"show"});
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-  EXPECT_EQ(refused.status, 1);
-  EXPECT_THAT(refused.err,
+  EXPECT_THAT(errorOf(1, {"show"}),
               ::testing::MatchesRegex("tcagent: " + path + ": damaged [^\n]*; remove " + path +
                                       " to start afresh, or run apply or clear, which set it "
                                       "aside\n"));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 
   // A dry run plans for the file set aside, and sets nothing aside.
   const Outcome planned = tcagent({"apply", "--dry-run", EXAMPLE_POLICY});
@@ -347,10 +334,9 @@ TEST_P(OversizedHeaderTest, IsRefusedAtOnceAndSetAsideByAnApply) {
   const auto size = std::filesystem::file_size(path);
   std::filesystem::resize_file(path, 0);
   std::filesystem::resize_file(path, size);
-  const Outcome zeroed = tcagent({"apply", EXAMPLE_POLICY});
-  EXPECT_EQ(zeroed.status, 0) << zeroed.err;
   // The file set aside before is kept.
-  EXPECT_THAT(zeroed.err, HasSubstr("; set aside as " + path + ".damaged.1\n"));
+  EXPECT_THAT(errorOf(0, {"apply", EXAMPLE_POLICY}),
+              HasSubstr("; set aside as " + path + ".damaged.1\n"));
   EXPECT_EQ(std::filesystem::file_size(path + ".damaged"), header.format->fileBytes(claimed));
   EXPECT_EQ(chipLines(state), example);
   EXPECT_TRUE(recordsNameExactlyTheChipEntries(state));
@@ -360,10 +346,9 @@ TEST_P(OversizedHeaderTest, IsRefusedAtOnceAndSetAsideByAnApply) {
     std::ofstream(path + ".damaged." + std::to_string(number));
   std::filesystem::resize_file(path, 0);
   std::filesystem::resize_file(path, size);
-  const Outcome refusedPlan = tcagent({"apply", "--dry-run", EXAMPLE_POLICY});
-  EXPECT_EQ(refusedPlan.status, 1);
-  EXPECT_EQ(refusedPlan.err, tcagent({"apply", EXAMPLE_POLICY}).err);
-  EXPECT_THAT(refusedPlan.err, HasSubstr("it is not set aside"));
+  const std::string refusedPlan = errorOf(1, {"apply", "--dry-run", EXAMPLE_POLICY});
+  EXPECT_EQ(refusedPlan, errorOf(1, {"apply", EXAMPLE_POLICY}));
+  EXPECT_THAT(refusedPlan, HasSubstr("it is not set aside"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, OversizedHeaderTest,

@@ -37,17 +37,21 @@ std::optional<U8> classOf(const Policy& policy, const KeyBytes& packet) {
   return std::nullopt;
 }
 
-// Each entry's value with its masked-out bits all 0 and all 1, of both policies, and 16 random
-// packets.
-std::vector<KeyBytes> probesOf(const Policy& before, const Policy& after, std::mt19937& random) {
+struct PolicyPair {
+  Policy before;
+  Policy after;
+};
+
+// Packets that tell the two policies apart: each entry's value with its masked-out bits all 0 and
+// all 1, and 16 random ones.
+std::vector<KeyBytes> probesOf(const PolicyPair& pair, std::mt19937& random) {
   std::vector<KeyBytes> probes;
-  for (const Policy* policy : {&before, &after}) {
+  for (const Policy* policy : {&pair.before, &pair.after}) {
     for (const PolicyEntry& entry : policy->entries) {
-      KeyBytes low = entry.key.value;
       KeyBytes high = entry.key.value;
       for (std::size_t field = 0; field < high.size(); ++field)
         high[field] |= static_cast<U8>(~entry.key.mask[field]);
-      probes.push_back(low);
+      probes.push_back(entry.key.value);
       probes.push_back(high);
     }
   }
@@ -61,18 +65,17 @@ std::vector<KeyBytes> probesOf(const Policy& before, const Policy& after, std::m
   return probes;
 }
 
-// Whether the chip gives every probe the class that `before` or `after` gives it.
+// Whether the chip gives every probe the class that the old or the new policy gives it.
 ::testing::AssertionResult everyProbeGetsTheOldOrTheNewClass(const SimChip::TernaryTable& chip,
-                                                             const Policy& before,
-                                                             const Policy& after,
+                                                             const PolicyPair& pair,
                                                              const std::vector<KeyBytes>& probes) {
+  auto text = [](std::optional<U8> tc) { return tc ? fmt::format("tc={}", *tc) : "none"; };
   for (const KeyBytes& probe : probes) {
-    SimChip::Classification result = chip.classify(probe);
-    std::optional<U8> given;
-    if (result.action) given = result.action->tc;
-    const std::optional<U8> old = classOf(before, probe), wanted = classOf(after, probe);
+    const SimChip::Classification result = chip.classify(probe);
+    const std::optional<U8> given =
+        result.action ? std::optional<U8>(result.action->tc) : std::nullopt;
+    const std::optional<U8> old = classOf(pair.before, probe), wanted = classOf(pair.after, probe);
     if (given != old && given != wanted) {
-      auto text = [](std::optional<U8> tc) { return tc ? fmt::format("tc={}", *tc) : "none"; };
       return ::testing::AssertionFailure()
              << "packet " << fmt::format("{}", fmt::join(probe, ".")) << " got " << text(given)
              << ", the old policy gives " << text(old) << " and the new " << text(wanted);
@@ -81,27 +84,19 @@ std::vector<KeyBytes> probesOf(const Policy& before, const Policy& after, std::m
   return ::testing::AssertionSuccess();
 }
 
-// The fields the random policies match on: trust mode, class of service and DSCP.
-constexpr std::size_t fieldsUsed[] = {0, 2, 3};
-
-struct PolicyPair {
-  Policy before;
-  Policy after;
-};
-
 // Entries drawn from one pool with a priority each, so that no two overlapping entries of the
-// two policies share a priority; an entry in both policies may change its action.
+// two policies share a priority; an entry in both policies may change its action. They match on
+// trust mode, class of service and DSCP.
 PolicyPair randomPair(std::mt19937& random) {
   std::uniform_int_distribution<int> byte(0, 255);
   std::vector<EntryKey> pool(40);
   for (std::size_t index = 0; index < pool.size(); ++index) {
-    EntryKey& key = pool[index];
-    for (std::size_t field : fieldsUsed) {
+    for (std::size_t field : {0, 2, 3}) {
       static const U8 masks[] = {0x00, 0x00, 0xF0, 0xFC, 0xFF, 0x03};
-      key.mask[field] = masks[byte(random) % std::size(masks)];
-      key.value[field] = static_cast<U8>(byte(random) & key.mask[field] & 0x1F);
+      pool[index].mask[field] = masks[byte(random) % std::size(masks)];
+      pool[index].value[field] = static_cast<U8>(byte(random) & pool[index].mask[field] & 0x1F);
     }
-    key.priority = static_cast<U32>(index * 3 + byte(random) % 3);
+    pool[index].priority = static_cast<U32>(index * 3 + byte(random) % 3);
   }
   auto policyOf = [&](const char* name) {
     Policy policy;
@@ -129,19 +124,19 @@ class HitlessApplyTest : public ::testing::TestWithParam<const char*> {
     return options;
   }
 
-  // Applies `policy`, checking every probe after every change; gives how the apply ended.
-  bool applyChecked(const Policy& policy, const PolicyPair& pair,
-                    const std::vector<KeyBytes>& probes) {
+  // Applies the new policy of `pair`, checking every probe after every change; gives whether the
+  // apply went through.
+  bool applyChecked(const PolicyPair& pair, const std::vector<KeyBytes>& probes) {
     AgentTable agent(options());
     TableRows rows = tableRows(agent);
-    Plan plan = planOf(policy, rows, agent.driverQueries().room(*agent.table()), false);
+    Plan plan = planOf(pair.after, rows, agent.driverQueries().room(*agent.table()), false);
     auto checkProbes = [&](std::size_t, std::size_t) {
       ++changesChecked_;
       packetsChecked_ += probes.size();
-      ASSERT_TRUE(everyProbeGetsTheOldOrTheNewClass(agent.chip(), pair.before, pair.after, probes));
+      ASSERT_TRUE(everyProbeGetsTheOldOrTheNewClass(agent.chip(), pair, probes));
     };
     try {
-      applyPlan(agent, plan, policy, rows, checkProbes);
+      applyPlan(agent, plan, pair.after, rows, checkProbes);
       return true;
     } catch (const ApplyRefusal&) {
       return false;
@@ -155,28 +150,26 @@ class HitlessApplyTest : public ::testing::TestWithParam<const char*> {
 
 TEST_P(HitlessApplyTest, EveryTableOnTheWayGivesEachPacketTheOldOrTheNewClass) {
   std::mt19937 random(20261207);
+  const bool pd = std::string(GetParam()) == "pd";
+  const char* const operations[] = {
+      pd ? "table_add_with_setTrafficClassAndEgressQid" : "tableEntryAdd",
+      pd ? "table_modify_with_setTrafficClassAndEgressQid" : "tableEntryMod",
+      pd ? "table_delete" : "tableEntryDel"};
   std::size_t refusals = 0;
   for (int pairs = 0; pairs < 60; ++pairs) {
     SCOPED_TRACE("pair " + std::to_string(pairs));
-    PolicyPair pair = randomPair(random);
-    std::vector<KeyBytes> probes = probesOf(pair.before, pair.after, random);
+    const PolicyPair pair = randomPair(random);
+    const std::vector<KeyBytes> probes = probesOf(pair, random);
     {
       AgentTable agent(options());
       applyPolicy(agent, pair.before);
     }
     // Every third pair, the driver refuses one change part-way; the next apply completes it.
-    if (pairs % 3 == 0) {
-      const bool pd = std::string(GetParam()) == "pd";
-      const char* operations[] = {
-          pd ? "table_add_with_setTrafficClassAndEgressQid" : "tableEntryAdd",
-          pd ? "table_modify_with_setTrafficClassAndEgressQid" : "tableEntryMod",
-          pd ? "table_delete" : "tableEntryDel"};
-      SimChip::Faults::faultIs(operations[pairs / 3 % 3], 2, 1 + pairs % 4);
-    }
-    if (!applyChecked(pair.after, pair, probes)) {
+    if (pairs % 3 == 0) SimChip::Faults::faultIs(operations[pairs / 3 % 3], 2, 1 + pairs % 4);
+    if (!applyChecked(pair, probes)) {
       ++refusals;
       SimChip::Faults::clear();
-      ASSERT_TRUE(applyChecked(pair.after, pair, probes));
+      ASSERT_TRUE(applyChecked(pair, probes));
     }
     SimChip::Faults::clear();
     if (HasFatalFailure()) return;

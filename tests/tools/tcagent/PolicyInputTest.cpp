@@ -351,9 +351,7 @@ TEST_F(DocumentTest, TheEntriesAPacketMatchesAreNotTakenForAPolicy) {
   for (const auto& [file, refusal] :
        {std::pair{writePolicy({part}, "part.json"), "the document holds only the entries that"},
         {writePolicy({entries}, "part.txt"), "part.txt:1: the file holds only the entries that"}}) {
-    const Outcome applied = tcagent({"apply", file});
-    EXPECT_EQ(applied.status, 2);
-    EXPECT_THAT(applied.err, ::testing::HasSubstr(refusal));
+    EXPECT_THAT(errorOf(2, {"apply", file}), HasSubstr(refusal));
   }
   EXPECT_EQ(chipLines(state), policyFileLines(EXAMPLE_POLICY));
   // A document of no entries says so on purpose, where lines of none are refused.
@@ -388,11 +386,9 @@ TEST_F(PolicyInputTest, AFileNamedWithBytesThatAreNotTextIsNamedEscaped) {
   EXPECT_EQ(applied.status, 0) << applied.out;
   EXPECT_EQ(nlohmann::json::parse(applied.out).at("warnings").at(0).at("file"),
             directory + "/p\\xff\\x0a.txt");
-  const Outcome refused =
-      tcagent({"apply", writePolicy({"prio=1 dscp=300 -> tc=1 qid=1"}, "\x1b[31m\\\n.txt")});
-  EXPECT_EQ(refused.status, 2);
-  EXPECT_EQ(refused.err,
-            "tcagent: " + directory + "/\\x1b[31m\\\\\\x0a.txt:1: dscp value 300 is over 255\n");
+  EXPECT_EQ(
+      errorOf(2, {"apply", writePolicy({"prio=1 dscp=300 -> tc=1 qid=1"}, "\x1b[31m\\\n.txt")}),
+      "tcagent: " + directory + "/\\x1b[31m\\\\\\x0a.txt:1: dscp value 300 is over 255\n");
 }
 
 // A policy of megabytes is read in pieces, parsed two at a time: every entry is taken, and of
@@ -407,9 +403,7 @@ TEST_F(PolicyInputTest, ALongPolicyIsTakenWholeAndRefusedAtItsFirstFault) {
                     n, n % 4, n / 4 % 8, n / 32 % 8, n / 256 % 64, n / 16384 % 8, n));
   }
   lines[9] = "default -> tc=0 qid=0";
-  const Outcome whole = tcagent({"check", writePolicy(lines, "long.txt")});
-  EXPECT_EQ(whole.status, 0) << whole.err;
-  EXPECT_THAT(whole.out,
+  EXPECT_THAT(outputOf({"check", writePolicy(lines, "long.txt")}),
               ::testing::EndsWith(": 59999 entries and a default action; no findings\n"));
 
   // Each fault as (line number, text).
@@ -428,9 +422,8 @@ TEST_F(PolicyInputTest, ALongPolicyIsTakenWholeAndRefusedAtItsFirstFault) {
     std::vector<std::string> faulty = lines;
     for (const auto& [number, text] : faults)
       faulty[number - 1] = text;
-    const Outcome refused = tcagent({"check", writePolicy(faulty, "faulty.txt")});
-    EXPECT_EQ(refused.status, 2);
-    EXPECT_EQ(refused.err, "tcagent: " + directory + "/faulty.txt" + refusal + "\n");
+    EXPECT_EQ(errorOf(2, {"check", writePolicy(faulty, "faulty.txt")}),
+              "tcagent: " + directory + "/faulty.txt" + refusal + "\n");
   }
 }
 
@@ -446,9 +439,8 @@ TEST_F(PolicyInputTest, ALongDocumentIsTakenWholeAndRefusedAtItsLine) {
         n, n % 4, n / 4 % 8, n / 32 % 8, n / 256 % 64, n / 16384 % 8,
         n + 1 < entryCount ? "," : "]}"));
   }
-  const Outcome whole = tcagent({"check", writePolicy(lines, "long.json")});
-  EXPECT_EQ(whole.status, 0) << whole.err;
-  EXPECT_THAT(whole.out, ::testing::EndsWith(": 20000 entries, no default action; no findings\n"));
+  EXPECT_THAT(outputOf({"check", writePolicy(lines, "long.json")}),
+              ::testing::EndsWith(": 20000 entries, no default action; no findings\n"));
 
   const std::pair<std::string, std::string> faults[] = {
       {R"("qid": 256)", ":15001: entry 15000: qid must be a number from 0 to 255, not 256"},
@@ -456,9 +448,8 @@ TEST_F(PolicyInputTest, ALongDocumentIsTakenWholeAndRefusedAtItsLine) {
   for (const auto& [fault, refusal] : faults) {
     std::vector<std::string> faulty = lines;
     faulty[15000].replace(faulty[15000].find(R"("qid": 1)"), 8, fault);
-    const Outcome refused = tcagent({"check", writePolicy(faulty, "faulty.json")});
-    EXPECT_EQ(refused.status, 2);
-    EXPECT_EQ(refused.err, "tcagent: " + directory + "/faulty.json" + refusal + "\n");
+    EXPECT_EQ(errorOf(2, {"check", writePolicy(faulty, "faulty.json")}),
+              "tcagent: " + directory + "/faulty.json" + refusal + "\n");
   }
 }
 

@@ -16,7 +16,6 @@
 #include <fmt/format.h>
 
 #include "BfIngressTrafficClass/status/DriverStatus.h"
-#include "StateFiles.h"
 #include "TcAgentTest.h"
 #include "tests/sim/drivers/LoadedDriver.h"
 #include "tests/soak/RunFlags.h"
@@ -24,57 +23,33 @@
 namespace TcAgentTesting {
 namespace {
 
-using BfIngressTrafficClass::Testing::replayCommand;
 using BfIngressTrafficClass::Testing::runFlags;
-using BfIngressTrafficClass::Testing::runSeed;
 
 constexpr U32 shortRunIterations = 3000;
 constexpr std::chrono::seconds shortRunTime{15};
-constexpr int largestStatus = 30;
-constexpr unsigned latestCall = 8;
-
-struct Driver {
-  const char* name;
-  const char* library;
-  friend void PrintTo(const Driver& value, std::ostream* out) { *out << value.name; }
-};
 
 // A random policy over a small pool of keys, so that one policy after another keeps, modifies,
 // adds and removes entries; as policy lines, sorted, the default action's among them, never none.
 std::vector<std::string> randomPolicy(std::mt19937& random) {
-  static const std::vector<std::string> keys = [] {
-    std::vector<std::string> pool;
-    for (unsigned priority = 1; priority <= 4; ++priority) {
-      for (unsigned dscp = 0; dscp < 4; ++dscp)
-        pool.push_back(fmt::format("prio={} dscp={}", priority, dscp));
-      for (unsigned cos = 0; cos < 2; ++cos)
-        pool.push_back(fmt::format("prio={} cos={}/0x7", priority, cos));
-    }
-    return pool;
-  }();
   auto action = [&] { return fmt::format("tc={} qid={}", random() % 3, random() % 3); };
   std::vector<std::string> lines;
   const unsigned share = random() % 4;  // of the keys in use: none to three quarters
-  for (const std::string& key : keys) {
-    if (random() % 4 < share) lines.push_back(key + " -> " + action());
+  for (unsigned priority = 1; priority <= 4; ++priority) {
+    for (const char* match : {"dscp=0", "dscp=1", "dscp=2", "dscp=3", "cos=0/0x7", "cos=1/0x7"}) {
+      if (random() % 4 < share)
+        lines.push_back(fmt::format("prio={} {} -> ", priority, match) + action());
+    }
   }
   // A policy file holds something: the empty table is clear's.
   if (random() % 3 || lines.empty()) lines.push_back("default -> " + action());
   return sorted(lines);
 }
 
-// Every line of `lines` is one of `older` or of `newer`.
-bool withinEither(const std::vector<std::string>& lines, const std::vector<std::string>& older,
-                  const std::vector<std::string>& newer) {
-  return std::all_of(lines.begin(), lines.end(), [&](const std::string& line) {
-    return std::binary_search(older.begin(), older.end(), line) ||
-           std::binary_search(newer.begin(), newer.end(), line);
-  });
-}
-
-class FaultPropertyTest : public TcAgentTest, public ::testing::WithParamInterface<Driver> {
+class FaultPropertyTest
+    : public TcAgentTest,
+      public ::testing::WithParamInterface<std::pair<const char*, const char*>> {
  protected:
-  FaultPropertyTest() { driver = GetParam().name; }
+  FaultPropertyTest() { driver = GetParam().first; }
 
   // Runs `command` with a fault of `operation` failing with `status` over a table that holds
   // `held`; checks what it leaves, and gives its exit status.
@@ -104,7 +79,9 @@ class FaultPropertyTest : public TcAgentTest, public ::testing::WithParamInterfa
     }
     EXPECT_EQ(faulted.status, 1) << faulted.err;
     EXPECT_THAT(linesOf(faulted.err), ::testing::Contains(::testing::StartsWith("tcagent: ")));
-    EXPECT_TRUE(withinEither(after, held, said)) << faulted.err;
+    EXPECT_TRUE(std::all_of(after.begin(), after.end(), [&](const std::string& line) {
+      return std::ranges::binary_search(held, line) || std::ranges::binary_search(said, line);
+    })) << faulted.err;
     EXPECT_TRUE(faulted.err.find(operation) != std::string::npos ||
                 faulted.err.find(BfIngressTrafficClass::driverStatusText(status)) !=
                     std::string::npos)
@@ -114,20 +91,19 @@ class FaultPropertyTest : public TcAgentTest, public ::testing::WithParamInterfa
 
   // A fault-free apply of `policy` (a clear, of none) makes the chip and the records hold it.
   void converge(const std::vector<std::string>& policy) {
-    const Outcome applied =
-        tcagent(policy.empty() ? std::vector<std::string>{"clear"}
-                               : std::vector<std::string>{"apply", writePolicy(policy)});
-    EXPECT_EQ(applied.status, 0) << applied.err;
+    errorOf(0, policy.empty() ? std::vector<std::string>{"clear"}
+                              : std::vector<std::string>{"apply", writePolicy(policy)});
     EXPECT_EQ(chipLines(state), policy);
     EXPECT_TRUE(recordsNameExactlyTheChipEntries(state));
   }
 };
 
 TEST_P(FaultPropertyTest, EveryRunLeavesTheRecordsOfTheChipsEntriesAndAFaultFreeApplyConverges) {
-  const U32 seed = runSeed(), iterations = runFlags.steps.value_or(shortRunIterations);
+  const U32 seed = BfIngressTrafficClass::Testing::runSeed();
+  const U32 iterations = runFlags.steps.value_or(shortRunIterations);
   std::mt19937 random(seed);
   const std::vector<std::string> operations =
-      SimTesting::LoadedDriver(GetParam().library).faultOperations();
+      SimTesting::LoadedDriver(GetParam().second).faultOperations();
   ASSERT_FALSE(operations.empty());
   const char* const commands[] = {"apply", "apply", "apply", "show", "clear"};
 
@@ -143,9 +119,9 @@ TEST_P(FaultPropertyTest, EveryRunLeavesTheRecordsOfTheChipsEntriesAndAFaultFree
     const std::string command = commands[random() % std::size(commands)];
     const std::vector<std::string> policy = randomPolicy(random);
     const std::string& operation = operations[random() % operations.size()];
-    const int status = static_cast<int>(1 + random() % largestStatus);
-    const int exit = runFaulted(command, policy, operation, status,
-                                static_cast<unsigned>(random() % (latestCall + 1)), held);
+    const int status = static_cast<int>(1 + random() % 30);
+    const int exit =
+        runFaulted(command, policy, operation, status, static_cast<unsigned>(random() % 9), held);
     ++tally[command];
     ++tally[fmt::format("with exit {}", exit)];
     // Every other time the next command starts from what this one left.
@@ -158,20 +134,21 @@ TEST_P(FaultPropertyTest, EveryRunLeavesTheRecordsOfTheChipsEntriesAndAFaultFree
   }
   if (HasFailure()) {
     ADD_FAILURE() << "seed " << seed << " failed at iteration " << iteration - 1
-                  << "; replay: " << replayCommand(seed, iteration);
+                  << "; replay: " << BfIngressTrafficClass::Testing::replayCommand(seed, iteration);
   }
   std::string counts;
   for (const auto& [what, count] : tally)
     counts += fmt::format(", {} {}", count, what);
   std::printf("%s, seed %u: %u iterations in %.1f s with faults of %zu operations%s\n",
-              GetParam().name, seed, iteration,
+              GetParam().first, seed, iteration,
               std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
               operations.size(), counts.c_str());
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, FaultPropertyTest,
-                         ::testing::Values(Driver{"pd", PD_DRIVER}, Driver{"bfrt", BFRT_DRIVER}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         ::testing::Values(std::pair{"pd", PD_DRIVER},
+                                           std::pair{"bfrt", BFRT_DRIVER}),
+                         [](const auto& info) { return std::string(info.param.first); });
 
 }  // namespace
 }  // namespace TcAgentTesting

@@ -346,8 +346,7 @@ TEST_P(FailedCallTest, ARefusedReadBackOrWalkEndsTheRunAndEveryEntryAndRecordSta
 
 INSTANTIATE_TEST_SUITE_P(Drivers, FailedCallTest, eachDriver, driverName);
 
-// An apply ends by counting the table's entries: a refused count says what was done, and a driver
-// library that takes every call and keeps nothing does not pass.
+// An apply ends by counting the table's entries: a driver library that keeps nothing fails it.
 TEST_F(TcAgentTest, AnApplyThatTheDriverDoesNotHoldFails) {
   const std::string uncounted =
       errorOf(1, {"--fail", "get_entry_count:not-ready:3", "apply", EXAMPLE_POLICY},

@@ -277,9 +277,8 @@ INSTANTIATE_TEST_SUITE_P(Records, ContradictionTest,
                          ::testing::Combine(eachDriver, ::testing::ValuesIn(contradictions)),
                          driverAndCaseName<Contradiction>);
 
-// A header claiming the largest count over a sparse file of that size: a read stops at once, saying
-// how to start afresh; an apply sets the file aside and adopts or programs the entries again, as
-// its dry run plans without setting anything aside.
+// A header claiming the largest count over a sparse file of that size: a read stops at once; an
+// apply sets the file aside and converges, as its dry run plans without setting anything aside.
 struct OversizedHeader {
   const char* name;
   std::string (*path)(const std::string& state);

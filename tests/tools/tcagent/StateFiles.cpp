@@ -21,12 +21,7 @@ using BfIngressTrafficClass::Testing::recordsOf;
 // The capacity asked for when attaching: an existing chip keeps its own.
 constexpr U32 capacityIfNew = SimChip::TernaryTable::defaultCapacity;
 
-const std::vector<std::string> keyFields = [] {
-  std::vector<std::string> names;
-  for (const BfIngressTrafficClass::KeyField& field : BfIngressTrafficClass::keyFields)
-    names.push_back(field.shortName);
-  return names;
-}();
+using BfIngressTrafficClass::keyFields;
 
 std::vector<std::string> wordsOf(const std::string& text) {
   std::istringstream stream(text);
@@ -40,11 +35,12 @@ std::vector<std::string> wordsOf(const std::string& text) {
 // the default action), "->", tc, qid.
 ShownEntry rowEntry(const std::string& row) {
   const std::vector<std::string> cells = wordsOf(row);
-  if (cells.size() != 5 + keyFields.size()) throw std::runtime_error("not a table row: " + row);
+  if (cells.size() != 5 + std::size(keyFields)) throw std::runtime_error("not a table row: " + row);
   const bool isDefault = cells[1] == "default";
   std::string line = isDefault ? "default" : "prio=" + cells[1];
-  for (std::size_t field = 0; !isDefault && field < keyFields.size(); ++field) {
-    if (cells[2 + field] != "*") line += " " + keyFields[field] + "=" + cells[2 + field];
+  for (std::size_t field = 0; !isDefault && field < std::size(keyFields); ++field) {
+    if (cells[2 + field] != "*")
+      line += fmt::format(" {}={}", keyFields[field].shortName, cells[2 + field]);
   }
   return {cells[0], line + " -> tc=" + cells[cells.size() - 2] + " qid=" + cells.back()};
 }
@@ -60,7 +56,8 @@ std::string recordText(U32 handle, U16 kind, U32 priority) {
 ShownTable tableOf(const std::string& output) {
   const std::vector<std::string> rows = linesOf(output);
   std::vector<std::string> header = {"handle", "prio"};
-  header.insert(header.end(), keyFields.begin(), keyFields.end());
+  for (const BfIngressTrafficClass::KeyField& field : keyFields)
+    header.push_back(field.shortName);
   header.insert(header.end(), {"->", "tc", "qid"});
   if (rows.size() < 2 || wordsOf(rows.front()) != header) {
     throw std::runtime_error("not a shown table:\n" + output);
@@ -87,7 +84,7 @@ std::vector<std::string> sortedLines(const std::vector<ShownEntry>& entries) {
 }
 
 std::vector<std::string> sorted(std::vector<std::string> lines) {
-  std::sort(lines.begin(), lines.end());
+  std::ranges::sort(lines);
   return lines;
 }
 

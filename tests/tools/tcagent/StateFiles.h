@@ -37,9 +37,8 @@ std::string keyStorePath(const std::string& state);
 // The chip's entries and default action as policy lines, sorted.
 std::vector<std::string> chipLines(const std::string& state);
 
-// Whether the records name exactly the chip's entries, each once: a record of each entry's
-// handle with its priority, and a default record of the default entry's handle while a default
-// action is set.
+// Whether the records name exactly the chip's entries, the default entry among them, each once
+// and at its priority.
 ::testing::AssertionResult recordsNameExactlyTheChipEntries(const std::string& state);
 
 }  // namespace TcAgentTesting

@@ -262,8 +262,8 @@ TEST_P(UnsafeLocationTest, StopsTheRunWithStatusTwoNamingThePathAndWritesNothing
 INSTANTIATE_TEST_SUITE_P(Locations, UnsafeLocationTest, ::testing::ValuesIn(unsafeLocations),
                          ::testing::PrintToStringParamName());
 
-// Each state file in turn as a link to a copy of it elsewhere (the checks of MappedFile, which
-// MappedFileTest tests in full): neither a read nor a clear goes through it or sets it aside.
+// Each state file in turn as a link to a copy of it elsewhere: neither a read nor a clear goes
+// through it or sets it aside.
 TEST_F(StateLocationTest, AStateFileThatIsALinkIsRefusedAndLeftAsItWas) {
   outputOf({"apply", policy});
   for (const std::string& path : {chipStatePath(state), keyStorePath(state)}) {
@@ -294,8 +294,8 @@ TEST_F(StateLocationTest, AStateDirectoryThatIsALinkIsRefusedWithATrailingSlashT
   }
 }
 
-// A path that another user could send elsewhere is refused, for state and policy alike; a
-// link of the user's own on the way is taken.
+// A path that another user could redirect is refused, for state and policy; the user's own link
+// is followed.
 TEST_F(StateLocationTest, APathThroughAnotherUsersLinkIsRefusedAndTheUsersOwnIsFollowed) {
   const std::string real = directory + "/real", theirs = directory + "/theirs";
   directoryMade(real, 0700);
@@ -314,10 +314,8 @@ TEST_F(StateLocationTest, APathThroughAnotherUsersLinkIsRefusedAndTheUsersOwnIsF
   EXPECT_EQ(chipLines(real + "/state"), policyLines);
 }
 
-// A driver library by path is loaded only where no one else could put code of theirs: the
-// library, every directory on the way and every link to it the user's or root's, and writable by
-// no one else but a sticky directory; from where its links lead. A refused one makes no state
-// directory.
+// A driver library by path is loaded only where no one else could put code of theirs (the
+// library, the directories and links on the way); a refused one makes no state directory.
 TEST_F(StateLocationTest, ADriverLibraryThatAnotherUserCouldReplaceIsNotLoaded) {
   const std::string open = directory + "/open", mine = directory + "/mine";
   directoryMade(open, 0777);

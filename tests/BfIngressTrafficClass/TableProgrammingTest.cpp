@@ -183,23 +183,26 @@ TEST_P(TableProgrammingTest, EachPathCallsOutInOrderTracesAndKeepsEveryServiceIn
   } paths[] = {{match, backend.add, backend.modify, backend.remove},
                {defaultMatch(), backend.setDefault, backend.setDefault, backend.resetDefault}};
   U32 handle = 0;
-  for (const auto& [path, set, setAgain, remove] : paths) {
-    SCOPED_TRACE(set);
+  for (const auto& calls : paths) {
+    // Not a structured binding: the lambdas below capture it, which clang 14 refuses for one.
+    const Match::PtrConst& path = calls.match;
+    SCOPED_TRACE(calls.set);
     const bool entry = path == match;
-    EXPECT_THAT(entryCalls([&] { program(path, 3, 4); }),
-                ElementsAre("keyManager.alloc(key 2)",
-                            driverCall(set, {entry ? "" : backend.entryFlags}), initStatus(path)));
+    EXPECT_THAT(
+        entryCalls([&] { program(path, 3, 4); }),
+        ElementsAre("keyManager.alloc(key 2)",
+                    driverCall(calls.set, {entry ? "" : backend.entryFlags}), initStatus(path)));
     handle = handles().entry(path);
     EXPECT_EQ(chipAction(path), Action(3, 4));
     const std::string handleText = entry ? Kiv::_fmt("handle %#x", handle) : "";
-    EXPECT_THAT(
-        entryCalls([&] { program(path, 7, 1); }),
-        ElementsAre(driverCall(setAgain, {handleText, backend.entryFlags}), initStatus(path)));
+    EXPECT_THAT(entryCalls([&] { program(path, 7, 1); }),
+                ElementsAre(driverCall(calls.setAgain, {handleText, backend.entryFlags}),
+                            initStatus(path)));
     EXPECT_EQ(handles().entry(path), handle);
     EXPECT_EQ(chipAction(path), Action(7, 1));
-    EXPECT_THAT(
-        entryCalls([&] { agent().entryDel(path); }),
-        ElementsAre(initStatus(path), driverCall(remove, {handleText}), "keyManager.free(key 2)"));
+    EXPECT_THAT(entryCalls([&] { agent().entryDel(path); }),
+                ElementsAre(initStatus(path), driverCall(calls.remove, {handleText}),
+                            "keyManager.free(key 2)"));
     EXPECT_FALSE(handles().entryHas(path));
     EXPECT_EQ(chipHandles(agent().chip()).size(), 1u);
     EXPECT_FALSE(agent().chip().defaultAction());

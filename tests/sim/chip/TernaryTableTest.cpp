@@ -14,6 +14,7 @@
 #include <random>
 #include <string_view>
 
+#include "sim/chip/StateLayout.h"
 #include "sim/chip/TernaryTable.h"
 #include "tests/sim/ChildProcess.h"
 #include "tests/sim/FileBytes.h"
@@ -27,12 +28,10 @@ using SimTesting::fileBytesAre;
 using SimTesting::overwriting;
 using SimTesting::resizing;
 
-// The state file: a 48-byte header, then 40-byte slots, each starting with its state word.
-constexpr std::size_t versionAt = 8, headerBytesAt = 12, slotBytesAt = 16, capacityAt = 20,
-                      deviceAt = 24, entryScopeAt = 28, pipeTakenAt = 30, sequenceAt = 32,
-                      defaultWordAt = 40, slotBytes = 40;
+// The state file: a header, then slots, each starting with its state word.
+using Header = StateLayout::Header;
 constexpr std::size_t slotAt(std::size_t index) {
-  return 48 + slotBytes * index;
+  return sizeof(Header) + sizeof(StateLayout::Slot) * index;
 }
 constexpr std::size_t dscpField = 3;
 
@@ -66,47 +65,47 @@ TEST_F(TernaryTableTest, DamagedStateIsRefusedWithItsReasonAndItsRemovalStartsAf
   const std::string path = statePath();
   auto written = [&](std::size_t offset, auto value) { return overwriting(path, offset, value); };
   auto firstSlotCopied = [&] {
-    std::array<char, slotBytes> first;
-    std::copy_n(fileBytes(path).begin() + slotAt(0), slotBytes, first.begin());
+    std::array<char, sizeof(StateLayout::Slot)> first;
+    std::copy_n(fileBytes(path).begin() + slotAt(0), first.size(), first.begin());
     fileBytesAre(path, slotAt(1), first);
   };
   // What the refusal says, and the damage to a state of capacity 4 that holds two entries.
   const std::pair<const char*, std::function<void()>> damages[] = {
-      {"damaged chip state: the header does not begin with TCCHIP01", written(0, 'X')},
-      {"damaged chip state: version 2, which this program does not know (a newer one's, or "
-       "damage)",
-       written(versionAt, U32{2})},
-      {"damaged chip state: version 0", written(versionAt, U32{0})},
-      {"damaged chip state: the file of 20 bytes is shorter than a header", resizing(path, 20)},
-      {"damaged chip state: a header of 49 bytes and slots of 40 bytes",
-       written(headerBytesAt, U32{49})},
-      {"damaged chip state: a header of 48 bytes and slots of 41 bytes",
-       written(slotBytesAt, U32{41})},
-      {"damaged chip state: capacity 5 does not fit the file of 208 bytes",
-       written(capacityAt, U32{5})},
-      {"damaged chip state: capacity 0 does not fit the file of 208 bytes",
-       written(capacityAt, U32{0})},
-      {"damaged chip state: capacity 4 does not fit the file of 209 bytes", resizing(path, 209)},
-      {"damaged chip state: capacity 1048577 does not fit the file of 208 bytes",
-       written(capacityAt, U32{(1 << 20) + 1})},
-      {"damaged chip state: entry scope 3", written(entryScopeAt, U32{3})},
-      {"damaged chip state: pipe 4", written(pipeTakenAt, U16{5})},
-      {"damaged chip state: sequence 4611686018427387904", written(sequenceAt, U64{1} << 62)},
-      {"damaged chip state: default entry", written(defaultWordAt, U64{0})},
-      {"damaged chip state: slot 0 state", written(slotAt(0), U64{3})},
-      {"damaged chip state: slot 1 repeats the key of another entry", firstSlotCopied},
-      {"damaged chip state: holds the state of device 2", written(deviceAt, U32{2})},
+      {"the header does not begin with TCCHIP01", written(0, 'X')},
+      {"version 2, which this program does not know (a newer one's, or damage)",
+       written(offsetof(Header, file.version), U32{2})},
+      {"version 0", written(offsetof(Header, file.version), U32{0})},
+      {"the file of 20 bytes is shorter than a header", resizing(path, 20)},
+      {"a header of 49 bytes and slots of 40 bytes",
+       written(offsetof(Header, file.headerBytes), U32{49})},
+      {"a header of 48 bytes and slots of 41 bytes",
+       written(offsetof(Header, file.itemBytes), U32{41})},
+      {"capacity 5 does not fit the file of 208 bytes",
+       written(offsetof(Header, file.capacity), U32{5})},
+      {"capacity 0 does not fit the file of 208 bytes",
+       written(offsetof(Header, file.capacity), U32{0})},
+      {"capacity 4 does not fit the file of 209 bytes", resizing(path, 209)},
+      {"capacity 1048577 does not fit the file of 208 bytes",
+       written(offsetof(Header, file.capacity), U32{(1 << 20) + 1})},
+      {"entry scope 3", written(offsetof(Header, entryScope), U32{3})},
+      {"pipe 4", written(offsetof(Header, pipeTaken), U16{5})},
+      {"sequence 4611686018427387904", written(offsetof(Header, nextSequence), U64{1} << 62)},
+      {"default entry", written(offsetof(Header, defaultWord), U64{0})},
+      {"slot 0 state", written(slotAt(0), U64{3})},
+      {"slot 1 repeats the key of another entry", firstSlotCopied},
+      {"holds the state of device 2", written(offsetof(Header, device), U32{2})},
   };
-  for (const auto& [message, damage] : damages) {
-    SCOPED_TRACE(message);
+  for (const auto& [problem, damage] : damages) {
+    SCOPED_TRACE(problem);
     {
       auto table = open(4);
       add(*table, fieldKey(dscpField, 1), 1);
       add(*table, fieldKey(dscpField, 2), 1);
     }
     damage();
-    EXPECT_THAT([this] { open(4); }, testing::ThrowsMessage<std::runtime_error>(
-                                         testing::StrEq(SimTesting::refusalOf(path, message))));
+    EXPECT_THAT([this] { open(4); },
+                testing::ThrowsMessage<std::runtime_error>(testing::StrEq(
+                    SimTesting::refusalOf(path, std::string("damaged chip state: ") + problem))));
     std::filesystem::remove(path);
     EXPECT_EQ(open(8)->capacity(), 8u);
     std::filesystem::remove(path);

@@ -80,8 +80,9 @@ class EntryConfigMapTest : public testing::Test {
   const TestSupport::TemporaryDirectory dir_{"bfitc-simtest"};
 };
 
-// Records changed at random keys (a few the largest), reopened now and then, and a walk that goes
-// on past changes under it: every walk gives the store's records as they are, in key order.
+// Records changed at random keys (a few the largest), the store filled and emptied, reopened now
+// and then, and a walk that goes on past changes under it: every walk gives the store's records
+// as they are, in key order.
 TEST_F(EntryConfigMapTest, RecordsChangedAtRandomComeInKeyOrderEvenToAWalkUnderWay) {
   constexpr U32 room = 3000;
   std::mt19937_64 random(5);
@@ -93,9 +94,12 @@ TEST_F(EntryConfigMapTest, RecordsChangedAtRandomComeInKeyOrderEvenToAWalkUnderW
       rows.push_back(row);
     return rows;
   };
-  auto changeAtRandom = [&] {
-    const EntryKey key = random() % 64 == 0 ? ~EntryKey{0} - random() % 4 : random() % (2 * room);
-    if (random() % 3 == 0 || expected.size() == room) {
+  // Draining removes a record held, so that the store empties.
+  auto changeAtRandom = [&](bool draining = false) {
+    EntryKey key = random() % 64 == 0 ? ~EntryKey{0} - random() % 4 : random() % (2 * room);
+    if (draining && !expected.empty())
+      key = std::next(expected.begin(), key % expected.size())->first;
+    if (draining || random() % 3 == 0 || expected.size() == room) {
       map->recordDel(key);
       expected.erase(key);
     } else {
@@ -106,7 +110,7 @@ TEST_F(EntryConfigMapTest, RecordsChangedAtRandomComeInKeyOrderEvenToAWalkUnderW
     return key;
   };
   for (int step = 1; step <= 20000; ++step) {
-    const EntryKey key = changeAtRandom();
+    const EntryKey key = changeAtRandom(step > 12000 && step <= 16000);
     const std::optional<EntryConfig> stored = map->record(key);
     ASSERT_EQ(stored ? std::optional(rowOf(*stored)) : std::nullopt,
               expected.contains(key) ? std::optional(expected.at(key)) : std::nullopt)
@@ -131,6 +135,15 @@ TEST_F(EntryConfigMapTest, RecordsChangedAtRandomComeInKeyOrderEvenToAWalkUnderW
     ASSERT_EQ(found, next != expected.end());
     if (!found) break;
     ASSERT_EQ(rowOf(record), next->second);
+  }
+  // Without a hint, the record after each key is found by the key alone.
+  for (const auto& [key, row] : expected) {
+    auto next = expected.upper_bound(key);
+    IterHint none;
+    ASSERT_EQ(map->nextRecord(key, &record, none), next != expected.end());
+    if (next != expected.end()) {
+      ASSERT_EQ(rowOf(record), next->second);
+    }
   }
   map.reset();
   EXPECT_EQ(walk(*open(room)), rowsExpected());

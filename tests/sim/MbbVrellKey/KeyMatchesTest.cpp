@@ -15,41 +15,6 @@ using MbbVrellKey::KeyMatches;
 using Key = KeyMatches::Key;
 using Match = BfIngressTrafficClass::IngressTrafficClassMatchSpec;
 
-// What the keys should hold: each key's match, and each match's key (the last it was given, while
-// that key still holds it).
-struct Model {
-  std::map<Key, const Match*> held;
-  std::map<const Match*, Key> keyOf;
-
-  void assign(Key key, const Match* match) {
-    erase(key);
-    if (match) keyOf[match] = key;
-    held[key] = match;
-  }
-  void erase(Key key) {
-    auto found = held.find(key);
-    if (found == held.end()) return;
-    if (found->second && keyOf[found->second] == key) keyOf.erase(found->second);
-    held.erase(found);
-  }
-};
-
-void expectSame(const KeyMatches& keys, const Model& model, const std::vector<Match::Ptr>& matches,
-                const std::vector<Key>& candidates) {
-  ASSERT_EQ(keys.size(), model.held.size());
-  for (Key key : candidates) {
-    auto found = model.held.find(key);
-    ASSERT_EQ(keys.held(key), found != model.held.end()) << "key " << key;
-    ASSERT_EQ(keys.match(key).ptr(), found != model.held.end() ? found->second : nullptr)
-        << "key " << key;
-  }
-  for (const Match::Ptr& match : matches) {
-    auto found = model.keyOf.find(match.ptr());
-    ASSERT_EQ(keys.key(match.ptr()), found != model.keyOf.end() ? found->second : 0)
-        << "match " << match.ptr();
-  }
-}
-
 TEST(KeyMatchesTest, KeysAndMatchesFollowAModelThroughRandomChanges) {
   std::vector<Match::Ptr> matches;
   for (int made = 0; made < 300; ++made)
@@ -60,8 +25,17 @@ TEST(KeyMatchesTest, KeysAndMatchesFollowAModelThroughRandomChanges) {
   for (Key key = 1; key <= 20'000; ++key)
     candidates.push_back(key);
 
+  // What the keys should hold: each key's match, and each match's key (the last it was given,
+  // while that key still holds it).
   KeyMatches keys;
-  Model model;
+  std::map<Key, const Match*> held;
+  std::map<const Match*, Key> keyOf;
+  auto forget = [&](Key key) {
+    auto found = held.find(key);
+    if (found == held.end()) return;
+    if (found->second && keyOf[found->second] == key) keyOf.erase(found->second);
+    held.erase(found);
+  };
   std::mt19937 random(7);
   for (int step = 0; step < 40'000; ++step) {
     if (step == 20'000) keys.reserve(5000);
@@ -69,22 +43,32 @@ TEST(KeyMatchesTest, KeysAndMatchesFollowAModelThroughRandomChanges) {
     const unsigned kind = random() % 16;
     const Key key = kind == 0   ? farKeys[random() % farKeys.size()]
                     : kind == 1 ? candidates[random() % candidates.size()]
-                                : 1 + random() % (2 * model.held.size() + 8);
+                                : 1 + random() % (2 * held.size() + 8);
+    forget(key);
     if (random() % 3 == 0) {
       keys.erase(key);
-      model.erase(key);
     } else {
       const Match* match = random() % 16 == 0 ? nullptr : matches[random() % matches.size()].ptr();
       keys.assign(key, Match::PtrConst(match));
-      model.assign(key, match);
+      if (match) keyOf[match] = key;
+      held[key] = match;
     }
-    if (step % 500 == 0 || step > 39'900) {
-      SCOPED_TRACE(step);
-      expectSame(keys, model, matches, candidates);
+    if (step % 500 != 0 && step <= 39'900) continue;
+    SCOPED_TRACE(step);
+    ASSERT_EQ(keys.size(), held.size());
+    for (Key candidate : candidates) {
+      auto found = held.find(candidate);
+      ASSERT_EQ(keys.held(candidate), found != held.end()) << "key " << candidate;
+      ASSERT_EQ(keys.match(candidate).ptr(), found != held.end() ? found->second : nullptr)
+          << "key " << candidate;
+    }
+    for (const Match::Ptr& match : matches) {
+      auto found = keyOf.find(match.ptr());
+      ASSERT_EQ(keys.key(match.ptr()), found != keyOf.end() ? found->second : 0) << match.ptr();
     }
   }
   // Each match stays referenced while a key holds it, and no longer.
-  for (const auto& [key, match] : model.held)
+  for (const auto& [key, match] : held)
     keys.erase(key);
   for (const Match::Ptr& match : matches)
     EXPECT_EQ(match->references(), 1u);

@@ -97,11 +97,8 @@ TEST_F(TernaryTableTest, DamagedStateIsRefusedWithItsReasonAndItsRemovalStartsAf
   };
   for (const auto& [problem, damage] : damages) {
     SCOPED_TRACE(problem);
-    {
-      auto table = open(4);
-      add(*table, fieldKey(dscpField, 1), 1);
-      add(*table, fieldKey(dscpField, 2), 1);
-    }
+    for (U8 dscp : {1, 2})
+      add(*open(4), fieldKey(dscpField, dscp), 1);
     damage();
     EXPECT_THAT([this] { open(4); },
                 testing::ThrowsMessage<std::runtime_error>(testing::StrEq(

@@ -239,8 +239,6 @@ TEST_P(DriverLibraryTest, FaultOperationsAreEveryOperationTheGateChecksEachOnce)
 }
 
 INSTANTIATE_TEST_SUITE_P(Libraries, DriverLibraryTest, testing::ValuesIn(libraries),
-                         [](const testing::TestParamInfo<Library>& info) {
-                           return std::string(info.param.name);
-                         });
+                         testing::PrintToStringParamName());
 
 }  // namespace

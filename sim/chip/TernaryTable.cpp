@@ -103,7 +103,7 @@ void TernaryTable::validateHeader(U32 device) const {
   if (header.device != device) {
     file_.refuseAsDamaged("holds the state of device " + std::to_string(header.device));
   }
-  if (header.entryScope > 2) {
+  if (header.entryScope > 1) {
     file_.refuseAsDamaged("entry scope " + std::to_string(header.entryScope));
   }
   if (header.pipeTaken > pipes) {
@@ -303,7 +303,9 @@ std::optional<U16> TernaryTable::pipeHeld() const noexcept {
   return static_cast<U16>(header_->pipeTaken - 1);
 }
 
+// All pipes (0) or a single pipe (1): the model keeps no pipe groups (2), and so never holds them.
 Status TernaryTable::entryScopeIs(U32 scope) {
+  if (scope == 2) return StatusCode::notSupported;
   if (scope > 2 || (scope != header_->entryScope && !holdsNothing())) {
     return StatusCode::invalidArguments;
   }

@@ -167,7 +167,9 @@ MappedFile::MappedFile(const std::string& path, const Kind& kind, std::size_t si
     }
     if (*size > kind_.maxSize) {
       refuseAsDamaged("the file of " + std::to_string(*size) + " bytes is larger than any " +
-                      std::string(kind_.name) + " (" + std::to_string(kind_.maxSize) + " bytes)");
+                          std::string(kind_.name) + " (" + std::to_string(kind_.maxSize) +
+                          " bytes)",
+                      file.get());
     }
     if (!changesPrivate_) allocate(file.get(), *size, path_);
     void* data = mapped(file.get(), *size, path_, changesPrivate_ ? MAP_PRIVATE : MAP_SHARED);
@@ -266,8 +268,18 @@ void MappedFile::refuse(std::string_view problem) const {
 }
 
 void MappedFile::refuseAsDamaged(std::string_view reason) const {
+  refuseAsDamaged(reason, descriptor_);
+}
+
+void MappedFile::refuseAsDamaged(std::string_view reason, int descriptor) const {
   const std::string problem = "damaged " + std::string(kind_.name) + ": " + std::string(reason);
-  throw DamagedFile(refusal(problem), path_, problem);
+  // A descriptor of its own shares the lock, which lasts until the last of them is closed.
+  std::shared_ptr<const Descriptor> lock;
+  if (descriptor >= 0) {
+    lock = std::make_shared<const Descriptor>(::fcntl(descriptor, F_DUPFD_CLOEXEC, 0));
+    if (lock->get() < 0) fail(path_, "keep locked");
+  }
+  throw DamagedFile(refusal(problem), path_, problem, std::move(lock));
 }
 
 PrivateStateChanges::PrivateStateChanges() noexcept {

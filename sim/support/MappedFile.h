@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -23,11 +24,17 @@
 namespace SimSupport {
 
 // What opening a state file raises when the file is of its kind and version but what it holds
-// cannot be right: a program that makes the file afresh may set this one aside.
+// cannot be right: a program that makes the file afresh may set this one aside. The file stays
+// locked for this process while the refusal lives, so that it is this file, still at its path,
+// that is set aside, and no other process sets aside the file made in its place.
 class DamagedFile : public std::runtime_error {
  public:
-  DamagedFile(const std::string& message, std::string path, std::string problem)
-      : std::runtime_error(message), path_(std::move(path)), problem_(std::move(problem)) {}
+  DamagedFile(const std::string& message, std::string path, std::string problem,
+              std::shared_ptr<const void> lock)
+      : std::runtime_error(message),
+        path_(std::move(path)),
+        problem_(std::move(problem)),
+        lock_(std::move(lock)) {}
   const std::string& path() const noexcept { return path_; }
   // "damaged KIND: REASON"
   const std::string& problem() const noexcept { return problem_; }
@@ -35,6 +42,7 @@ class DamagedFile : public std::runtime_error {
  private:
   std::string path_;
   std::string problem_;
+  std::shared_ptr<const void> lock_;
 };
 
 class MappedFile {
@@ -85,6 +93,8 @@ class MappedFile {
   void mapInMemory(std::size_t size, const Writer& write);
   void adopt(int descriptor, void* data, std::size_t size) noexcept;
   std::string refusal(std::string_view problem) const;
+  // Raises the DamagedFile, which keeps the file open at `descriptor` locked while it lives.
+  [[noreturn]] void refuseAsDamaged(std::string_view reason, int descriptor) const;
 
   std::string path_;
   Kind kind_;

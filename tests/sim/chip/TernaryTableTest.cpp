@@ -87,7 +87,7 @@ TEST_F(TernaryTableTest, DamagedStateIsRefusedWithItsReasonAndItsRemovalStartsAf
       {"capacity 4 does not fit the file of 209 bytes", resizing(path, 209)},
       {"capacity 1048577 does not fit the file of 208 bytes",
        written(offsetof(Header, file.capacity), U32{(1 << 20) + 1})},
-      {"entry scope 3", written(offsetof(Header, entryScope), U32{3})},
+      {"entry scope 2", written(offsetof(Header, entryScope), U32{2})},
       {"pipe 4", written(offsetof(Header, pipeTaken), U16{5})},
       {"sequence 4611686018427387904", written(offsetof(Header, nextSequence), U64{1} << 62)},
       {"default entry", written(offsetof(Header, defaultWord), U64{0})},
@@ -107,6 +107,20 @@ TEST_F(TernaryTableTest, DamagedStateIsRefusedWithItsReasonAndItsRemovalStartsAf
     EXPECT_EQ(open(8)->capacity(), 8u);
     std::filesystem::remove(path);
   }
+  // The damaged file stays locked while its refusal lives, for the one that sets it aside.
+  add(*open(4), fieldKey(dscpField, 1), 1);
+  written(offsetof(Header, entryScope), U32{2})();
+  try {
+    open(4);
+    ADD_FAILURE() << "opened a damaged state";
+  } catch (const SimSupport::DamagedFile&) {
+    EXPECT_THAT([this] { open(4); }, testing::ThrowsMessage<std::runtime_error>(
+                                         testing::EndsWith(": in use by another process")));
+  }
+  EXPECT_THROW(open(4), SimSupport::DamagedFile);
+  // Pipe groups the model does not keep: it never holds the scope it refuses as damage.
+  std::filesystem::remove(path);
+  EXPECT_EQ(open(4)->entryScopeIs(2), StatusCode::notSupported);
 }
 
 // Only a table that holds no entry and no default action is made again, and the new size is the

@@ -86,8 +86,12 @@ struct EntryConfigMap::Store {
     if (this->capacity() < capacity) {
       grow(capacity);
     } else if (this->capacity() > capacity && holdsNoRecord()) {
-      // The store of a chip made again smaller, which would map records it can never use.
-      file.replace(format.fileBytes(capacity), freshOf(capacity));
+      // The store of a chip made again smaller, which would map records it can never use. A
+      // store left larger (a full disk has no room for the smaller one) serves as well.
+      try {
+        file.replace(format.fileBytes(capacity), freshOf(capacity));
+      } catch (const std::runtime_error&) {
+      }
     }
   }
 

@@ -187,23 +187,29 @@ SimChip::TernaryTable& chipAttached(const AgentOptions& options, const std::stri
   return SimChip::deviceAttach(options.device, options.stateDirectory, capacity);
 }
 
-// Makes the chip again with the size asked for while its table holds nothing, where the options
-// allow, and says so; a size too small for what the command puts in the table is refused, the
-// chip left as it was.
-void remakeEmptyChip(SimChip::TernaryTable& chip, const AgentOptions& options) {
+// The size the chip is made again with, its table holding nothing, where the options allow; a
+// size too small for what the command puts in the table is refused, the chip left as it was.
+std::optional<U32> sizeToRemakeWith(const SimChip::TernaryTable& chip,
+                                    const AgentOptions& options) {
   if (!(options.setsWholeTable || options.dryRun) || !options.capacityGiven ||
       chip.capacity() == options.capacity || !chip.holdsNothing()) {
-    return;
+    return std::nullopt;
   }
-  const std::string room = counted(options.capacity, "entry", "entries");
   if (options.capacity < options.entriesToHold) {
     throw std::runtime_error(fmt::format(
         "the policy needs {}; --capacity {} would make the table, which holds nothing, again with "
         "room for {} only: it keeps its room for {}",
-        counted(options.entriesToHold, "entry", "entries"), options.capacity, room,
+        counted(options.entriesToHold, "entry", "entries"), options.capacity,
+        counted(options.capacity, "entry", "entries"),
         counted(chip.capacity(), "entry", "entries")));
   }
-  chip.remakeIfEmpty(options.capacity);
+  return options.capacity;
+}
+
+// Makes the chip again with room for `capacity`, and says so.
+void remakeEmptyChip(SimChip::TernaryTable& chip, U32 capacity, const AgentOptions& options) {
+  chip.remakeIfEmpty(capacity);
+  const std::string room = counted(capacity, "entry", "entries");
   options.noted(options.dryRun ? fmt::format("the chip's table holds nothing: the plan is for it "
                                              "made again with room for {}, and the dry run makes "
                                              "none",
@@ -232,15 +238,18 @@ AgentTable::AgentTable(const AgentOptions& options)
         });
     checkPipe(queries_, options);
     checkPipeHeld(*chip_, options.pipe);
-    remakeEmptyChip(*chip_, options);
-    // One record for each entry the chip can hold, and one for the default entry.
+    // One record for each entry the chip can hold, and one for the default entry. The key store
+    // has its room before the chip is made again, so that a full disk leaves the chip as it was.
+    const std::optional<U32> remakeSize = sizeToRemakeWith(*chip_, options);
     keys_ = openedSettingDamageAside(
         options,
         [&](const std::string*) {
           return MbbVrellKey::VrellKeyManager::VrellKeyManagerIs(
-              options.stateDirectory, options.device, tableName, chip_->capacity() + 1);
+              options.stateDirectory, options.device, tableName,
+              remakeSize.value_or(chip_->capacity()) + 1);
         },
         [](const std::string&) {});
+    if (remakeSize) remakeEmptyChip(*chip_, *remakeSize, options);
     statuses_ = BfnTableStatusManager::StatusManager::StatusManagerIs();
     statuses_->statusesReserve(records().records());  // the entry point starts one per record
     U64 changesBefore = chip_->changes();

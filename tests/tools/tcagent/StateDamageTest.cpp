@@ -2,10 +2,14 @@
 // contradicting records, an apply works, and a read refuses at once, naming the file.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstddef>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -197,6 +201,27 @@ TEST_F(StateDamageTest, TwoAgentsMakingOneFreshStateLeaveAStateThatWorks) {
     EXPECT_EQ(chipLines(fresh), std::vector<std::string>());
     EXPECT_TRUE(recordsNameExactlyTheChipEntries(fresh));
   }
+}
+
+// A disk without room for the key store of a chip asked larger leaves the chip as it was, and
+// every command working. The small disk is a tmpfs in a mount namespace of the test's own.
+TEST_F(StateDamageTest, AFullDiskLeavesTheChipAsItWasAndEveryCommandWorking) {
+  const std::string disk = directory + "/disk";
+  std::filesystem::create_directory(disk);
+  if (::unshare(CLONE_NEWNS) != 0 ||
+      ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+      ::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=88k,mode=0700") != 0) {
+    GTEST_SKIP() << "cannot mount a small file system here: " << std::strerror(errno);
+  }
+  const std::string small = disk + "/state", policy = writePolicy({"prio=5 cos=3 -> tc=3 qid=3"});
+  errorOf(0, {"clear"}, small);  // an empty table, which a larger one may replace
+  EXPECT_THAT(errorOf(1, {"--capacity", "1024", "apply", policy}, small),
+              HasSubstr("No space left on device"));
+  for (const std::vector<std::string>& command :
+       {std::vector<std::string>{"show"}, {"classify", "cos=3"}, {"apply", policy}, {"clear"}})
+    errorOf(0, command, small);
+  EXPECT_THAT(tcagentOn(small, {"show"}).out, HasSubstr("(0 of 512 used)"));
+  EXPECT_EQ(::umount(disk.c_str()), 0);
 }
 
 // Records with good checksums that contradict the chip or other records, written over the example

@@ -195,7 +195,7 @@ Status TernaryTable::add(const Key& key, U32 priority, Action action, U32* handl
   const U32 hash = hashOf(id);
   if (indexedKey(id, hash)) return StatusCode::alreadyExists;
   if (freeSlots_.empty()) return StatusCode::notEnoughSpace;
-  U32 index = freeSlots_.oldestTaken();
+  U32 index = freeSlots_.nextTaken();
   // The index has room for every slot, so this allocates nothing.
   keys_.insert({hash, index + 1});
   Slot& slot = slots_[index];

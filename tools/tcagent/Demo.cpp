@@ -4,8 +4,10 @@
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <regex>
@@ -78,9 +80,14 @@ class Narration {
   void say(const std::string& text) { std::cout << text << "\n"; }
 
   // Writes `text` to the file `name` of the demo's directory, where tcagent runs, and gives
-  // the name.
+  // the name; a file that could not be written whole (a full disk) ends the demo.
   std::string file(const std::string& name, const std::string& text) {
-    std::ofstream(directory_ + "/" + name) << text;
+    const std::string path = directory_ + "/" + name;
+    std::ofstream written(path);
+    if (!(written << text) || !written.flush()) {
+      throw std::runtime_error("the demo's file " + path +
+                               " could not be written: " + std::strerror(errno));
+    }
     return name;
   }
   // The same, shown.

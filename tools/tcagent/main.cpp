@@ -84,10 +84,11 @@ std::optional<ClosedStreams> standardStreamsOpened() {
   return closed;
 }
 
-// A run whose output could not be written has failed, whatever else it did.
+// A run whose output could not be written has failed, whatever else it did, which it says.
 int withOutputWritten(int status) {
   if (std::cout.flush()) return status;
-  std::cerr << "tcagent: standard output could not be written\n";
+  std::cerr << "tcagent: standard output could not be written: the report is lost, not what the "
+               "command did (show reads the table back)\n";
   return status ? status : 1;
 }
 

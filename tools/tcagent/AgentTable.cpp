@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -50,6 +51,20 @@ void checkPipe(const DriverQueries& queries, const AgentOptions& options) {
   if (options.pipe >= pipes) {
     throw UsageError(fmt::format("--pipe {}: device {} has pipes 0 to {} (or 65535, all of them)",
                                  options.pipe, options.device, pipes - 1));
+  }
+}
+
+// Refuses a pipe that the device does not have, which the driver knows once the chip is
+// attached: a chip this run made for it is removed first, so that bad usage leaves no chip.
+void checkPipeOnChip(const DriverQueries& queries, const SimChip::TernaryTable& chip,
+                     const AgentOptions& options) {
+  try {
+    checkPipe(queries, options);
+  } catch (const UsageError&) {
+    if (chip.madeAfresh() && !options.dryRun) {
+      ::unlink(SimChip::TernaryTable::statePath(options.stateDirectory, options.device).c_str());
+    }
+    throw;
   }
 }
 
@@ -236,7 +251,7 @@ AgentTable::AgentTable(const AgentOptions& options)
         [&options](const std::string& damaged) {
           refuseTooSmallFreshChip(options, freshChipCapacity(options, &damaged));
         });
-    checkPipe(queries_, options);
+    checkPipeOnChip(queries_, *chip_, options);
     checkPipeHeld(*chip_, options.pipe);
     // One record for each entry the chip can hold, and one for the default entry. The key store
     // has its room before the chip is made again, so that a full disk leaves the chip as it was.

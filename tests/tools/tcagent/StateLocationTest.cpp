@@ -124,14 +124,15 @@ TEST_F(StateLocationTest, ADryRunMakesNoStateAndPlansForTheChipTheApplyWouldMake
   EXPECT_THAT(outputOf({"show"}), HasSubstr("0 read back from records, 1 adopted"));
 }
 
-// A command line that names no driver library, no driver operation or no packet is refused before
-// a chip is made, and one that names no pipe before an empty chip is made again.
+// A command line that names no driver library, no driver operation, no packet or no pipe leaves
+// no chip, and one that names no pipe makes no empty chip again.
 TEST_F(StateLocationTest, BadUsageMakesNoChipAndRemakesNone) {
   for (const std::vector<std::string>& bad :
        {std::vector<std::string>{"--fail", "nosuch:1", "show"},
         {"classify", "dscp=999"},
         {"show", "nosuch=1"},
-        {"--driver", NOT_A_DRIVER, "show"}}) {
+        {"--driver", NOT_A_DRIVER, "show"},
+        {"--pipe", "4", "show"}}) {
     errorOf(2, bad);
     EXPECT_FALSE(fs::exists(chipStatePath(state)));
   }

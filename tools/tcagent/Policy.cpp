@@ -11,6 +11,7 @@
 
 #include "platform/Kiv/Exception.h"
 #include "platform/Kiv/ThreadSafePtr.h"
+#include "tools/tcagent/EntryText.h"
 #include "tools/tcagent/Numbers.h"
 #include "tools/tcagent/ParallelSort.h"
 #include "tools/tcagent/PolicyDocument.h"
@@ -364,7 +365,8 @@ Policy policyOfLines(PolicySource& source) {
 }
 
 // Sorts the entries by key; two entries with one key and priority are refused at the later
-// line (of several such pairs, the one that comes first in the file).
+// line (of several such pairs, the one that comes first in the file), naming the key, which tells
+// them apart on a line of many (a JSON document written on one line).
 void sortAndCheckPolicy(Policy& policy) {
   std::vector<PolicyEntry>& entries = policy.entries;
   sortInParallel(entries.begin(), entries.end(),
@@ -382,8 +384,9 @@ void sortAndCheckPolicy(Policy& policy) {
     }
   }
   if (refused) {
-    throw PolicyError(policy.source, refused->line,
-                      fmt::format("same key and priority as line {}", firstLine));
+    throw PolicyError(
+        policy.source, refused->line,
+        fmt::format("same key and priority as line {}: {}", firstLine, keyText(refused->key)));
   }
 }
 

@@ -101,7 +101,13 @@ const Refusal refusals[] = {
     badLine("ActionOver255", "prio=3 dscp=3 -> tc=256 qid=1", "tc 256 is over 255"),
     badLine("ValueBitsOutsideMask", "prio=3 dscp=3/0x1 -> tc=1 qid=1",
             "dscp value 0x3 has bits outside its mask 0x1"),
-    badLine("SameKeyAndPriority", "prio=2 dscp=2 -> tc=3 qid=3", "same key and priority as line 2"),
+    badLine("SameKeyAndPriority", "prio=2 dscp=2 -> tc=3 qid=3",
+            "same key and priority as line 2: prio=2 dscp=2"),
+    badFile("SameKeyAndPriorityInADocumentOnOneLine",
+            R"({"version":1,"entries":[{"priority":2,"match":{"dscp":{"value":2,"mask":255}},)"
+            R"("action":{"tc":1,"qid":1}},{"priority":2,"match":{"dscp":{"value":2,"mask":255}},)"
+            R"("action":{"tc":3,"qid":3}}]})",
+            ":1: ", "same key and priority as line 1: prio=2 dscp=2"),
     badLine("MissingAction", "prio=3 dscp=3 tc=1 qid=1",
             "missing action: expected '-> tc=N qid=N'"),
     badLine("MissingTc", "prio=3 dscp=3 -> qid=1", "missing action parameter tc"),

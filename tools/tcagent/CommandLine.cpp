@@ -88,16 +88,19 @@ std::string notAnOption(const std::string& path) {
       quotedText(path), quotedText("./" + path));
 }
 
-// Whether the words ask for JSON output, so that even a usage error is written as JSON.
+// Whether the words ask for JSON output, the last --format given deciding as it does for the
+// command, so that even a usage error is written as JSON.
 bool jsonAsked(int argc, const char* const* argv) {
+  std::string_view format;
   for (int at = 1; at < argc; ++at) {
     std::string_view word = argv[at];
-    if (word == "--format=json" ||
-        (word == "--format" && at + 1 < argc && std::string_view(argv[at + 1]) == "json")) {
-      return true;
+    if (word.starts_with("--format=")) {
+      format = word.substr(std::string_view("--format=").size());
+    } else if (word == "--format" && at + 1 < argc) {
+      format = argv[++at];
     }
   }
-  return false;
+  return format == "json";
 }
 
 // Whether `name` is an option of `app` or of one of its commands that takes a value.

@@ -240,6 +240,10 @@ TEST_F(TcAgentTest, WithJsonAskedForAnErrorIsAJsonObject) {
   const Outcome usage = tcagent({"show", "--format=json", "--capacity", "0"});
   EXPECT_EQ(usage.status, 2);
   EXPECT_EQ(nlohmann::json::parse(usage.out).at("error").at("line"), nullptr);
+  // The last --format decides, as it does for the output.
+  const Outcome text = tcagent({"show", "--format", "json", "--format=table", "--capacity", "0"});
+  EXPECT_EQ(text.out, "");
+  EXPECT_THAT(text.err, HasSubstr("--capacity"));
 }
 
 TEST_F(TcAgentTest, CheckExitsByWhatItFindsAndNamesBothLinesOfEveryFinding) {

@@ -44,28 +44,18 @@ U32 openSession(void* driver) {
   return session;
 }
 
-// Refuses a pipe that the device does not have.
-void checkPipe(const DriverQueries& queries, const AgentOptions& options) {
-  if (options.pipe == pdAllPipes) return;
-  U32 pipes = queries.activePipes();
-  if (options.pipe >= pipes) {
-    throw UsageError(fmt::format("--pipe {}: device {} has pipes 0 to {} (or 65535, all of them)",
-                                 options.pipe, options.device, pipes - 1));
-  }
-}
-
 // Refuses a pipe that the device does not have, which the driver knows once the chip is
 // attached: a chip this run made for it is removed first, so that bad usage leaves no chip.
-void checkPipeOnChip(const DriverQueries& queries, const SimChip::TernaryTable& chip,
-                     const AgentOptions& options) {
-  try {
-    checkPipe(queries, options);
-  } catch (const UsageError&) {
-    if (chip.madeAfresh() && !options.dryRun) {
-      ::unlink(SimChip::TernaryTable::statePath(options.stateDirectory, options.device).c_str());
-    }
-    throw;
+void checkPipe(const DriverQueries& queries, const SimChip::TernaryTable& chip,
+               const AgentOptions& options) {
+  if (options.pipe == pdAllPipes) return;
+  U32 pipes = queries.activePipes();
+  if (options.pipe < pipes) return;
+  if (chip.madeAfresh() && !options.dryRun) {
+    ::unlink(SimChip::TernaryTable::statePath(options.stateDirectory, options.device).c_str());
   }
+  throw UsageError(fmt::format("--pipe {}: device {} has pipes 0 to {} (or 65535, all of them)",
+                               options.pipe, options.device, pipes - 1));
 }
 
 // Refuses another pipe than the one whose entries or default action the chip's single-pipe
@@ -251,7 +241,7 @@ AgentTable::AgentTable(const AgentOptions& options)
         [&options](const std::string& damaged) {
           refuseTooSmallFreshChip(options, freshChipCapacity(options, &damaged));
         });
-    checkPipeOnChip(queries_, *chip_, options);
+    checkPipe(queries_, *chip_, options);
     checkPipeHeld(*chip_, options.pipe);
     // One record for each entry the chip can hold, and one for the default entry. The key store
     // has its room before the chip is made again, so that a full disk leaves the chip as it was.

@@ -87,6 +87,12 @@ std::string entryScopeRefused(U16 pipe, std::optional<U16> pipeHeld, const std::
       pipe == pdAllPipes ? givePipe : "no --pipe", refusal);
 }
 
+// A driver refusal while the entry point starts the table, which reads every recorded entry
+// back: the library's words for some calls do not name the call.
+std::string startRefused(const std::string& refusal) {
+  return "starting the table, which reads every recorded entry back: " + refusal;
+}
+
 // A damaged file is set aside under the first of PATH.damaged, PATH.damaged.1, ... that is free,
 // so that a file set aside earlier is kept. `setAsideAt` sets it aside under a name, or fails
 // with errno EEXIST for a name taken; this answers the name, or raises when every one is taken.
@@ -264,9 +270,13 @@ AgentTable::AgentTable(const AgentOptions& options)
     } catch (const BfTable::BfTableException& error) {
       if (error.status() != DriverStatusCode::invalidArguments ||
           !entryScopeConflicts(*chip_, options.pipe)) {
-        throw;
+        throw std::runtime_error(startRefused(error.what()));
       }
       throw std::runtime_error(entryScopeRefused(options.pipe, chip_->pipeHeld(), error.what()));
+    } catch (const BfTable::BfTryAgain& error) {
+      throw std::runtime_error(startRefused(error.what()));
+    } catch (const BfTable::BfNotSupported& error) {
+      throw std::runtime_error(startRefused(error.what()));
     }
     start_.reconciled = table_->helper()->sdkHandles()->entries();
     checkStart(*this, start_);

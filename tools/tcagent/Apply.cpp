@@ -15,11 +15,16 @@ using namespace BfIngressTrafficClass;
 
 namespace {
 
-// The driver's refusal as a person would say it, its own words kept.
-std::string refusalText(std::exception_ptr refusal, const TableRoom& room) {
+// Whether a change takes a slot of the table: only a new entry does.
+enum class Slot { taken, notTaken };
+
+// The driver's refusal as a person would say it, its own words kept. Only a change that takes a
+// slot is refused for want of room; another keeps the driver's own words alone.
+std::string refusalText(std::exception_ptr refusal, const TableRoom& room, Slot slot) {
   try {
     std::rethrow_exception(refusal);
   } catch (const BfTable::BfTableFull& error) {
+    if (slot == Slot::notTaken) return error.what();
     // The driver may find no room for an entry while the table has some.
     if (room.used < room.size) {
       return fmt::format("the driver has no room for it ({} of {} entries in use): {}", room.used,
@@ -136,10 +141,10 @@ class Programming {
     try {
       held = agent_.driverQueries().room(*agent_.table()).used;
     } catch (...) {
-      throw ApplyRefusal(
-          fmt::format("counting the table's entries after the changes: {}; done: {}",
-                      refusalText(std::current_exception(), room_), report_.description()),
-          policy_.source, std::nullopt, report_);
+      throw ApplyRefusal(fmt::format("counting the table's entries after the changes: {}; done: {}",
+                                     refusalText(std::current_exception(), room_, Slot::notTaken),
+                                     report_.description()),
+                         policy_.source, std::nullopt, report_);
     }
     if (held == policy_.entries.size()) return;
     throw ApplyRefusal(fmt::format("after the changes the driver reports {} entries, where the "
@@ -152,7 +157,7 @@ class Programming {
   // Runs one change; a refusal of the driver leaves with its place (the policy's line, else what
   // `what()` says) and what was done before.
   template <class What, class Change>
-  void step(const std::optional<unsigned>& line, const What& what, Change&& change) {
+  void step(const std::optional<unsigned>& line, const What& what, Slot slot, Change&& change) {
     if (const int signal = stopSignalAsked()) {
       throw ApplyRefusal(fmt::format("stopped by SIG{} between two changes, which the command run "
                                      "again completes; done: {}",
@@ -162,7 +167,7 @@ class Programming {
     try {
       change();
     } catch (...) {
-      std::string refusal = refusalText(std::current_exception(), room_);
+      std::string refusal = refusalText(std::current_exception(), room_, slot);
       std::string place = line ? fmt::format("{}:{}: ", policy_.source, *line) : what() + ": ";
       throw ApplyRefusal(
           fmt::format("{}{}; done before it: {}", place, refusal, report_.description()),
@@ -173,7 +178,7 @@ class Programming {
 
   void add(const PlannedChange& change) {
     const PolicyEntry& entry = policy_.entries[change.wanted];
-    step(entry.line, noWhat, [&] {
+    step(entry.line, noWhat, Slot::taken, [&] {
       agent_.entryIs(IngressTrafficClassTableEntry(matchOf(entry.key), actions_.of(entry.action)));
     });
     ++report_.added;
@@ -182,7 +187,7 @@ class Programming {
 
   void modify(const PlannedChange& change) {
     const PolicyEntry& entry = policy_.entries[change.wanted];
-    step(entry.line, noWhat, [&] {
+    step(entry.line, noWhat, Slot::notTaken, [&] {
       agent_.entryIs(IngressTrafficClassTableEntry(matches_.of(rows_.entries[change.held].handle),
                                                    actions_.of(entry.action)));
     });
@@ -196,7 +201,7 @@ class Programming {
         [&row] {
           return fmt::format("removing entry {:#010x} ({})", row.handle, keyText(row.key));
         },
-        [&] { agent_.entryDel(matches_.of(row.handle)); });
+        Slot::notTaken, [&] { agent_.entryDel(matches_.of(row.handle)); });
     ++report_.removed;
     --room_.used;
   }
@@ -208,7 +213,7 @@ class Programming {
         return;
       case DefaultChange::set:
       case DefaultChange::changed:
-        step(policy_.defaultLine, noWhat, [&] {
+        step(policy_.defaultLine, noWhat, Slot::notTaken, [&] {
           agent_.entryIs(
               IngressTrafficClassTableEntry(defaultMatch, actions_.of(*policy_.defaultAction)));
         });
@@ -216,7 +221,7 @@ class Programming {
       case DefaultChange::reset:
         step(
             std::nullopt, [] { return std::string("resetting the default action"); },
-            [&] { agent_.entryDel(defaultMatch); });
+            Slot::notTaken, [&] { agent_.entryDel(defaultMatch); });
         break;
     }
     report_.defaultChange = plan_.defaultChange;

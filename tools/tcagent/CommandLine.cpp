@@ -136,11 +136,11 @@ std::vector<std::string> wordsToParse(const CLI::App& app, int argc, const char*
 
 // Refuses through `refuse` the first word left over that is an option: a command's own given
 // before the command is told where it goes, and a file name that looks like an option how to
-// give it.
+// give it. A lone '-' names standard input, not an option.
 template <class Refuse>
 void refuseUnknownOption(const CLI::App& app, const Refuse& refuse) {
   const std::vector<std::string> extras = app.remaining();
-  if (extras.empty() || !extras.front().starts_with("-")) return;
+  if (extras.empty() || !extras.front().starts_with("-") || extras.front() == "-") return;
   const std::string& word = extras.front();
   const std::string name = word.substr(0, word.find('='));
   for (const CLI::App* command : app.get_subcommands()) {

@@ -152,7 +152,7 @@ int checkPolicy(const CommandLine& line, std::ostream& out) {
                                                        found.findings.size() == 1 ? "" : "s"));
   if (line.format == Format::json) {
     JsonLinesWriter document(out);
-    document.member("file", policy.source);
+    document.member("file", fileJson(policy.source));
     document.member("entries", policy.entries.size());
     document.member("default", policy.defaultAction.has_value());
     document.member("findings", findingsJson(policy, found));

@@ -39,12 +39,22 @@ Json actionJson(const EntryAction& action) {
   return Json::parse(text.begin(), text.end());
 }
 
+Json fileJson(const std::string& source) {
+  Json path = unescapedText(source);
+  try {
+    path.dump();
+    return path;
+  } catch (const Json::type_error&) {
+    return source;
+  }
+}
+
 Json findingsJson(const Policy& policy, const PolicyFindings& found) {
   Json findings = Json::array();
   for (const Finding& finding : found.findings) {
     findings.push_back(
         {{"kind", finding.kind == Finding::Kind::shadowed ? "neverApplies" : "samePriorityOverlap"},
-         {"file", policy.source},
+         {"file", fileJson(policy.source)},
          {"line", finding.entry->line},
          {"otherLine", finding.other->line},
          {"message", findingText(finding)}});

@@ -38,6 +38,9 @@ void appendActionJson(const EntryAction& action, fmt::memory_buffer& text);
 // The same parts as JSON values, for outputs of one entry.
 Json matchJson(const EntryKey& key);
 Json actionJson(const EntryAction& action);
+// A policy file named as messages name it (`source`), as JSON names it: by its path, so that a
+// program can open it, unless the path is not UTF-8 text, which JSON cannot carry.
+Json fileJson(const std::string& source);
 // The check's findings, each with its kind, line, other line and message.
 Json findingsJson(const Policy& policy, const PolicyFindings& found);
 

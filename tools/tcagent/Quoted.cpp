@@ -32,6 +32,22 @@ std::string escapedText(std::string_view text, std::size_t lengthMax) {
   return escapedBytes(text, lengthMax, true);
 }
 
+std::string unescapedText(std::string_view escaped) {
+  std::string text;
+  for (std::size_t at = 0; at < escaped.size(); ++at) {
+    if (escaped[at] == '\\' && escaped.substr(at + 1, 1) == "\\") {
+      text += '\\';
+      ++at;
+    } else if (escaped[at] == '\\' && escaped.substr(at + 1, 1) == "x" && at + 3 < escaped.size()) {
+      text += static_cast<char>(std::stoi(std::string(escaped.substr(at + 2, 2)), nullptr, 16));
+      at += 3;
+    } else {
+      text += escaped[at];
+    }
+  }
+  return text;
+}
+
 std::string lineText(std::string_view text) {
   return escapedBytes(text, text.size(), false);
 }

@@ -16,9 +16,11 @@ inline constexpr std::size_t reasonLengthMax = 512;
 std::string quotedText(std::string_view text);
 // The bytes alone, escaped and cut past `lengthMax`, without quotes.
 std::string escapedText(std::string_view text, std::size_t lengthMax = quotedLengthMax);
-// A path or a system message that holds one, as messages and JSON output carry it: escaped,
-// and cut only past the longest path the system takes.
+// A path or a system message that holds one, as messages carry it: escaped, and cut only past
+// the longest path the system takes.
 std::string escapedPath(std::string_view path);
+// The bytes that escapedText() wrote as `escaped`, when it did not cut them short.
+std::string unescapedText(std::string_view escaped);
 // A message as one line of text, whatever the paths and names in it: bytes that are not
 // printable ASCII written \xNN; backslashes are kept, as the message may hold escapes already.
 std::string lineText(std::string_view text);

@@ -72,7 +72,12 @@ class Check {
 
   // The read-back of an entry that the chip lists.
   MatchPtr readBack(U32 handle) const {
-    IngressTrafficClassTableEntry entry = table_.entryByHandle(handle);
+    IngressTrafficClassTableEntry entry;
+    try {
+      entry = table_.entryByHandle(handle);
+    } catch (const BfTable::BfTableException& error) {
+      throw ReadBackRefusal(DriverQueries::readBackCall(table_), handle, error.what());
+    }
     if (!entry.match()) throw ReadBackRefusal(DriverQueries::readBackCall(table_), handle);
     return entry.match();
   }
@@ -253,10 +258,10 @@ class Check {
 
 }  // namespace
 
-ReadBackRefusal::ReadBackRefusal(const char* call, U32 handle)
+ReadBackRefusal::ReadBackRefusal(const char* call, U32 handle, const std::string& said)
     : std::runtime_error(fmt::format("the chip holds entry {:#010x}, but the driver refused to "
-                                     "read it back ({}); nothing was changed",
-                                     handle, call)) {}
+                                     "read it back ({}{}{}); nothing was changed",
+                                     handle, call, said.empty() ? "" : ": ", said)) {}
 
 void checkStart(AgentTable& agent, StartReport& report) {
   Check(agent, report).run();

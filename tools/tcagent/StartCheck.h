@@ -22,7 +22,8 @@ namespace TcAgent {
 // An entry that the chip lists but whose read-back the driver refused.
 class ReadBackRefusal : public std::runtime_error {
  public:
-  ReadBackRefusal(const char* call, U32 handle);
+  // `said`: what the driver said, when it said more than that the call failed.
+  ReadBackRefusal(const char* call, U32 handle, const std::string& said = "");
 };
 
 void checkStart(AgentTable& agent, StartReport& report);

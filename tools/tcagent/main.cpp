@@ -21,14 +21,16 @@ using namespace TcAgent;
 namespace {
 
 // Writes an error as one line on standard error, or as a JSON object on standard output when
-// the run was asked for JSON, and gives the exit status.
+// the run was asked for JSON, and gives the exit status. A failed run that a stop signal asked to
+// stop ends by the signal, which a shell sees as 128 and its number: so does the JSON.
 int failed(int status, const std::string& message, bool json, const std::string& file = "",
            std::optional<unsigned> line = std::nullopt) {
   if (json) {
+    const int signal = stopSignalAsked();
     const Json error = {{"error",
                          {{"message", lineText(message)},
-                          {"status", status},
-                          {"file", file.empty() ? Json(nullptr) : Json(file)},
+                          {"status", signal ? 128 + signal : status},
+                          {"file", file.empty() ? Json(nullptr) : fileJson(file)},
                           {"line", line ? Json(*line) : Json(nullptr)}}}};
     std::cout << error.dump() << "\n";
   } else {

@@ -196,11 +196,14 @@ TEST_P(ApplyTest, ARefusalStopsTheApplyAndTheNextApplyConverges) {
   EXPECT_EQ(outputOf({"apply", policy}), "4 added, 0 modified, 0 removed, default unchanged\n");
 
   const std::string remove = call("table_delete", "tableEntryDel");
-  const std::string refused =
-      errorOf(1, {"--fail", remove + ":2", "apply", writePolicy(entriesAtDscp(1, 5), "fewer.txt")});
-  EXPECT_THAT(refused, HasSubstr("removing entry 0x00000006 (prio=6 dscp=6): "));
+  // Only an addition takes room: a removal refused for want of it keeps the driver's own words.
+  const std::string refused = errorOf(1, {"--fail", remove + ":not-enough-space", "apply",
+                                          writePolicy(entriesAtDscp(1, 5), "fewer.txt")});
   EXPECT_THAT(refused,
-              HasSubstr(remove + "() failed: No system resources; done before it: 0 added"));
+              ::testing::MatchesRegex(
+                  "tcagent: removing entry 0x00000006 \\(prio=6 dscp=6\\): [^ ]*" + remove +
+                  "\\(\\) failed: Not enough space; done before it: 0 added, 0 "
+                  "modified, 0 removed, default unchanged\n"));
   EXPECT_EQ(shownLines(), sorted(entriesAtDscp(1, 6)));
 }
 
@@ -297,6 +300,15 @@ std::vector<FailedCall> failedCalls(const std::string& driver, bool recorded) {
   if (recorded) {
     calls.push_back({std::string("get_entry:1:") + (driver == "pd" ? "18" : "1"),
                      pdPrefix + "get_entry() failed: Not ready; the table was not changed"});
+  }
+  // The library's words for a refused getter of the read-back's key name no call: the run says
+  // what it was doing.
+  if (driver == "bfrt") {
+    calls.push_back({"keyGetValueandMask:not-ready:1",
+                     recorded ? "starting the table, which reads every recorded entry back: BFRT "
+                                "call failed: Not ready"
+                              : "refused to read it back (tableEntryGet: BFRT call failed: Not "
+                                "ready); nothing was changed"});
   }
   return calls;
 }

@@ -55,6 +55,8 @@ const Refusal refusals[] = {
     {"FileNamedLikeAnOption",
      {"apply", "-x.txt"},
      {"unknown option '-x.txt'; a file whose name begins with '-' is given as './-x.txt'"}},
+    // '-' is standard input, not an option: a second one is a second file.
+    {"SecondStandardInput", {"check", "FILE", "-"}, {"check does not take '-'"}},
     {"CommandOptionBeforeTheCommand",
      {"--dry-run", "apply", "FILE"},
      {"'--dry-run' is an option of apply: give it after the command"}},
@@ -387,8 +389,8 @@ TEST_F(PolicyInputTest, WindowsLineEndsAByteOrderMarkAndStandardInputAreRead) {
   EXPECT_EQ(fromInput.out, "0 added, 1 modified, 1 removed, default reset\n");
 }
 
-// A file name is any bytes but '/' and NUL: messages and JSON carry it escaped, on one line, so
-// that the escapes read one way only (a backslash is two).
+// A file name is any bytes but '/' and NUL: messages carry it escaped, on one line, so that the
+// escapes read one way only (a backslash is two); JSON carries the path itself when it is UTF-8.
 TEST_F(PolicyInputTest, AFileNamedWithBytesThatAreNotTextIsNamedEscaped) {
   const std::string overlapping =
       writePolicy({"prio=1 dscp=2 -> tc=1 qid=1", "prio=1 cos=1 -> tc=1 qid=1"}, "p\xff\n.txt");
@@ -399,6 +401,9 @@ TEST_F(PolicyInputTest, AFileNamedWithBytesThatAreNotTextIsNamedEscaped) {
   EXPECT_EQ(
       errorOf(2, {"apply", writePolicy({"prio=1 dscp=300 -> tc=1 qid=1"}, "\x1b[31m\\\n.txt")}),
       "tcagent: " + directory + "/\\x1b[31m\\\\\\x0a.txt:1: dscp value 300 is over 255\n");
+  const std::string text = "caf\u20ac \\ \x1b.txt";
+  const Outcome refused = tcagent({"check", "--format", "json", writePolicy({"x"}, text)});
+  EXPECT_EQ(nlohmann::json::parse(refused.out).at("error").at("file"), directory + "/" + text);
 }
 
 // A policy of megabytes is read in pieces, parsed two at a time: every entry is taken, and of

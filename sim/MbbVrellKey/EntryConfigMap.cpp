@@ -83,6 +83,7 @@ struct EntryConfigMap::Store {
   Store(const std::string& path, U32 capacity)
       : file(path, format.kind(), format.fileBytes(capacity), freshOf(capacity)) {
     validate();
+    file.blocksReserve();
     if (this->capacity() < capacity) {
       grow(capacity);
     } else if (this->capacity() > capacity && holdsNoRecord()) {

@@ -55,6 +55,7 @@ TernaryTable::TernaryTable(const std::string& directory, U32 device, U32 capacit
       slots_(reinterpret_cast<Slot*>(header_ + 1)) {
   validateHeader(device);
   index();
+  file_.blocksReserve();
 }
 
 TernaryTable::~TernaryTable() = default;

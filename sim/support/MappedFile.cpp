@@ -171,7 +171,6 @@ MappedFile::MappedFile(const std::string& path, const Kind& kind, std::size_t si
                           " bytes)",
                       file.get());
     }
-    if (!changesPrivate_) allocate(file.get(), *size, path_);
     void* data = mapped(file.get(), *size, path_, changesPrivate_ ? MAP_PRIVATE : MAP_SHARED);
     adopt(file.release(), data, *size);
     return;
@@ -193,6 +192,10 @@ void MappedFile::replace(std::size_t size, const Writer& write) {
   }
   throw std::runtime_error(path_ +
                            ".new: cannot replace: taken again and again by other processes");
+}
+
+void MappedFile::blocksReserve() const {
+  if (!changesPrivate_ && descriptor_ >= 0) allocate(descriptor_, size_, path_);
 }
 
 bool MappedFile::made(std::size_t size, const Writer& write, Placing placing) {

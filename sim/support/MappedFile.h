@@ -67,6 +67,12 @@ class MappedFile {
   MappedFile(const MappedFile&) = delete;
   MappedFile& operator=(const MappedFile&) = delete;
 
+  // Gives every byte of an opened file a block, so that writing through the mapping never meets
+  // a full disk (which would end the process with SIGBUS): called once the contents are found
+  // whole, so that a damaged file, grown with a hole, is not grown on disk too. A file made here
+  // has its blocks already.
+  void blocksReserve() const;
+
   void* data() const noexcept { return data_; }
   std::size_t size() const noexcept { return size_; }
   const std::string& path() const noexcept { return path_; }

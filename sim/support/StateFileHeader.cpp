@@ -60,15 +60,17 @@ std::optional<U32> StateFileFormat::capacityRecorded(const std::string& path) co
   ::close(file);
   if (!read) return std::nullopt;
   auto mayHave = [this](U64 capacity) { return capacity >= 1 && capacity <= maxCapacity; };
+  std::optional<U32> ofSize, ofHeader;
   const auto size = static_cast<U64>(status.st_size);
   if (size > headerBytes && (size - headerBytes) % itemBytes == 0 &&
       mayHave((size - headerBytes) / itemBytes)) {
-    return static_cast<U32>((size - headerBytes) / itemBytes);
+    ofSize = static_cast<U32>((size - headerBytes) / itemBytes);
   }
   if (std::string_view(header.magic, sizeof header.magic) == magic && mayHave(header.capacity)) {
-    return header.capacity;
+    ofHeader = header.capacity;
   }
-  return std::nullopt;
+  if (ofSize && ofHeader) return std::min(*ofSize, *ofHeader);
+  return ofSize ? ofSize : ofHeader;
 }
 
 }  // namespace SimSupport

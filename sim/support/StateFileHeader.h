@@ -42,8 +42,10 @@ struct StateFileFormat {
   // maxCapacity that makes exactly the file's size; else raises the refusal of `file`.
   const StateFileHeader& validHeader(const MappedFile& file) const;
   // The capacity that the file at `path`, damaged or not, stands for if it is a regular file
-  // that one of this format may be: the one that makes its size whole, else its header's (a
-  // file a byte short or long). Follows no link, and never raises.
+  // that one of this format may be: the one that makes its size whole (a zeroed header) or its
+  // header's (a file a byte short or long), and of the two, when they differ, the smaller: the
+  // header's capacity or the file's size is damaged, and which cannot be told, so the size made
+  // again is no larger than either says. Follows no link, and never raises.
   std::optional<U32> capacityRecorded(const std::string& path) const noexcept;
 };
 

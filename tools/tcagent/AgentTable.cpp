@@ -87,12 +87,6 @@ std::string entryScopeRefused(U16 pipe, std::optional<U16> pipeHeld, const std::
       pipe == pdAllPipes ? givePipe : "no --pipe", refusal);
 }
 
-// A driver refusal while the entry point starts the table, which reads every recorded entry
-// back: the library's words for some calls do not name the call.
-std::string startRefused(const std::string& refusal) {
-  return "starting the table, which reads every recorded entry back: " + refusal;
-}
-
 // A damaged file is set aside under the first of PATH.damaged, PATH.damaged.1, ... that is free,
 // so that a file set aside earlier is kept. `setAsideAt` sets it aside under a name, or fails
 // with errno EEXIST for a name taken; this answers the name, or raises when every one is taken.
@@ -142,6 +136,8 @@ auto openedSettingDamageAside(const AgentOptions& options, Open open, RefuseFres
     return open(nullptr);
   } catch (const SimSupport::DamagedFile& damage) {
     if (!options.dryRun && !options.setsWholeTable) {
+      // Raises when apply and clear would find no name to set it aside under.
+      asideNameFree(damage);
       throw std::runtime_error(std::string(damage.what()) +
                                ", or run apply or clear, which set it aside");
     }
@@ -270,13 +266,9 @@ AgentTable::AgentTable(const AgentOptions& options)
     } catch (const BfTable::BfTableException& error) {
       if (error.status() != DriverStatusCode::invalidArguments ||
           !entryScopeConflicts(*chip_, options.pipe)) {
-        throw std::runtime_error(startRefused(error.what()));
+        throw;
       }
       throw std::runtime_error(entryScopeRefused(options.pipe, chip_->pipeHeld(), error.what()));
-    } catch (const BfTable::BfTryAgain& error) {
-      throw std::runtime_error(startRefused(error.what()));
-    } catch (const BfTable::BfNotSupported& error) {
-      throw std::runtime_error(startRefused(error.what()));
     }
     start_.reconciled = table_->helper()->sdkHandles()->entries();
     checkStart(*this, start_);

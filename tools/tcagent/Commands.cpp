@@ -1,6 +1,8 @@
 #include "tools/tcagent/Commands.h"
 
+#include <csignal>
 #include <future>
+#include <memory>
 #include <optional>
 
 #include <fmt/format.h>
@@ -85,8 +87,29 @@ std::string findingLine(const Policy& policy, const Finding& finding) {
 }
 
 // Applies `policy`; `unchanged` says what a table that needed no change was.
+// The table started for a command. The library's words for some refused calls do not name the
+// call, so a start it refuses says what it was doing.
+std::unique_ptr<AgentTable> startedTable(const AgentOptions& options) {
+  auto refused = [](const char* refusal) {
+    return std::runtime_error(
+        fmt::format("starting the table, which reads every recorded entry back: {}", refusal));
+  };
+  try {
+    return std::make_unique<AgentTable>(options);
+  } catch (const BfTable::BfTableException& error) {
+    throw refused(error.what());
+  } catch (const BfTable::BfTryAgain& error) {
+    throw refused(error.what());
+  } catch (const BfTable::BfNotSupported& error) {
+    throw refused(error.what());
+  }
+}
+
 int runApply(const CommandLine& line, const Policy& policy, const char* unchanged,
              std::ostream& out, std::ostream& err) {
+  // A reader gone (`| head -1`) makes the report's writes fail instead of ending the run by
+  // SIGPIPE, so that main says that what the apply did is done, and exits 1.
+  std::signal(SIGPIPE, SIG_IGN);
   // The findings only warn: they are looked for on a second thread while the table starts.
   std::future<PolicyFindings> findings = std::async(std::launch::async | std::launch::deferred,
                                                     [&policy] { return policyFindings(policy); });
@@ -96,7 +119,8 @@ int runApply(const CommandLine& line, const Policy& policy, const char* unchange
   AgentOptions options = agentOptionsOf(line, err);
   options.entriesToHold = static_cast<U32>(policy.entries.size());
   if (line.dryRun) options.dryRun = &changesKeptPrivate.emplace();
-  AgentTable agent(options);
+  const std::unique_ptr<AgentTable> started = startedTable(options);
+  AgentTable& agent = *started;
   const PolicyFindings found = findings.get();
   if (line.format == Format::text) {
     for (const Finding& finding : found.findings)
@@ -181,7 +205,8 @@ int runOnTable(const CommandLine& line, std::ostream& out, std::ostream& err) {
   // And so is a packet that is not one.
   std::optional<KeyBytes> packet;
   if (line.command == "classify" || !line.fields.empty()) packet = packetOf(line.fields);
-  AgentTable agent(agentOptionsOf(line, err));
+  const std::unique_ptr<AgentTable> started = startedTable(agentOptionsOf(line, err));
+  AgentTable& agent = *started;
   reportStart(agent, line, err);
   if (line.command == "show") {
     showTable(agent, packet, line.format, out);

@@ -26,6 +26,9 @@ struct DirectoryRole {
   // tcagent's own name for it, the default state directory: another user's directory there is
   // to be removed.
   bool ownName;
+  // A directory under which the state directory is (XDG_RUNTIME_DIR) may be reached through a
+  // link, which is then on the way to the state directory and checked as the way's links are.
+  bool reachedThroughLink = false;
 };
 
 [[noreturn]] void refuseDirectory(const char* name, const std::string& path,
@@ -42,7 +45,9 @@ struct DirectoryRole {
 // owns to remove, unless tcagent names it.
 void checkOwnDirectory(const std::string& path, const DirectoryRole& role) {
   struct stat status {};
-  if (::lstat(path.c_str(), &status) != 0) refuseDirectory(role.name, path, std::strerror(errno));
+  const int got =
+      role.reachedThroughLink ? ::stat(path.c_str(), &status) : ::lstat(path.c_str(), &status);
+  if (got != 0) refuseDirectory(role.name, path, std::strerror(errno));
   if (S_ISLNK(status.st_mode)) {
     refuseDirectory(role.name, path,
                     "is a symbolic link; give the directory itself, or remove the link");
@@ -89,7 +94,7 @@ std::string defaultDirectory() {
     throw UsageError("XDG_RUNTIME_DIR=" + quotedText(runtime) +
                      " is not an absolute path; unset it or give --state");
   }
-  checkOwnDirectory(directory, {"XDG_RUNTIME_DIR", "unset it or give --state", false});
+  checkOwnDirectory(directory, {"XDG_RUNTIME_DIR", "unset it or give --state", false, true});
   return directory + "/tcagent";
 }
 

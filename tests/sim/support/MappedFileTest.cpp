@@ -115,13 +115,20 @@ TEST_F(MappedFileTest, AFileThereIsUsedAsItIsAndOnlyAnEmptyOrHalfMadeOneIsMadeAg
   opened.reset();
   EXPECT_EQ(textOf(path_), std::string(100, 'o'));
   EXPECT_EQ(fs::last_write_time(path_), written);
-  // A file with a hole is given its blocks, so that writing it never meets a full disk.
+  // A file with a hole is given its blocks once its contents are found whole, so that writing
+  // it never meets a full disk; until then a damaged one is not grown on disk.
   textIs(path_, "");
   fs::resize_file(path_, 4000);
-  open(64);
-  struct stat status {};
-  ASSERT_EQ(::stat(path_.c_str(), &status), 0);
-  EXPECT_GE(status.st_blocks * 512, 4000);
+  auto holed = open(64);
+  auto blocks = [&] {
+    struct stat status {};
+    EXPECT_EQ(::stat(path_.c_str(), &status), 0);
+    return status.st_blocks * 512;
+  };
+  EXPECT_EQ(blocks(), 0);
+  holed->blocksReserve();
+  EXPECT_GE(blocks(), 4000);
+  holed.reset();
 
   // Left by a maker killed before it put its file in place.
   fs::remove(path_);

@@ -21,6 +21,7 @@
 
 #include "TcAgentTest.h"
 #include "sim/MbbVrellKey/StoreLayout.h"
+#include "sim/chip/StateLayout.h"
 #include "support/AgentState.h"
 #include "tests/sim/FileBytes.h"
 
@@ -86,8 +87,11 @@ TEST_P(EachDriverStateTest, AChipMadeAfreshHasTheSizeAskedForOrTheDamagedOnes) {
   std::filesystem::resize_file(chip, std::filesystem::file_size(chip) + 1);
   expectApplied(example);
   EXPECT_EQ(capacity(), 2048);
-  // A damaged capacity: the file's size gives the chip's.
+  // A damaged capacity, or a file grown by whole slots: the smaller size of the two it gives.
   SimTesting::fileBytesAre(chip, offsetof(SimSupport::StateFileHeader, capacity), U32{1} << 20);
+  expectApplied(example);
+  EXPECT_EQ(capacity(), 2048);
+  std::filesystem::resize_file(chip, SimChip::StateLayout::format.fileBytes(4096));
   expectApplied(example);
   EXPECT_EQ(capacity(), 2048);
   std::filesystem::resize_file(chip, std::filesystem::file_size(chip) + 1);
@@ -159,13 +163,16 @@ TEST_P(EachDriverStateTest, ClosedStreamsOrTooFewDescriptorsFailTheRunAndLeaveTh
   EXPECT_EQ(noInput.err, "tcagent: <stdin>: standard input is closed\n");
   EXPECT_EQ(chipLines(state), example);
   EXPECT_TRUE(recordsNameExactlyTheChipEntries(state));
-  // An apply whose report is lost says that what it did is done.
-  const Outcome full = tcagentWith({"apply", changed}, {.output = "/dev/full"});
-  EXPECT_EQ(full.status, 1);
-  EXPECT_EQ(full.err,
-            "tcagent: standard output could not be written: the report is lost, not "
-            "what the command did (show reads the table back)\n");
-  EXPECT_EQ(chipLines(state), sorted(entriesAtPriorities(3)));
+  // An apply whose report is lost, to a full disk or a reader gone (`| head -1`), says that what
+  // it did is done, rather than end by SIGPIPE as if it had done nothing.
+  for (const Launch& lost : {Launch{.outputReaderGone = true}, Launch{.output = "/dev/full"}}) {
+    const Outcome run = tcagentWith({"apply", changed}, lost);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err,
+              "tcagent: standard output could not be written: the report is lost, not "
+              "what the command did (show reads the table back)\n");
+    EXPECT_EQ(chipLines(state), sorted(entriesAtPriorities(3)));
+  }
 #ifndef TCAGENT_TEST_SANITIZED  // the sanitizers' checks open files of their own
   for (unsigned descriptors = 4; descriptors <= 6; ++descriptors) {
     for (const std::vector<std::string>& arguments :
@@ -208,7 +215,8 @@ TEST_F(StateDamageTest, TwoAgentsMakingOneFreshStateLeaveAStateThatWorks) {
 }
 
 // A disk without room for the key store of a chip asked larger leaves the chip as it was, and
-// every command working. The small disk is a tmpfs in a mount namespace of the test's own.
+// every command working; so does one without room for a damaged file grown with a hole. The small
+// disk is a tmpfs in a mount namespace of the test's own.
 TEST_F(StateDamageTest, AFullDiskLeavesTheChipAsItWasAndEveryCommandWorking) {
   const std::string disk = directory + "/disk";
   std::filesystem::create_directory(disk);
@@ -225,6 +233,12 @@ TEST_F(StateDamageTest, AFullDiskLeavesTheChipAsItWasAndEveryCommandWorking) {
        {std::vector<std::string>{"show"}, {"classify", "cos=3"}, {"apply", policy}, {"clear"}})
     errorOf(0, command, small);
   EXPECT_THAT(tcagentOn(small, {"show"}).out, HasSubstr("(0 of 512 used)"));
+  // A chip state grown with a hole past the disk's room is damage, not a disk too small for it:
+  // it is not given blocks, and apply sets it aside.
+  std::filesystem::resize_file(chipStatePath(small), 4 << 20);
+  EXPECT_THAT(errorOf(1, {"show"}, small), HasSubstr("damaged chip state"));
+  errorOf(0, {"apply", policy}, small);
+  EXPECT_THAT(tcagentOn(small, {"show"}).out, HasSubstr("(1 of 512 used)"));
   // The demo, whose files find no room either, says so.
   const Outcome demo =
       TcAgentProcess({"demo"}, directory, {.environment = {"TMPDIR=" + disk}}).wait();
@@ -374,13 +388,15 @@ TEST_P(OversizedHeaderTest, IsRefusedAtOnceAndSetAsideByAnApply) {
   EXPECT_EQ(chipLines(state), example);
   EXPECT_TRUE(recordsNameExactlyTheChipEntries(state));
 
-  // With every name taken, the dry run is refused as its apply is.
+  // With every name taken, the dry run is refused as its apply is, and show, which would send
+  // the operator to them, says so too.
   for (int number = 2; number <= 9; ++number)
     std::ofstream(path + ".damaged." + std::to_string(number));
   std::filesystem::resize_file(path, 0);
   std::filesystem::resize_file(path, size);
   const std::string refusedPlan = errorOf(1, {"apply", "--dry-run", EXAMPLE_POLICY});
   EXPECT_EQ(refusedPlan, errorOf(1, {"apply", EXAMPLE_POLICY}));
+  EXPECT_EQ(refusedPlan, errorOf(1, {"show"}));
   EXPECT_THAT(refusedPlan, HasSubstr("it is not set aside"));
 }
 

@@ -67,6 +67,10 @@ TEST_F(StateLocationTest, TheDefaultDirectoryIsMadePrivateInTheRuntimeDirectory)
   EXPECT_EQ(chipLines(runtime + "/tcagent"), policyLines);
   EXPECT_THAT(withRuntimeDirectory(runtime, {"apply", policy}).out,
               HasSubstr("(the table already holds the policy)"));
+  // Reached through a link of the user's, as on the way to a --state.
+  fs::create_directory_symlink(runtime, directory + "/runtime-link");
+  EXPECT_THAT(withRuntimeDirectory(directory + "/runtime-link", {"apply", policy}).out,
+              HasSubstr("(the table already holds the policy)"));
 }
 
 // A read that makes a new chip (a mistyped --state) says so; the next read does not. A read
@@ -198,10 +202,10 @@ const UnsafeLocation unsafeLocations[] = {
      {{"/runtime", 0700}, {"/runtime/elsewhere", 0700}, {"/runtime/tcagent", 0, "elsewhere"}},
      "/runtime",
      {"/runtime/tcagent: is a symbolic link"}},
-    {"RuntimeDirectoryALinkNamedWithASlash",
-     {{"/runtime.real", 0700}, {"/runtime", 0, "runtime.real"}},
+    {"RuntimeDirectoryALinkOfAnotherUserNamedWithASlash",
+     {{"/runtime.real", 0700}, {"/runtime", 0, "runtime.real", nobody}},
      "/runtime/.",
-     {"XDG_RUNTIME_DIR ", "/runtime: is a symbolic link"}},
+     {"/runtime is a symbolic link of user 65534"}},
     {"NotADirectory",
      {{"/runtime", 0700}, {"/runtime/tcagent", 0}},
      "/runtime",

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <optional>
@@ -20,6 +21,32 @@ namespace {
 
 // What keeps the changes of the files opened now private, if anything does.
 const PrivateStateChanges* changesKeptPrivateBy = nullptr;
+
+// The state files' mappings, read by stateFileMappedAt() in a signal handler: fixed slots of
+// atomics, since it may take no lock and allocate nothing. A mapping with no free slot is not
+// listed, and its loss ends the program by SIGBUS as before.
+struct ListedMapping {
+  std::atomic<const char*> begin{nullptr};
+  std::atomic<std::size_t> size{0};
+  std::atomic<const char*> path{nullptr};
+};
+ListedMapping listedMappings[16];
+
+void mappingListed(const void* data, std::size_t size, const std::string& path) noexcept {
+  for (ListedMapping& listed : listedMappings) {
+    if (listed.begin.load(std::memory_order_acquire)) continue;
+    listed.size.store(size, std::memory_order_relaxed);
+    listed.path.store(path.c_str(), std::memory_order_relaxed);
+    listed.begin.store(static_cast<const char*>(data), std::memory_order_release);
+    return;
+  }
+}
+
+void mappingUnlisted(const void* data) noexcept {
+  for (ListedMapping& listed : listedMappings) {
+    if (listed.begin.load(std::memory_order_acquire) == data) listed.begin.store(nullptr);
+  }
+}
 
 // How many times an open or a replacement starts again when the file it holds has meanwhile
 // been renamed away by another process.
@@ -249,17 +276,24 @@ void MappedFile::mapInMemory(std::size_t size, const Writer& write) {
     ::munmap(data, size);
     throw;
   }
-  if (data_) ::munmap(data_, size_);
+  unmap();
   data_ = data;
   size_ = size;
 }
 
 void MappedFile::adopt(int descriptor, void* data, std::size_t size) noexcept {
-  if (data_) ::munmap(data_, size_);
+  unmap();
   if (descriptor_ >= 0) ::close(descriptor_);
   descriptor_ = descriptor;
   data_ = data;
   size_ = size;
+  if (descriptor >= 0 && data) mappingListed(data, size, path_);
+}
+
+void MappedFile::unmap() noexcept {
+  if (!data_) return;
+  mappingUnlisted(data_);
+  ::munmap(data_, size_);
 }
 
 std::string MappedFile::refusal(std::string_view problem) const {
@@ -283,6 +317,17 @@ void MappedFile::refuseAsDamaged(std::string_view reason, int descriptor) const 
     if (lock->get() < 0) fail(path_, "keep locked");
   }
   throw DamagedFile(refusal(problem), path_, problem, std::move(lock));
+}
+
+const char* stateFileMappedAt(const void* address) noexcept {
+  const char* byte = static_cast<const char*>(address);
+  for (const ListedMapping& listed : listedMappings) {
+    const char* begin = listed.begin.load(std::memory_order_acquire);
+    if (begin && byte >= begin && byte < begin + listed.size.load(std::memory_order_relaxed)) {
+      return listed.path.load(std::memory_order_relaxed);
+    }
+  }
+  return nullptr;
 }
 
 PrivateStateChanges::PrivateStateChanges() noexcept {

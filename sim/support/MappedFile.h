@@ -98,6 +98,7 @@ class MappedFile {
   // Maps in place of the file's contents `size` bytes that `write` fills, backed by no file.
   void mapInMemory(std::size_t size, const Writer& write);
   void adopt(int descriptor, void* data, std::size_t size) noexcept;
+  void unmap() noexcept;
   std::string refusal(std::string_view problem) const;
   // Raises the DamagedFile, which keeps the file open at `descriptor` locked while it lives.
   [[noreturn]] void refuseAsDamaged(std::string_view reason, int descriptor) const;
@@ -110,6 +111,12 @@ class MappedFile {
   std::size_t size_ = 0;
   bool madeHere_ = false;
 };
+
+// The path of the state file whose mapping holds `address`, or null. Another process that cuts a
+// file short under this one makes a read or write of the lost part raise SIGBUS; a handler of it
+// learns here that a state file was lost, not that the program went wrong. Safe in a signal
+// handler.
+const char* stateFileMappedAt(const void* address) noexcept;
 
 // While one lives, the state files that this process opens keep its changes to themselves.
 class PrivateStateChanges {

@@ -13,6 +13,7 @@
 #include "tools/tcagent/Commands.h"
 #include "tools/tcagent/PolicyDocument.h"
 #include "tools/tcagent/Quoted.h"
+#include "tools/tcagent/StateLoss.h"
 #include "tools/tcagent/StopSignals.h"
 #include "tools/tcagent/UsageError.h"
 
@@ -107,6 +108,7 @@ int main(int argc, char** argv) {
   // A state file that would pass the file size limit fails to grow with a message, instead of
   // the signal ending the run.
   ::signal(SIGXFSZ, SIG_IGN);
+  stateFileLossReported();
   // Arrays past 128 KiB (the maps and lists of a large table) are mapped from the kernel and
   // given back when freed. Left to itself, glibc raises that threshold once such an array is
   // freed, and the next ones come from the heap, where a freed one stays resident.

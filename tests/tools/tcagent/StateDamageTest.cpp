@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstddef>
 #include <cstring>
 #include <filesystem>
@@ -24,6 +25,7 @@
 #include "sim/chip/StateLayout.h"
 #include "support/AgentState.h"
 #include "tests/sim/FileBytes.h"
+#include "tools/tcagent/StateLoss.h"
 
 namespace TcAgentTesting {
 namespace {
@@ -212,6 +214,29 @@ TEST_F(StateDamageTest, TwoAgentsMakingOneFreshStateLeaveAStateThatWorks) {
     EXPECT_EQ(chipLines(fresh), std::vector<std::string>());
     EXPECT_TRUE(recordsNameExactlyTheChipEntries(fresh));
   }
+}
+
+// A state file cut short by another process under a run ends the run with a message that names
+// it and status 1; any other SIGBUS still ends the program by the signal.
+TEST_F(StateDamageTest, AStateFileCutShortUnderTheRunEndsItWithAMessage) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const std::string path = directory + "/cut.state";
+  auto readCutShort = [&path] {
+    TcAgent::stateFileLossReported();
+    SimSupport::MappedFile file(path, {"test state", 1 << 20}, 2 * 4096,
+                                [](void* data, std::size_t size) { std::memset(data, 1, size); });
+    if (::truncate(path.c_str(), 0) != 0) std::exit(2);
+    std::exit(static_cast<const volatile char*>(file.data())[4096]);
+  };
+  EXPECT_EXIT(readCutShort(), ::testing::ExitedWithCode(1),
+              "tcagent: [^ ]*/cut.state: cut short by another process while this run used it");
+  EXPECT_EXIT(
+      {
+        TcAgent::stateFileLossReported();
+        std::raise(SIGBUS);
+        std::exit(0);
+      },
+      ::testing::KilledBySignal(SIGBUS), "");
 }
 
 // A disk without room for the key store of a chip asked larger leaves the chip as it was, and

@@ -14,6 +14,7 @@
 #include "fuzz/FuzzedValues.h"
 #include "fuzz/StateFile.h"
 #include "sim/chip/Devices.h"
+#include "sim/chip/TernaryTable.h"
 #include "tools/tcagent/Apply.h"
 #include "tools/tcagent/Records.h"
 #include "tools/tcagent/TableRows.h"

@@ -42,7 +42,8 @@ class BfNotSupported : BfTableException {
   using BfTableException::what;
 };
 
-// An entry with the same key and priority is already programmed.
+// An entry with the same key and priority is already programmed, as the BF Runtime operations
+// report it; the PD backend reports it as a BfTableException of status "Already exists".
 class BfDuplicateEntry : BfTableException {
  public:
   using BfTableException::BfTableException;

@@ -4,6 +4,7 @@
 
 #include "BfIngressTrafficClass/TableFactory.h"
 #include "sim/chip/Devices.h"
+#include "sim/chip/TernaryTable.h"
 #include "tools/tcagent/AgentTable.h"
 
 namespace TableBench {

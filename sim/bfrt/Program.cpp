@@ -10,6 +10,7 @@
 #include "sim/bfrt/Table.h"
 #include "sim/chip/ChipStatus.h"
 #include "sim/chip/Devices.h"
+#include "sim/chip/TernaryTable.h"
 
 namespace SimBfRt {
 

@@ -3,6 +3,7 @@
 #include "sim/bfrt/Gate.h"
 #include "sim/chip/ChipStatus.h"
 #include "sim/chip/Devices.h"
+#include "sim/chip/TernaryTable.h"
 
 namespace SimBfRt {
 

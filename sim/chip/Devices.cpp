@@ -1,4 +1,5 @@
 #include "sim/chip/Devices.h"
+#include "sim/chip/TernaryTable.h"
 
 #include <map>
 #include <memory>

@@ -7,6 +7,7 @@
 
 #include "sim/chip/Devices.h"
 #include "sim/chip/Faults.h"
+#include "sim/chip/TernaryTable.h"
 #include "sim/drivers/DriverExports.h"
 #include "sim/drivers/PdOperations.h"
 #include "sim/support/CallLog.h"

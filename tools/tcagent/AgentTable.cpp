@@ -14,6 +14,7 @@
 #include <fmt/format.h>
 
 #include "sim/chip/Devices.h"
+#include "sim/chip/TernaryTable.h"
 #include "sim/support/MappedFile.h"
 #include "sim/support/StateFileHeader.h"
 #include "tools/tcagent/Counted.h"

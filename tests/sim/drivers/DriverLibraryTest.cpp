@@ -13,6 +13,7 @@
 #include "platform/bfrt/ZorvikSwitchProgram.h"
 #include "sim/chip/Devices.h"
 #include "sim/chip/Faults.h"
+#include "sim/chip/TernaryTable.h"
 #include "sim/support/CallLog.h"
 #include "tests/sim/drivers/LoadedDriver.h"
 #include "tests/support/TemporaryDirectory.h"

@@ -230,7 +230,7 @@ int runDemo() {
   Narration narration(directory);
   narration.say("tcagent demo: the ingress traffic-class table of a simulated switching chip.");
   narration.say("Each command below is a run of tcagent of its own, as an operator types it, in");
-  narration.say(directory + ".");
+  narration.say(escapedPath(directory) + ".");
   const bool narrated = [&narration] {
     try {
       lifeOfTheTable(narration);

@@ -150,6 +150,12 @@ TEST_F(StateLocationTest, BadUsageMakesNoChipAndRemakesNone) {
 // end the demo, the signal as it ends a program, and the demo's directory goes with it.
 TEST_F(StateLocationTest, TheDemoMakesItsDirectoryWhereMktempWouldAndRemovesIt) {
   EXPECT_EQ(demo("").wait().status, 0);
+  // A TMPDIR named with control bytes is narrated escaped, on one line.
+  const std::string odd = directory + "/a\nb\x1b[31m";
+  directoryMade(odd, 0700);
+  const Outcome narrated = demo(odd).wait();
+  EXPECT_EQ(narrated.status, 0);
+  EXPECT_THAT(narrated.out, HasSubstr(directory + "/a\\x0ab\\x1b[31m/tcagent-demo-"));
   const Outcome stopped = demo(directory + "/missing").wait();
   EXPECT_EQ(stopped.status, 1);
   EXPECT_EQ(stopped.err, "tcagent: cannot make the demo's directory in TMPDIR=" + directory +

@@ -72,8 +72,12 @@ void reportStart(const AgentTable& agent, const CommandLine& line, std::ostream&
     options.noted(fmt::format("a new chip was made in {}, its table empty with room for {}",
                               options.stateDirectory, room));
   }
-  for (const std::string& note : agent.records().corruptionMessages())
-    err << "tcagent: note: " << lineText(note) << "; the record was dropped\n";
+  for (const std::string& note : agent.records().corruptionMessages()) {
+    err << "tcagent: note: " << lineText(note)
+        << (options.dryRun ? "; the plan is for the record dropped, as the apply would, and the "
+                             "dry run drops nothing\n"
+                           : "; the record was dropped\n");
+  }
   if (line.capacityGiven && agent.chip().capacity() != line.capacity) {
     err << fmt::format(
         "tcagent: note: the chip's table has room for {}; --capacity {} applies only to a chip "

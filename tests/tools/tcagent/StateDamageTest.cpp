@@ -132,8 +132,15 @@ TEST_P(EachDriverStateTest, DamagedRecordsAreCountedAndTheirEntriesAdopted) {
                                  offsetof(Vrell::StoreLayout::Record, checksum),
                              ~U32{0});
   }
+  // A dry run drops none of them, and says so.
+  const std::vector<char> damaged = SimTesting::fileBytes(keyStorePath(state));
+  EXPECT_THAT(errorOf(0, {"apply", "--dry-run", EXAMPLE_POLICY}),
+              HasSubstr("; the plan is for the record dropped, as the apply would, and the dry run "
+                        "drops nothing\n"));
+  EXPECT_EQ(SimTesting::fileBytes(keyStorePath(state)), damaged);
   const Outcome run = tcagent({"show"});
   EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_THAT(run.err, HasSubstr("; the record was dropped\n"));
   const ShownTable shown = tableOf(run.out);
   EXPECT_THAT(shown.footer, EndsWith("at start 15 read back from records, 2 damaged records "
                                      "dropped, 2 adopted, nothing programmed"));

@@ -25,6 +25,8 @@ _tcagent() {
   current=${COMP_WORDS[COMP_CWORD]}
   previous=${COMP_WORDS[COMP_CWORD - 1]}
   program=${COMP_WORDS[0]}
+  # A program typed as ~/... is run from the home directory.
+  [[ $program == "~/"* ]] && program=$HOME/${program#"~/"}
   # Bash makes the "=" of "--opt=value" a word of its own; the value is completed after it.
   if [ "$current" = "=" ]; then
     current=
@@ -52,14 +54,15 @@ _tcagent() {
       return ;;
     --device | --pipe | --capacity | --fail) return ;;
   esac
-  if [ "$command" = demo ]; then
-    # The demo takes no option.
-    return
-  elif [[ $current == -* ]]; then
-    # The global options, and after a command its own too.
-    words=$({ _tcagent_help_words "$program"; [ -z "$command" ] ||
-              _tcagent_help_words "$program" "$command"; } | grep -- '^-' | sort -u)
+  if [[ $current == -* ]]; then
+    # The global options, and after a command its own too; the demo and the check take their
+    # own only, since they use no global option.
+    words=$({ [ "$command" = demo ] || [ "$command" = check ] || _tcagent_help_words "$program"
+              [ -z "$command" ] || _tcagent_help_words "$program" "$command"; } |
+            grep -- '^-' | sort -u)
     COMPREPLY=($(compgen -W "$words" -- "$current"))
+  elif [ "$command" = demo ]; then
+    return
   elif [ -z "$command" ] && [[ $current != */* ]]; then
     words=$(_tcagent_help_words "$program" | grep -v -- '^-')
     COMPREPLY=($(compgen -W "$words" -- "$current"))

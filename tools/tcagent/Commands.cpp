@@ -90,7 +90,6 @@ std::string findingLine(const Policy& policy, const Finding& finding) {
   return fmt::format("{}:{}: {}", policy.source, finding.entry->line, findingText(finding));
 }
 
-// Applies `policy`; `unchanged` says what a table that needed no change was.
 // The table started for a command. The library's words for some refused calls do not name the
 // call, so a start it refuses says what it was doing.
 std::unique_ptr<AgentTable> startedTable(const AgentOptions& options) {
@@ -109,6 +108,7 @@ std::unique_ptr<AgentTable> startedTable(const AgentOptions& options) {
   }
 }
 
+// Applies `policy`; `unchanged` says what a table that needed no change was.
 int runApply(const CommandLine& line, const Policy& policy, const char* unchanged,
              std::ostream& out, std::ostream& err) {
   // A reader gone (`| head -1`) makes the report's writes fail instead of ending the run by

@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <cctype>
 #include <climits>
 
 namespace TcAgent {
@@ -33,13 +34,16 @@ std::string escapedText(std::string_view text, std::size_t lengthMax) {
 }
 
 std::string unescapedText(std::string_view escaped) {
+  auto hexDigit = [](char digit) { return std::isxdigit(static_cast<unsigned char>(digit)) != 0; };
   std::string text;
   for (std::size_t at = 0; at < escaped.size(); ++at) {
-    if (escaped[at] == '\\' && escaped.substr(at + 1, 1) == "\\") {
+    const std::string_view rest = escaped.substr(at);
+    if (rest.starts_with("\\\\")) {
       text += '\\';
       ++at;
-    } else if (escaped[at] == '\\' && escaped.substr(at + 1, 1) == "x" && at + 3 < escaped.size()) {
-      text += static_cast<char>(std::stoi(std::string(escaped.substr(at + 2, 2)), nullptr, 16));
+    } else if (rest.starts_with("\\x") && rest.size() >= 4 && hexDigit(rest[2]) &&
+               hexDigit(rest[3])) {
+      text += static_cast<char>(std::stoi(std::string(rest.substr(2, 2)), nullptr, 16));
       at += 3;
     } else {
       text += escaped[at];

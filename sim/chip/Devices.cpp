@@ -1,10 +1,11 @@
 #include "sim/chip/Devices.h"
-#include "sim/chip/TernaryTable.h"
 
 #include <map>
 #include <memory>
 #include <mutex>
 #include <set>
+
+#include "sim/chip/TernaryTable.h"
 
 namespace SimChip {
 

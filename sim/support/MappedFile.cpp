@@ -143,6 +143,24 @@ std::optional<std::size_t> sizeIfStillAt(int descriptor, const std::string& path
   return static_cast<std::size_t>(open.st_size);
 }
 
+// Removes what a process killed while it made a replacement of the file left beside it, so that
+// it takes no room until the next replacement: a regular file of this user, of no other name,
+// that no maker holds locked (one at work holds its file locked). Never raises.
+void removeLeftover(const std::string& newPath) noexcept {
+  const int descriptor =
+      ::open(newPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (descriptor < 0) return;
+  struct stat status {
+  }, named{};
+  if (::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode) &&
+      status.st_uid == ::geteuid() && status.st_nlink == 1 &&
+      ::flock(descriptor, LOCK_EX | LOCK_NB) == 0 && ::lstat(newPath.c_str(), &named) == 0 &&
+      named.st_dev == status.st_dev && named.st_ino == status.st_ino) {
+    ::unlink(newPath.c_str());
+  }
+  ::close(descriptor);
+}
+
 // Gives the open file's every byte a block, so that writing through its mapping never meets a
 // full disk: that would end the process with SIGBUS instead of an error.
 void allocate(int descriptor, std::size_t size, const std::string& path) {
@@ -200,6 +218,7 @@ MappedFile::MappedFile(const std::string& path, const Kind& kind, std::size_t si
     }
     void* data = mapped(file.get(), *size, path_, changesPrivate_ ? MAP_PRIVATE : MAP_SHARED);
     adopt(file.release(), data, *size);
+    if (!changesPrivate_) removeLeftover(path_ + ".new");
     return;
   }
   throw std::runtime_error(path_ + ": cannot open: replaced again and again by other processes");

@@ -2,9 +2,11 @@
 // are refused untouched; only an empty or half-made file is made again; one too large is
 // refused, and one that cannot be made whole is not left behind. A process that keeps its changes
 // private changes nothing on disk.
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -135,6 +137,16 @@ TEST_F(MappedFileTest, AFileThereIsUsedAsItIsAndOnlyAnEmptyOrHalfMadeOneIsMadeAg
   textIs(path_ + ".new", std::string(3000, 'h'));
   EXPECT_EQ(open(64)->size(), 64u);
   EXPECT_EQ(textOf(path_), std::string(64, 'm'));
+  EXPECT_FALSE(fs::exists(path_ + ".new"));
+  // Or left beside the file by a maker of its replacement killed part-way: removed as the file
+  // is opened, unless a maker at work holds it locked.
+  textIs(path_ + ".new", std::string(3000, 'h'));
+  const int maker = ::open((path_ + ".new").c_str(), O_RDONLY);
+  ASSERT_EQ(::flock(maker, LOCK_EX), 0);
+  open(64);
+  EXPECT_TRUE(fs::exists(path_ + ".new"));
+  ::close(maker);
+  open(64);
   EXPECT_FALSE(fs::exists(path_ + ".new"));
 }
 

@@ -29,14 +29,17 @@ struct ListedMapping {
   std::atomic<const char*> begin{nullptr};
   std::atomic<std::size_t> size{0};
   std::atomic<const char*> path{nullptr};
+  std::atomic<int> descriptor{-1};
 };
 ListedMapping listedMappings[16];
 
-void mappingListed(const void* data, std::size_t size, const std::string& path) noexcept {
+void mappingListed(const void* data, std::size_t size, const std::string& path,
+                   int descriptor) noexcept {
   for (ListedMapping& listed : listedMappings) {
     if (listed.begin.load(std::memory_order_acquire)) continue;
     listed.size.store(size, std::memory_order_relaxed);
     listed.path.store(path.c_str(), std::memory_order_relaxed);
+    listed.descriptor.store(descriptor, std::memory_order_relaxed);
     listed.begin.store(static_cast<const char*>(data), std::memory_order_release);
     return;
   }
@@ -306,7 +309,7 @@ void MappedFile::adopt(int descriptor, void* data, std::size_t size) noexcept {
   descriptor_ = descriptor;
   data_ = data;
   size_ = size;
-  if (descriptor >= 0 && data) mappingListed(data, size, path_);
+  if (descriptor >= 0 && data) mappingListed(data, size, path_, descriptor);
 }
 
 void MappedFile::unmap() noexcept {
@@ -347,6 +350,20 @@ const char* stateFileMappedAt(const void* address) noexcept {
     }
   }
   return nullptr;
+}
+
+std::optional<ResizedStateFile> resizedStateFile() {
+  for (const ListedMapping& listed : listedMappings) {
+    if (!listed.begin.load(std::memory_order_acquire)) continue;
+    struct stat status {};
+    const std::size_t mappedSize = listed.size.load(std::memory_order_relaxed);
+    if (::fstat(listed.descriptor.load(std::memory_order_relaxed), &status) == 0 &&
+        static_cast<std::size_t>(status.st_size) != mappedSize) {
+      return ResizedStateFile{listed.path.load(std::memory_order_relaxed), mappedSize,
+                              static_cast<std::size_t>(status.st_size)};
+    }
+  }
+  return std::nullopt;
 }
 
 PrivateStateChanges::PrivateStateChanges() noexcept {

@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -117,6 +118,17 @@ class MappedFile {
 // learns here that a state file was lost, not that the program went wrong. Safe in a signal
 // handler.
 const char* stateFileMappedAt(const void* address) noexcept;
+
+// A state file that this process has mapped and another process has since cut short or grown.
+// A cut within the last page mapped raises no SIGBUS: what this process wrote past the new end
+// is lost, and what it read there was zeros.
+struct ResizedStateFile {
+  std::string path;
+  std::size_t mappedSize;
+  std::size_t size;  // now
+};
+// The first such file, if any.
+std::optional<ResizedStateFile> resizedStateFile();
 
 // While one lives, the state files that this process opens keep its changes to themselves.
 class PrivateStateChanges {

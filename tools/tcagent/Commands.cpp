@@ -24,6 +24,7 @@
 #include "tools/tcagent/Quoted.h"
 #include "tools/tcagent/Show.h"
 #include "tools/tcagent/StateLocation.h"
+#include "tools/tcagent/StateLoss.h"
 #include "tools/tcagent/StopSignals.h"
 
 namespace TcAgent {
@@ -139,6 +140,7 @@ int runApply(const CommandLine& line, const Policy& policy, const char* unchange
   Plan plan =
       planOf(policy, rows, agent.driverQueries().room(*agent.table()), line.allowDisruption);
   if (line.dryRun) {
+    checkStateFilesWhole();
     writePlan(PlanView{policy, rows, plan, found}, line.format, out);
     return 0;
   }
@@ -150,6 +152,7 @@ int runApply(const CommandLine& line, const Policy& policy, const char* unchange
     report = applyPlan(agent, plan, policy, rows,
                        [](std::size_t done, std::size_t) { ProgressPhase::tick(done); });
   }
+  checkStateFilesWhole();
   if (line.format == Format::json) {
     out << Json({{"added", report.added},
                  {"modified", report.modified},
@@ -217,6 +220,8 @@ int runOnTable(const CommandLine& line, std::ostream& out, std::ostream& err) {
   } else {
     classifyPacket(agent, *packet, line.format, out);
   }
+  // What was written came from the state files: a run that read one cut short under it fails.
+  checkStateFilesWhole();
   return 0;
 }
 

@@ -14,20 +14,32 @@ namespace {
 std::string escapedBytes(std::string_view text, std::size_t lengthMax, bool backslashEscaped) {
   std::string written;
   for (std::size_t at = 0; at < text.size() && at < lengthMax; ++at) {
-    unsigned char byte = static_cast<unsigned char>(text[at]);
-    if (byte == '\\' && backslashEscaped) {
-      written += "\\\\";
-    } else if (byte >= 0x20 && byte < 0x7F) {
-      written += static_cast<char>(byte);
-    } else {
-      written += fmt::format("\\x{:02x}", byte);
-    }
+    EscapedByte escaped;
+    written.append(escaped.text,
+                   escaped.of(static_cast<unsigned char>(text[at]), backslashEscaped));
   }
   if (text.size() > lengthMax) written += "...";
   return written;
 }
 
 }  // namespace
+
+std::size_t EscapedByte::of(unsigned char byte, bool backslashEscaped) noexcept {
+  constexpr char hex[] = "0123456789abcdef";
+  if (byte == '\\' && backslashEscaped) {
+    text[0] = text[1] = '\\';
+    return 2;
+  }
+  if (byte >= 0x20 && byte < 0x7F) {
+    text[0] = static_cast<char>(byte);
+    return 1;
+  }
+  text[0] = '\\';
+  text[1] = 'x';
+  text[2] = hex[byte >> 4];
+  text[3] = hex[byte & 0xF];
+  return 4;
+}
 
 std::string escapedText(std::string_view text, std::size_t lengthMax) {
   return escapedBytes(text, lengthMax, true);

@@ -9,6 +9,13 @@
 namespace TcAgent {
 
 inline constexpr std::size_t quotedLengthMax = 64;
+
+// One byte as messages write it, made without allocating, so that a signal handler may too.
+struct EscapedByte {
+  // Writes `byte` into `text`, a backslash as two when `backslashEscaped`; gives its length.
+  std::size_t of(unsigned char byte, bool backslashEscaped) noexcept;
+  char text[4];
+};
 // A parser's reason, which quotes some of its input and must not lose its end.
 inline constexpr std::size_t reasonLengthMax = 512;
 

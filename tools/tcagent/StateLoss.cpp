@@ -4,16 +4,33 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <optional>
+#include <stdexcept>
+
+#include <fmt/format.h>
 
 #include "sim/support/MappedFile.h"
+#include "tools/tcagent/Quoted.h"
 
 namespace TcAgent {
 
 namespace {
 
-void written(const char* text) noexcept {
+void written(const char* text, std::size_t size) noexcept {
   // Nothing is left to do about a message that could not be written.
-  [[maybe_unused]] ssize_t ignored = ::write(STDERR_FILENO, text, std::strlen(text));
+  [[maybe_unused]] ssize_t ignored = ::write(STDERR_FILENO, text, size);
+}
+
+void written(const char* text) noexcept {
+  written(text, std::strlen(text));
+}
+
+// As messages write a path, escaped.
+void pathWritten(const char* path) noexcept {
+  for (const char* at = path; *at; ++at) {
+    EscapedByte escaped;
+    written(escaped.text, escaped.of(static_cast<unsigned char>(*at), true));
+  }
 }
 
 // Only async-signal-safe calls: the path was kept by the mapping's owner.
@@ -26,7 +43,7 @@ extern "C" void stateFileCut(int, siginfo_t* info, void*) {
     return;
   }
   written("tcagent: ");
-  written(path);
+  pathWritten(path);
   written(
       ": cut short by another process while this run used it; the run stops part-way, and "
       "the next apply or clear sets the file aside\n");
@@ -34,6 +51,16 @@ extern "C" void stateFileCut(int, siginfo_t* info, void*) {
 }
 
 }  // namespace
+
+void checkStateFilesWhole() {
+  const std::optional<SimSupport::ResizedStateFile> resized = SimSupport::resizedStateFile();
+  if (!resized) return;
+  throw std::runtime_error(fmt::format(
+      "{}: {} by another process while this run used it ({} bytes, where it mapped {}): what the "
+      "run did or read there is lost or wrong, and the next apply or clear sets the file aside",
+      escapedPath(resized->path), resized->size < resized->mappedSize ? "cut short" : "grown",
+      resized->size, resized->mappedSize));
+}
 
 void stateFileLossReported() {
   struct sigaction action {};

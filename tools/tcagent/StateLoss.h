@@ -8,4 +8,9 @@ namespace TcAgent {
 // process ..." on standard error and exits 1; any other SIGBUS ends the program as before.
 void stateFileLossReported();
 
+// Raises std::runtime_error naming a state file that another process has cut short or grown
+// while this run used it, which a cut within the last page mapped does without SIGBUS: what the
+// run did or read there cannot be trusted. A command checks it before it reports success.
+void checkStateFilesWhole();
+
 }  // namespace TcAgent

@@ -224,7 +224,8 @@ TEST_F(StateDamageTest, TwoAgentsMakingOneFreshStateLeaveAStateThatWorks) {
 }
 
 // A state file cut short by another process under a run ends the run with a message that names
-// it and status 1; any other SIGBUS still ends the program by the signal.
+// it and status 1, by SIGBUS or, where none came, before the run reports; any other SIGBUS still
+// ends the program by the signal.
 TEST_F(StateDamageTest, AStateFileCutShortUnderTheRunEndsItWithAMessage) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   const std::string path = directory + "/cut.state";
@@ -237,6 +238,21 @@ TEST_F(StateDamageTest, AStateFileCutShortUnderTheRunEndsItWithAMessage) {
   };
   EXPECT_EXIT(readCutShort(), ::testing::ExitedWithCode(1),
               "tcagent: [^ ]*/cut.state: cut short by another process while this run used it");
+  // A cut within the last page mapped raises no SIGBUS: the run checks before it reports.
+  {
+    SimSupport::MappedFile file(path, {"test state", 1 << 20}, 2 * 4096,
+                                [](void* data, std::size_t size) { std::memset(data, 1, size); });
+    EXPECT_NO_THROW(TcAgent::checkStateFilesWhole());
+    ASSERT_EQ(::truncate(path.c_str(), 4096 + 100), 0);
+    try {
+      TcAgent::checkStateFilesWhole();
+      ADD_FAILURE() << "a file cut short passed for whole";
+    } catch (const std::runtime_error& error) {
+      EXPECT_THAT(error.what(), HasSubstr("/cut.state: cut short by another process while this "
+                                          "run used it (4196 bytes, where it mapped 8192)"));
+    }
+  }
+  EXPECT_NO_THROW(TcAgent::checkStateFilesWhole());
   EXPECT_EXIT(
       {
         TcAgent::stateFileLossReported();

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <optional>
 #include <stdexcept>
 #include <utility>
@@ -50,6 +51,9 @@ void mappingUnlisted(const void* data) noexcept {
     if (listed.begin.load(std::memory_order_acquire) == data) listed.begin.store(nullptr);
   }
 }
+
+// The first state file found resized as it was unmapped, once its mapping is no longer listed.
+std::optional<ResizedStateFile> resizedWhileMapped;
 
 // How many times an open or a replacement starts again when the file it holds has meanwhile
 // been renamed away by another process.
@@ -316,6 +320,14 @@ void MappedFile::unmap() noexcept {
   if (!data_) return;
   mappingUnlisted(data_);
   ::munmap(data_, size_);
+  struct stat status {};
+  if (descriptor_ >= 0 && !resizedWhileMapped && ::fstat(descriptor_, &status) == 0 &&
+      static_cast<std::size_t>(status.st_size) != size_) {
+    try {
+      resizedWhileMapped = ResizedStateFile{path_, size_, static_cast<std::size_t>(status.st_size)};
+    } catch (const std::bad_alloc&) {
+    }
+  }
 }
 
 std::string MappedFile::refusal(std::string_view problem) const {
@@ -363,7 +375,7 @@ std::optional<ResizedStateFile> resizedStateFile() {
                               static_cast<std::size_t>(status.st_size)};
     }
   }
-  return std::nullopt;
+  return resizedWhileMapped;
 }
 
 PrivateStateChanges::PrivateStateChanges() noexcept {

@@ -127,7 +127,7 @@ struct ResizedStateFile {
   std::size_t mappedSize;
   std::size_t size;  // now
 };
-// The first such file, if any.
+// The first such file mapped now, else the first found resized as it was unmapped, if any.
 std::optional<ResizedStateFile> resizedStateFile();
 
 // While one lives, the state files that this process opens keep its changes to themselves.

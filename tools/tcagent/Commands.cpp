@@ -231,7 +231,14 @@ int runCommand(const CommandLine& line, std::ostream& out, std::ostream& err) {
   if (line.trace) Kiv::traceLevelIs("BfIngressTrafficClass", Kiv::traceLevelMax);
   if (line.command == "demo") return runDemo();
   if (line.command == "check") return checkPolicy(line, out);
-  const int status = runOnTable(line, out, err);
+  int status = 0;
+  try {
+    status = runOnTable(line, out, err);
+  } catch (...) {
+    // A state file cut short under the run is what went wrong, whatever failed after it.
+    checkStateFilesWhole();
+    throw;
+  }
   for (const std::string& note : unfiredFaultNotes(line.faults))
     err << "tcagent: note: " << note << "\n";
   return status;

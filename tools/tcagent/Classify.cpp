@@ -5,6 +5,7 @@
 #include "tools/tcagent/EntryText.h"
 #include "tools/tcagent/Packet.h"
 #include "tools/tcagent/PolicyDocument.h"
+#include "tools/tcagent/StateLoss.h"
 
 namespace TcAgent {
 
@@ -17,6 +18,8 @@ void classifyPacket(const AgentTable& agent, const KeyBytes& packet, Format form
   if (result.hit) key = agent.driverQueries().entry(result.handle).key;
   std::optional<EntryAction> action;
   if (result.action) action = EntryAction{result.action->tc, result.action->qid};
+  // An answer read from a chip state cut short under the run is none.
+  checkStateFilesWhole();
 
   if (format == Format::json) {
     Json packetFields = Json::object();

@@ -46,10 +46,14 @@ void mappingListed(const void* data, std::size_t size, const std::string& path,
   }
 }
 
-void mappingUnlisted(const void* data) noexcept {
+// Whether `data` was listed.
+bool mappingUnlisted(const void* data) noexcept {
   for (ListedMapping& listed : listedMappings) {
-    if (listed.begin.load(std::memory_order_acquire) == data) listed.begin.store(nullptr);
+    if (listed.begin.load(std::memory_order_acquire) != data) continue;
+    listed.begin.store(nullptr);
+    return true;
   }
+  return false;
 }
 
 // The first state file found resized as it was unmapped, once its mapping is no longer listed.
@@ -318,10 +322,11 @@ void MappedFile::adopt(int descriptor, void* data, std::size_t size) noexcept {
 
 void MappedFile::unmap() noexcept {
   if (!data_) return;
-  mappingUnlisted(data_);
+  // Memory in place of the file's contents (a dry run's) is not the file's to compare.
+  const bool fileMapped = mappingUnlisted(data_);
   ::munmap(data_, size_);
   struct stat status {};
-  if (descriptor_ >= 0 && !resizedWhileMapped && ::fstat(descriptor_, &status) == 0 &&
+  if (fileMapped && !resizedWhileMapped && ::fstat(descriptor_, &status) == 0 &&
       static_cast<std::size_t>(status.st_size) != size_) {
     try {
       resizedWhileMapped = ResizedStateFile{path_, size_, static_cast<std::size_t>(status.st_size)};

@@ -209,6 +209,9 @@ TEST_F(MappedFileTest, WhileChangesAreKeptPrivateNothingIsWrittenOnDisk) {
                 "in use by another process");
     there.reset();
     EXPECT_EQ(textOf(path_), std::string(100, 'o'));
+    // Nor is the replacement, of another size, taken for the file resized by another process.
+    const std::optional<SimSupport::ResizedStateFile> resized = SimSupport::resizedStateFile();
+    EXPECT_TRUE(!resized || resized->path != path_) << resized->path;
 
     for (const std::string& content : {std::string("absent"), std::string()}) {
       fs::remove(path_);

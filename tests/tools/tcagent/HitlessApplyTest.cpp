@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <random>
@@ -205,6 +206,8 @@ TEST_P(HitlessApplyTest, AStopSignalEndsTheProgrammingBetweenTwoChanges) {
     } catch (const ApplyRefusal& refusal) {
       std::cerr << refusal.what() << "\n";
     }
+    // The child, a run of the test of its own, ends without the fixture's teardown.
+    std::filesystem::remove_all(state_.path());
     endIfStopSignalAsked();
     std::exit(0);
   };

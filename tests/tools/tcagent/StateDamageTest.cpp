@@ -226,9 +226,9 @@ TEST_F(StateDamageTest, TwoAgentsMakingOneFreshStateLeaveAStateThatWorks) {
 
 // A state file cut short by another process under a run ends the run with a message that names
 // it and status 1, by SIGBUS or, where none came, before the run reports; any other SIGBUS still
-// ends the program by the signal.
+// ends the program by the signal. The children are forks of the test's process, so that the
+// directory they share is removed once, by the test.
 TEST_F(StateDamageTest, AStateFileCutShortUnderTheRunEndsItWithAMessage) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
   const std::string path = directory + "/cut.state";
   auto readCutShort = [&path] {
     TcAgent::stateFileLossReported();
